@@ -1,0 +1,7 @@
+#include "editing/map_editing.h"
+
+namespace kelvane {
+
+bool editMapProperties() { return false; }
+
+}  // namespace kelvane

@@ -1,0 +1,35 @@
+// The functions the host looks up by plain name after loading the library.
+// None of them touches the host or any state.
+
+#include <new>
+
+#include "plugin/export.h"
+#include "plugin/kelvane.h"
+
+namespace {
+
+// Owned by the library for as long as it is loaded; the host neither frees nor
+// changes them.
+const char* const kPluginName = "Kelvane";
+const char* const kPluginDescription = "Can change certain properties for all VMP files currently loaded.";
+const char* const kAuthor = "<i>TK</i>";
+const char* const kHelpFile = "HelpFolder/index.html";
+const char* const kPluginVersion = "1.0";
+const char* const kGUIScript = "Kelvane.js";
+
+}  // namespace
+
+// A new, independent plug-in object that the caller owns and destroys through
+// its virtual destructor; null when it could not be allocated.
+KELVANE_C_EXPORT NMBLPluginInterface* createPlugin() {
+    return new (std::nothrow) Kelvane();
+}
+
+// Each returns the same constant text on every call, valid while the library
+// stays loaded.
+KELVANE_C_EXPORT const char* getPluginName() { return kPluginName; }
+KELVANE_C_EXPORT const char* getPluginDescription() { return kPluginDescription; }
+KELVANE_C_EXPORT const char* getAuthor() { return kAuthor; }
+KELVANE_C_EXPORT const char* getHelpFile() { return kHelpFile; }
+KELVANE_C_EXPORT const char* getPluginVersion() { return kPluginVersion; }
+KELVANE_C_EXPORT const char* getGUIScript() { return kGUIScript; }
