@@ -10,3 +10,25 @@ function(kelvane_add_test name)
   target_link_libraries(${name} PRIVATE kelvane_core GTest::gmock GTest::gtest_main ${ARG_LIBS})
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
 endfunction()
+
+# kelvane_add_host_test(<name> <source>... [WITHHOLD <host function>...] [LIBS <lib>...])
+# A test program that is itself a host stand-in: it is called Nimbrel.exe (in a
+# folder of its own), exports the host functions, and so is found by the
+# plug-in's real lookup by name. WITHHOLD builds a host that lacks those.
+function(kelvane_add_host_test name)
+  cmake_parse_arguments(ARG "" "" "WITHHOLD;LIBS" ${ARGN})
+  set(host nimbrel_host)
+  if(ARG_WITHHOLD)
+    set(host ${name}_host)
+    nimbrel_host_library(${host} WITHHOLD ${ARG_WITHHOLD})
+  endif()
+  add_executable(${name} ${ARG_UNPARSED_ARGUMENTS})
+  target_link_libraries(${name} PRIVATE ${host} kelvane_core GTest::gmock GTest::gtest_main ${ARG_LIBS})
+  target_compile_definitions(${name} PRIVATE
+    KELVANE_MODULE_PATH="$<TARGET_FILE:Kelvane>"
+    KELVANE_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+  add_dependencies(${name} Kelvane)
+  kelvane_make_host(${name})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/${name})
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
+endfunction()

@@ -1,0 +1,39 @@
+#include "standin/host_session.h"
+
+namespace nimbrel {
+namespace {
+
+HostSession* currentSession = nullptr;
+
+}  // namespace
+
+HostSession::HostSession(Workspace& workspace) : workspace_(workspace), previous_(currentSession) {
+    currentSession = this;
+}
+
+HostSession::~HostSession() { currentSession = previous_; }
+
+HostSession* HostSession::current() { return currentSession; }
+
+std::vector<std::string> HostSession::logLines() const {
+    std::vector<std::string> lines;
+    for (const HostEvent& event : events_)
+        if (event.kind == HostEvent::Kind::Log) lines.push_back(event.text);
+    return lines;
+}
+
+std::vector<std::string> HostSession::messages() const {
+    std::vector<std::string> texts;
+    for (const HostEvent& event : events_)
+        if (event.kind == HostEvent::Kind::Message) texts.push_back(event.text);
+    return texts;
+}
+
+void HostSession::addEvent(HostEvent::Kind kind, std::string text) {
+    events_.push_back({kind, std::move(text)});
+    if (onEvent) onEvent(events_.back());
+}
+
+void HostSession::recordCall(std::string call) { calls_.push_back(std::move(call)); }
+
+}  // namespace nimbrel

@@ -1,0 +1,67 @@
+#pragma once
+// One run of a plug-in against a workspace: the state the exported host
+// functions act on, and everything the plug-in showed or asked.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "standin/workspace.h"
+
+namespace nimbrel {
+
+struct HostEvent {
+    enum class Kind { Log, Message };
+    Kind kind = Kind::Log;
+    std::string text;
+};
+
+class HostSession {
+public:
+    // The session becomes the one the host functions act on, until it ends.
+    explicit HostSession(Workspace& workspace);
+    ~HostSession();
+    HostSession(const HostSession&) = delete;
+    HostSession& operator=(const HostSession&) = delete;
+
+    // The session the host functions act on now, or null.
+    static HostSession* current();
+
+    Workspace& workspace() { return workspace_; }
+    const std::vector<HostEvent>& events() const { return events_; }
+    std::vector<std::string> logLines() const;
+    std::vector<std::string> messages() const;
+    // Every host function called, in order, with its arguments: "nbGetIntParameter(DoSetMin)".
+    const std::vector<std::string>& calls() const { return calls_; }
+    int redraws() const { return redraws_; }
+    // Every record a plug-in handed back, in order, with its map index.
+    struct RecordSet {
+        int32_t index;
+        kelvane::NRVMPRecord record;
+    };
+    const std::vector<RecordSet>& recordsSet() const { return recordsSet_; }
+
+    // Called for each log line and message box as it happens.
+    std::function<void(const HostEvent&)> onEvent;
+    // Called for each host function the stand-in does not provide.
+    std::function<void(const std::string& function)> onUnprovidedCall;
+
+    // Used by the exported host functions.
+    void addEvent(HostEvent::Kind kind, std::string text);
+    void recordCall(std::string call);
+    void countRedraw() { ++redraws_; }
+    void recordSet(int32_t index, const kelvane::NRVMPRecord& record) { recordsSet_.push_back({index, record}); }
+    // Storage for the last type name handed out (the plug-in copies it at once).
+    std::string typeNameBuffer;
+
+private:
+    Workspace& workspace_;
+    HostSession* previous_;
+    std::vector<HostEvent> events_;
+    std::vector<std::string> calls_;
+    int redraws_ = 0;
+    std::vector<RecordSet> recordsSet_;
+};
+
+}  // namespace nimbrel

@@ -1,0 +1,92 @@
+#include "standin/plugin_runner.h"
+
+#include <exception>
+
+#include "plugin/plugin_interface.h"
+#include "standin/host_session.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+namespace nimbrel {
+namespace {
+
+using CreatePluginFunction = NMBLPluginInterface* (*)();
+using DescriptorFunction = const char* (*)();
+
+#if defined(_WIN32)
+void* openModule(const std::string& path, std::string& error) {
+    HMODULE module = LoadLibraryA(path.c_str());
+    if (module == nullptr) error = "cannot load " + path + " (error " + std::to_string(GetLastError()) + ")";
+    return module;
+}
+void closeModule(void* handle) { FreeLibrary(static_cast<HMODULE>(handle)); }
+void* findSymbol(void* handle, const char* name) {
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name));
+}
+#else
+void* openModule(const std::string& path, std::string& error) {
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) {
+        const char* reason = dlerror();
+        error = "cannot load " + path + ": " + (reason != nullptr ? reason : "unknown reason");
+    }
+    return handle;
+}
+void closeModule(void* handle) { dlclose(handle); }
+void* findSymbol(void* handle, const char* name) { return dlsym(handle, name); }
+#endif
+
+}  // namespace
+
+std::unique_ptr<PluginModule> PluginModule::load(const std::string& path, std::string& error) {
+    void* handle = openModule(path, error);
+    if (handle == nullptr) return nullptr;
+    if (findSymbol(handle, "createPlugin") == nullptr) {
+        error = path + " is not a plug-in: it exports no createPlugin";
+        closeModule(handle);
+        return nullptr;
+    }
+    return std::unique_ptr<PluginModule>(new PluginModule(path, handle));
+}
+
+PluginModule::PluginModule(std::string path, void* handle) : path_(std::move(path)), handle_(handle) {}
+
+PluginModule::~PluginModule() { closeModule(handle_); }
+
+void* PluginModule::exportNamed(const char* name) const { return findSymbol(handle_, name); }
+
+PluginDescriptors PluginModule::descriptors() const {
+    auto text = [this](const char* name) -> std::optional<std::string> {
+        auto function = reinterpret_cast<DescriptorFunction>(exportNamed(name));
+        if (function == nullptr) return std::nullopt;
+        const char* value = function();
+        if (value == nullptr) return std::nullopt;
+        return std::string(value);
+    };
+    return {text("getPluginName"), text("getPluginDescription"), text("getAuthor"),
+            text("getHelpFile"),   text("getPluginVersion"),     text("getGUIScript")};
+}
+
+NMBLPluginInterface* PluginModule::createPlugin() const {
+    auto create = reinterpret_cast<CreatePluginFunction>(exportNamed("createPlugin"));
+    return create != nullptr ? create() : nullptr;
+}
+
+RunOutcome runPlugin(const PluginModule& module, HostSession& session) {
+    (void)session;  // the host functions reach it as the current session
+    RunOutcome outcome;
+    outcome.descriptors = module.descriptors();
+    NMBLPluginInterface* plugin = module.createPlugin();
+    outcome.created = plugin != nullptr;
+    if (plugin == nullptr) return outcome;
+    outcome.initialised = plugin->initPlugin();
+    if (outcome.initialised) outcome.executed = plugin->execute();
+    delete plugin;
+    return outcome;
+}
+
+}  // namespace nimbrel

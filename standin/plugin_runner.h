@@ -1,0 +1,59 @@
+#pragma once
+// Loads a plug-in module of this family and drives it as the host does.
+
+#include <memory>
+#include <optional>
+#include <string>
+
+class NMBLPluginInterface;
+
+namespace nimbrel {
+
+class HostSession;
+
+// The six texts a plug-in describes itself with; an absent export reads as null.
+struct PluginDescriptors {
+    std::optional<std::string> name;
+    std::optional<std::string> description;
+    std::optional<std::string> author;
+    std::optional<std::string> helpFile;
+    std::optional<std::string> version;
+    std::optional<std::string> guiScript;
+};
+
+class PluginModule {
+public:
+    // Loads the module at path; null with a reason in error when it cannot be
+    // loaded or lacks createPlugin.
+    static std::unique_ptr<PluginModule> load(const std::string& path, std::string& error);
+    ~PluginModule();
+    PluginModule(const PluginModule&) = delete;
+    PluginModule& operator=(const PluginModule&) = delete;
+
+    const std::string& path() const { return path_; }
+    PluginDescriptors descriptors() const;
+    // A new plug-in object (null when the plug-in could not make one); the
+    // caller destroys it with delete.
+    NMBLPluginInterface* createPlugin() const;
+    // The module's export of that plain name, or null.
+    void* exportNamed(const char* name) const;
+
+private:
+    PluginModule(std::string path, void* handle);
+    std::string path_;
+    void* handle_;
+};
+
+// What one run of a plug-in came to.
+struct RunOutcome {
+    PluginDescriptors descriptors;
+    bool created = false;
+    bool initialised = false;            // initPlugin's result
+    std::optional<bool> executed;        // execute's result, when it was called
+};
+
+// Creates the plug-in, runs initPlugin and, when it returns true, execute, then
+// destroys the plug-in: all against the given session.
+RunOutcome runPlugin(const PluginModule& module, HostSession& session);
+
+}  // namespace nimbrel

@@ -1,0 +1,26 @@
+#pragma once
+// Helpers for tests that run the real plug-in module inside a test program that
+// is itself a host stand-in (see kelvane_add_host_test).
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "plugin/plugin_interface.h"
+#include "standin/host_session.h"
+#include "standin/plugin_runner.h"
+#include "standin/workspace.h"
+
+namespace kelvane::testing {
+
+// The plug-in module built by this tree, loaded once per test program.
+const nimbrel::PluginModule& pluginModule();
+
+// A workspace with one current VMR carrying mapCount maps (t-maps, 20 degrees
+// of freedom, each with recognisable opaque bytes) and no parameters.
+nimbrel::Workspace vmrWorkspace(int mapCount);
+
+// The events of a session as "log: text" / "message: text" lines.
+std::vector<std::string> eventLines(const nimbrel::HostSession& session);
+
+}  // namespace kelvane::testing
