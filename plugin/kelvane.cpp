@@ -1,8 +1,25 @@
 #include "plugin/kelvane.h"
 
+#include <exception>
+
 #include "editing/map_editing.h"
 #include "host/host_forwarders.h"
+#include "host/host_log.h"
 #include "plugin/startup_checks.h"
+
+namespace kelvane {
+namespace {
+
+void logFailure(const char* reason) noexcept {
+    try {
+        logLine("Kelvane>  Failed: %s", reason);
+    } catch (...) {
+        nbLogText("Kelvane>  Failed");
+    }
+}
+
+}  // namespace
+}  // namespace kelvane
 
 Kelvane::Kelvane() = default;
 
@@ -21,5 +38,12 @@ bool Kelvane::initPlugin() {
 }
 
 bool Kelvane::execute() {
-    return kelvane::editMapProperties();
+    try {
+        return kelvane::editMapProperties();
+    } catch (const std::exception& failure) {
+        kelvane::logFailure(failure.what());
+    } catch (...) {
+        kelvane::logFailure("unknown error");
+    }
+    return false;
 }

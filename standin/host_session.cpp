@@ -11,7 +11,9 @@ HostSession::HostSession(Workspace& workspace) : workspace_(workspace), previous
     currentSession = this;
 }
 
-HostSession::~HostSession() { currentSession = previous_; }
+HostSession::~HostSession() {
+    if (currentSession == this) currentSession = previous_;
+}
 
 HostSession* HostSession::current() { return currentSession; }
 
