@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# The main job: build the plug-in and the stand-in host, then run the plug-in
+# on a workspace (the bundled example unless one is given). Extra arguments go
+# to the stand-in host, e.g. --param MinP=0.01.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+cmake --preset default >/dev/null
+cmake --build --preset default --target Kelvane nimbrel
+
+workspace=examples/default.json
+if [[ $# -gt 0 && "$1" != -* ]]; then
+  workspace=$1
+  shift
+fi
+exec build/default/bin/Nimbrel.exe --plugin build/default/plugin/Kelvane.so "$workspace" "$@"
