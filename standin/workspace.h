@@ -58,9 +58,12 @@ struct HostileModes {
     std::optional<int32_t> reportedMapCount;     // the count written into the maps header
     bool unterminatedStrings = false;            // nbGetStringParameter fills all 512 bytes, no zero
     bool mapCreationFails = false;               // nbCreateNRVMPsForCurrentVMR answers 0
+    bool nullMapNames = false;                   // nbGetNRVMPOfCurrentVMR hands out a null name pointer
+    std::optional<int32_t> reportedDocumentCount;  // what nbGetNumberOfDocsInWorkspace answers
 };
 
 struct Workspace {
+    std::string description;  // what the workspace file says it is for, if anything
     HostVersion version;
     std::vector<Document> documents;
     int32_t currentDocument = -1;  // 0-based; negative: no current document

@@ -1,0 +1,294 @@
+#include "standin/run_report.h"
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <sstream>
+
+#include "standin/workspace_json.h"
+
+namespace nimbrel {
+namespace {
+
+using json = nlohmann::ordered_json;
+using kelvane::NRVMPRecord;
+
+const char* const kArrow = " \xE2\x86\x92 ";  // " → "
+
+// Columns a text takes on a terminal: UTF-8 continuation bytes take none.
+std::size_t displayWidth(const std::string& text) {
+    std::size_t width = 0;
+    for (unsigned char c : text)
+        if ((c & 0xC0) != 0x80) ++width;
+    return width;
+}
+
+std::string padRight(const std::string& text, std::size_t width) {
+    std::size_t w = displayWidth(text);
+    return w >= width ? text : text + std::string(width - w, ' ');
+}
+
+std::string padLeft(const std::string& text, std::size_t width) {
+    std::size_t w = displayWidth(text);
+    return w >= width ? text : std::string(width - w, ' ') + text;
+}
+
+// Cuts a text to at most width columns, ending it with "…" when cut.
+std::string clip(const std::string& text, std::size_t width) {
+    if (displayWidth(text) <= width) return text;
+    std::string result;
+    std::size_t columns = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        if ((c & 0xC0) != 0x80 && ++columns > width - 1) break;
+        result += text[i];
+    }
+    return result + "\xE2\x80\xA6";
+}
+
+// Every line of a text; a text without a line break is one line.
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> result;
+    std::string line;
+    std::istringstream in(text);
+    while (std::getline(in, line)) result.push_back(line);
+    if (result.empty()) result.push_back("");
+    return result;
+}
+
+struct Column {
+    const char* title;
+    bool numeric;
+    std::function<std::string(const VolumeMap&)> value;
+};
+
+std::string integer(int32_t value) { return std::to_string(value); }
+
+const std::vector<Column>& columns() {
+    static const std::vector<Column> all = {
+        {"name", false, [](const VolumeMap& m) { return m.name(); }},
+        {"type", true, [](const VolumeMap& m) { return integer(m.record.mapType); }},
+        {"df", true, [](const VolumeMap& m) { return integer(m.record.degreesOfFreedom); }},
+        {"thresholdMin", true, [](const VolumeMap& m) { return shortestFloatText(m.record.thresholdMin); }},
+        {"thresholdMax", true, [](const VolumeMap& m) { return shortestFloatText(m.record.thresholdMax); }},
+        {"clusterSize", true, [](const VolumeMap& m) { return integer(m.record.clusterSize); }},
+        {"useClusterSize", true, [](const VolumeMap& m) { return integer(m.record.useClusterSize); }},
+        {"showPosNeg", true, [](const VolumeMap& m) { return integer(m.record.showPosNeg); }},
+        {"transparency", true, [](const VolumeMap& m) { return shortestFloatText(m.record.transparency); }},
+        {"overlay", true, [](const VolumeMap& m) { return integer(m.record.overlay); }},
+    };
+    return all;
+}
+
+constexpr std::size_t kNameWidth = 32;
+
+// The opaque ranges of two records that differ, as "48, 88".
+std::string changedOpaqueRanges(const NRVMPRecord& before, const NRVMPRecord& after) {
+    std::string changed;
+    const auto* a = reinterpret_cast<const unsigned char*>(&before);
+    const auto* b = reinterpret_cast<const unsigned char*>(&after);
+    for (const OpaqueRange& r : kOpaqueRanges)
+        if (std::memcmp(a + r.offset, b + r.offset, r.size) != 0) changed += (changed.empty() ? "" : ", ") + std::string(r.key);
+    return changed;
+}
+
+std::string yesNo(bool value) { return value ? "true" : "false"; }
+
+}  // namespace
+
+std::vector<std::pair<std::string, std::optional<std::string>>> descriptorList(const PluginDescriptors& d) {
+    return {{"getPluginName", d.name},   {"getPluginDescription", d.description}, {"getAuthor", d.author},
+            {"getHelpFile", d.helpFile}, {"getPluginVersion", d.version},         {"getGUIScript", d.guiScript}};
+}
+
+std::string mapsTable(const std::vector<VolumeMap>& before, const std::vector<VolumeMap>& after) {
+    const std::size_t rows = std::max(before.size(), after.size());
+    if (rows == 0) return "No maps on the current VMR.\n";
+
+    // cells[row][0] is the map number, then one per column.
+    std::vector<std::vector<std::string>> cells;
+    std::vector<std::string> notes;
+    for (std::size_t i = 0; i < rows; ++i) {
+        const VolumeMap* b = i < before.size() ? &before[i] : nullptr;
+        const VolumeMap* a = i < after.size() ? &after[i] : nullptr;
+        std::vector<std::string> row{std::to_string(i + 1) + (b == nullptr ? " new" : a == nullptr ? " gone" : "")};
+        for (std::size_t c = 0; c < columns().size(); ++c) {
+            const Column& column = columns()[c];
+            std::string was = b != nullptr ? column.value(*b) : "";
+            std::string is = a != nullptr ? column.value(*a) : "";
+            if (c == 0) {  // the name
+                was = clip(was, kNameWidth);
+                is = clip(is, kNameWidth);
+            }
+            if (b == nullptr)
+                row.push_back(is);
+            else if (a == nullptr || was == is)
+                row.push_back(was);
+            else
+                row.push_back(was + kArrow + is);
+        }
+        if (a != nullptr && b != nullptr) {
+            std::string opaque = changedOpaqueRanges(b->record, a->record);
+            if (!opaque.empty())
+                notes.push_back("map " + std::to_string(i + 1) + ": opaque bytes changed at offset " + opaque);
+            if (a->name() != b->name() && displayWidth(b->name()) > kNameWidth)
+                notes.push_back("map " + std::to_string(i + 1) + ": name changed to \"" + a->name() + "\"");
+        }
+        cells.push_back(std::move(row));
+    }
+
+    std::vector<std::string> titles{"#"};
+    for (const Column& column : columns()) titles.push_back(column.title);
+    std::vector<std::size_t> widths;
+    for (std::size_t c = 0; c < titles.size(); ++c) {
+        std::size_t width = displayWidth(titles[c]);
+        for (const auto& row : cells) width = std::max(width, displayWidth(row[c]));
+        widths.push_back(width);
+    }
+    auto numeric = [](std::size_t c) { return c == 0 || columns()[c - 1].numeric; };
+
+    std::ostringstream out;
+    auto line = [&](const std::vector<std::string>& row) {
+        std::string text;
+        for (std::size_t c = 0; c < row.size(); ++c) {
+            if (c > 0) text += "  ";
+            text += numeric(c) ? padLeft(row[c], widths[c]) : padRight(row[c], widths[c]);
+        }
+        while (!text.empty() && text.back() == ' ') text.pop_back();
+        out << text << "\n";
+    };
+    line(titles);
+    std::size_t total = 0;
+    for (std::size_t width : widths) total += width + 2;
+    std::string rule;
+    for (std::size_t i = 0; i + 2 < total; ++i) rule += "\xE2\x94\x80";  // ─
+    out << rule << "\n";
+    for (const auto& row : cells) line(row);
+    for (const std::string& note : notes) out << "! " << note << "\n";
+    return out.str();
+}
+
+void ConsolePrinter::header(const std::string& pluginPath, const std::optional<std::string>& workspacePath,
+                            const Workspace& workspace, const PluginDescriptors& descriptors) {
+    out_ << "Nimbrel.exe stand-in host\n";
+    out_ << "  plug-in     " << pluginPath << "\n";
+    out_ << "  workspace   " << (workspacePath ? *workspacePath : std::string("(none: an empty workspace)")) << "\n";
+    if (!workspace.description.empty()) out_ << "              " << workspace.description << "\n";
+    const HostVersion& v = workspace.version;
+    out_ << "  host        version " << v.major << "." << v.minor << "." << v.release << ", "
+         << workspace.documents.size() << (workspace.documents.size() == 1 ? " document" : " documents") << ", ";
+    const int32_t current = workspace.currentDocument;
+    if (current < 0 || static_cast<std::size_t>(current) >= workspace.documents.size()) {
+        out_ << "no current document";
+    } else {
+        const Document& d = workspace.documents[static_cast<std::size_t>(current)];
+        std::string type = documentTypeText(d.type);
+        out_ << "current \"" << d.name << "\" (" << (type.empty() ? "type " + std::to_string(d.type) : type) << ", id "
+             << current << ")";
+    }
+    out_ << ", " << workspace.maps.size() << (workspace.maps.size() == 1 ? " map" : " maps") << "\n";
+
+    std::string parameters;
+    std::size_t column = 0;
+    for (const auto& [name, p] : workspace.parameters) {
+        std::string item = name + "=";
+        switch (p.kind) {
+            case Parameter::Kind::Integer: item += std::to_string(p.integer); break;
+            case Parameter::Kind::Float: {
+                // A float shows a point even when whole, so that it reads as a float.
+                std::string text = shortestFloatText(p.real);
+                item += text.find_first_of(".en") == std::string::npos ? text + ".0" : text;
+                break;
+            }
+            case Parameter::Kind::Text: item += "\"" + p.text + "\""; break;
+        }
+        if (column > 0 && column + 2 + displayWidth(item) > 84) {
+            parameters += "\n              ";
+            column = 0;
+        } else if (column > 0) {
+            parameters += "  ";
+            column += 2;
+        }
+        parameters += item;
+        column += displayWidth(item);
+    }
+    out_ << "  parameters  " << (parameters.empty() ? std::string("(none)") : parameters) << "\n\n";
+
+    out_ << "Plug-in descriptors\n";
+    for (const auto& [function, text] : descriptorList(descriptors))
+        out_ << "  " << padRight(function, 22) << (text ? *text : std::string("(not exported, or null)")) << "\n";
+    out_ << std::flush;
+}
+
+void ConsolePrinter::event(const HostEvent& event) {
+    if (!runStarted_) {
+        out_ << "\nRun\n";
+        runStarted_ = true;
+    }
+    if (event.kind == HostEvent::Kind::Log) {
+        for (const std::string& line : lines(event.text)) out_ << "  log \xE2\x94\x82 " << line << "\n";
+    } else {
+        out_ << "  \xE2\x94\x8C\xE2\x94\x80 MESSAGE BOX "
+             << "\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\n";
+        for (const std::string& line : lines(event.text)) out_ << "  \xE2\x94\x82 " << line << "\n";
+        out_ << "  \xE2\x94\x94\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80"
+                "\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80"
+                "\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\n";
+    }
+    out_ << std::flush;
+}
+
+void ConsolePrinter::outcome(const RunOutcome& outcome, int redraws) {
+    out_ << "\nResult\n";
+    if (!outcome.created) {
+        out_ << "  createPlugin  returned null: no plug-in object, nothing ran\n";
+        return;
+    }
+    out_ << "  initPlugin    " << yesNo(outcome.initialised) << "\n";
+    out_ << "  execute       "
+         << (outcome.executed ? yesNo(*outcome.executed) : std::string("not called (initPlugin returned false)"))
+         << "\n";
+    out_ << "  redraws       " << redraws << "\n";
+}
+
+void ConsolePrinter::maps(const std::vector<VolumeMap>& before, const std::vector<VolumeMap>& after) {
+    out_ << "\nMaps of the current VMR (a change shows as before" << kArrow << "after)\n";
+    for (const std::string& line : lines(mapsTable(before, after))) out_ << "  " << line << "\n";
+    out_ << std::flush;
+}
+
+json reportJson(const RunRecord& run) {
+    json report;
+    report["plugin"] = run.pluginPath;
+    report["workspace"] = run.workspacePath ? json(*run.workspacePath) : json(nullptr);
+    json descriptors = json::object();
+    for (const auto& [function, text] : descriptorList(run.outcome.descriptors))
+        descriptors[function] = text ? json(*text) : json(nullptr);
+    report["descriptors"] = descriptors;
+    report["created"] = run.outcome.created;
+    report["initPlugin"] = run.outcome.initialised;
+    report["execute"] = run.outcome.executed ? json(*run.outcome.executed) : json(nullptr);
+    json events = json::array();
+    json log = json::array();
+    json messages = json::array();
+    for (const HostEvent& event : run.events) {
+        const bool isLog = event.kind == HostEvent::Kind::Log;
+        events.push_back({{"kind", isLog ? "log" : "message"}, {"text", event.text}});
+        (isLog ? log : messages).push_back(event.text);
+    }
+    report["events"] = events;
+    report["log"] = log;
+    report["messages"] = messages;
+    report["redraws"] = run.redraws;
+    report["unprovidedCalls"] = run.unprovidedCalls;
+    report["calls"] = run.calls;
+    json before = json::array();
+    for (const VolumeMap& map : run.mapsBefore) before.push_back(mapToJson(map));
+    json after = json::array();
+    for (const VolumeMap& map : run.mapsAfter) after.push_back(mapToJson(map));
+    report["mapsBefore"] = before;
+    report["mapsAfter"] = after;
+    return report;
+}
+
+}  // namespace nimbrel

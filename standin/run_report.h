@@ -1,0 +1,58 @@
+#pragma once
+// What one run of a plug-in showed and changed: the human report printed as
+// the run goes, and the machine-readable JSON report written at the end.
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "standin/host_session.h"
+#include "standin/plugin_runner.h"
+#include "standin/workspace.h"
+
+namespace nimbrel {
+
+// Everything a report says about one run.
+struct RunRecord {
+    std::string pluginPath;
+    std::optional<std::string> workspacePath;  // none: the empty workspace
+    RunOutcome outcome;
+    std::vector<HostEvent> events;
+    std::vector<std::string> calls;
+    std::vector<std::string> unprovidedCalls;
+    int redraws = 0;
+    std::vector<VolumeMap> mapsBefore;
+    std::vector<VolumeMap> mapsAfter;
+};
+
+nlohmann::ordered_json reportJson(const RunRecord& run);
+
+// The six descriptor texts by export name, in the order the host reads them;
+// an absent text is null.
+std::vector<std::pair<std::string, std::optional<std::string>>> descriptorList(const PluginDescriptors& d);
+
+// The human report, written to out piece by piece.
+class ConsolePrinter {
+public:
+    explicit ConsolePrinter(std::ostream& out) : out_(out) {}
+
+    void header(const std::string& pluginPath, const std::optional<std::string>& workspacePath,
+                const Workspace& workspace, const PluginDescriptors& descriptors);
+    // One log line or message box, as it happens.
+    void event(const HostEvent& event);
+    void outcome(const RunOutcome& outcome, int redraws);
+    void maps(const std::vector<VolumeMap>& before, const std::vector<VolumeMap>& after);
+
+private:
+    std::ostream& out_;
+    bool runStarted_ = false;
+};
+
+// The before/after table of the maps' parameters: a cell that changed shows
+// "before → after"; a map present only after the run is marked new.
+std::string mapsTable(const std::vector<VolumeMap>& before, const std::vector<VolumeMap>& after);
+
+}  // namespace nimbrel

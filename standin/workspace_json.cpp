@@ -1,0 +1,532 @@
+#include "standin/workspace_json.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstddef>
+#include <cfloat>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <limits>
+#include <set>
+#include <sstream>
+#include <vector>
+
+namespace nimbrel {
+namespace {
+
+using json = nlohmann::ordered_json;
+using kelvane::NRVMPRecord;
+
+constexpr std::size_t kMaxNameCapacity = 65536;
+constexpr uint32_t kQuietNaNBits = 0x7fc00000u;
+
+uint32_t floatBits(float value) {
+    uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+float floatOfBits(uint32_t bits) {
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+// A short quotation of a text for messages.
+std::string quoted(const std::string& text) {
+    constexpr std::size_t kLimit = 40;
+    if (text.size() <= kLimit) return "\"" + text + "\"";
+    return "\"" + text.substr(0, kLimit) + "...\"";
+}
+
+// What a JSON value is, for "got ..." in messages.
+std::string describe(const json& value) {
+    switch (value.type()) {
+        case json::value_t::null: return "null";
+        case json::value_t::boolean: return value.get<bool>() ? "true" : "false";
+        case json::value_t::string: return "a string (" + quoted(value.get<std::string>()) + ")";
+        case json::value_t::number_integer:
+        case json::value_t::number_unsigned: return "an integer (" + value.dump() + ")";
+        case json::value_t::number_float: return "a number (" + value.dump() + ")";
+        case json::value_t::object: return "an object";
+        case json::value_t::array: return "an array";
+        default: return "a value of another kind";
+    }
+}
+
+std::string member(const std::string& path, const std::string& key) { return path.empty() ? key : path + "." + key; }
+
+std::string element(const std::string& path, std::size_t index) { return path + "[" + std::to_string(index) + "]"; }
+
+// A parameter's path: parameters.MinP, or parameters["odd name"].
+std::string parameterPath(const std::string& name) {
+    bool plain = !name.empty();
+    for (char c : name)
+        if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_')) plain = false;
+    return plain ? "parameters." + name : "parameters[" + quoted(name) + "]";
+}
+
+bool isHexDigit(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    return std::tolower(static_cast<unsigned char>(c)) - 'a' + 10;
+}
+
+std::string hexText(const unsigned char* bytes, std::size_t size) {
+    static const char digits[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(size * 2);
+    for (std::size_t i = 0; i < size; ++i) {
+        text += digits[bytes[i] >> 4];
+        text += digits[bytes[i] & 0x0f];
+    }
+    return text;
+}
+
+class Reader {
+public:
+    explicit Reader(std::string source) : source_(std::move(source)) {}
+
+    [[noreturn]] void fail(const std::string& path, const std::string& what) const {
+        throw WorkspaceFileError(source_ + ": " + (path.empty() ? std::string("top level") : path) + ": " + what);
+    }
+
+    [[noreturn]] void expected(const std::string& path, const std::string& what, const json& got) const {
+        fail(path, "expected " + what + ", got " + describe(got));
+    }
+
+    void object(const json& value, const std::string& path, std::initializer_list<const char*> fields) const {
+        if (!value.is_object()) expected(path, "an object", value);
+        for (const auto& item : value.items()) {
+            bool known = false;
+            for (const char* field : fields) known = known || item.key() == field;
+            if (known) continue;
+            std::string list;
+            for (const char* field : fields) list += (list.empty() ? "" : ", ") + std::string(field);
+            fail(member(path, item.key()), "unknown field; expected one of " + list);
+        }
+    }
+
+    const json* find(const json& object, const char* key) const {
+        auto found = object.find(key);
+        return found != object.end() ? &*found : nullptr;
+    }
+
+    const json& require(const json& object, const std::string& path, const char* key, const char* what) const {
+        const json* value = find(object, key);
+        if (value == nullptr) fail(member(path, key), std::string("expected ") + what + ", but the field is missing");
+        return *value;
+    }
+
+    int32_t int32(const json& value, const std::string& path) const {
+        if (value.is_number_unsigned()) {
+            auto v = value.get<uint64_t>();
+            if (v <= static_cast<uint64_t>(std::numeric_limits<int32_t>::max())) return static_cast<int32_t>(v);
+        } else if (value.is_number_integer()) {
+            auto v = value.get<int64_t>();
+            if (v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max())
+                return static_cast<int32_t>(v);
+        } else {
+            expected(path, "an integer", value);
+        }
+        expected(path, "an integer from -2147483648 to 2147483647", value);
+    }
+
+    float real(const json& value, const std::string& path) const {
+        if (value.is_number()) {
+            double v = value.get<double>();
+            // Beyond this a double rounds to infinity as a float.
+            const double limit = std::ldexp(1.0, 128) - std::ldexp(1.0, 103);
+            if (!(std::fabs(v) < limit)) expected(path, "a number within single-precision range", value);
+            if (std::fabs(v) > FLT_MAX) return std::copysign(FLT_MAX, static_cast<float>(v > 0 ? 1 : -1));
+            return static_cast<float>(v);
+        }
+        if (value.is_string()) {
+            const std::string text = value.get<std::string>();
+            if (text == "Infinity") return std::numeric_limits<float>::infinity();
+            if (text == "-Infinity") return -std::numeric_limits<float>::infinity();
+            if (text == "NaN") return floatOfBits(kQuietNaNBits);
+            if (text.size() == 14 && text.compare(0, 6, "NaN:0x") == 0 &&
+                text.find_first_not_of("0123456789abcdefABCDEF", 6) == std::string::npos) {
+                float nan = floatOfBits(static_cast<uint32_t>(std::strtoul(text.c_str() + 6, nullptr, 16)));
+                if (std::isnan(nan)) return nan;
+            }
+        }
+        expected(path, "a number (or \"NaN\", \"Infinity\", \"-Infinity\")", value);
+    }
+
+    std::string text(const json& value, const std::string& path) const {
+        if (!value.is_string()) expected(path, "a string", value);
+        std::string result = value.get<std::string>();
+        if (result.find('\0') != std::string::npos) fail(path, "expected a string without zero characters");
+        return result;
+    }
+
+    bool boolean(const json& value, const std::string& path) const {
+        if (!value.is_boolean()) expected(path, "true or false", value);
+        return value.get<bool>();
+    }
+
+    Workspace workspace(const json& root) const {
+        object(root, "", {"description", "hostVersion", "documents", "currentDocument", "mapNameCapacity", "maps",
+                          "parameters", "hostile"});
+        Workspace w;
+        if (const json* v = find(root, "description")) w.description = text(*v, "description");
+        if (const json* v = find(root, "hostVersion")) w.version = version(*v, "hostVersion");
+        if (const json* v = find(root, "documents")) {
+            if (!v->is_array()) expected("documents", "an array", *v);
+            for (std::size_t i = 0; i < v->size(); ++i) w.documents.push_back(document((*v)[i], element("documents", i)));
+        }
+        w.currentDocument = w.documents.empty() ? -1 : 0;
+        if (const json* v = find(root, "currentDocument")) w.currentDocument = currentDocument(*v, w.documents.size());
+        if (const json* v = find(root, "mapNameCapacity")) {
+            if (!v->is_number_unsigned() || v->get<uint64_t>() < 1 || v->get<uint64_t>() > kMaxNameCapacity)
+                expected("mapNameCapacity", "an integer from 1 to " + std::to_string(kMaxNameCapacity), *v);
+            w.mapNameCapacity = static_cast<std::size_t>(v->get<uint64_t>());
+        }
+        if (const json* v = find(root, "maps")) {
+            if (!v->is_array()) expected("maps", "an array", *v);
+            for (std::size_t i = 0; i < v->size(); ++i)
+                w.maps.push_back(map((*v)[i], element("maps", i), w.mapNameCapacity));
+        }
+        if (const json* v = find(root, "parameters")) {
+            if (!v->is_object()) expected("parameters", "an object", *v);
+            for (const auto& item : v->items()) w.parameters[item.key()] = parameter(item.key(), item.value());
+        }
+        if (const json* v = find(root, "hostile")) w.hostile = hostile(*v, "hostile");
+        return w;
+    }
+
+private:
+    HostVersion version(const json& value, const std::string& path) const {
+        object(value, path, {"major", "minor", "release"});
+        HostVersion v;
+        v.major = int32(require(value, path, "major", "an integer"), member(path, "major"));
+        v.minor = int32(require(value, path, "minor", "an integer"), member(path, "minor"));
+        v.release = int32(require(value, path, "release", "an integer"), member(path, "release"));
+        return v;
+    }
+
+    Document document(const json& value, const std::string& path) const {
+        object(value, path, {"type", "name", "typeName"});
+        Document d;
+        d.type = int32(require(value, path, "type", "an integer (1 FMR, 2 DMR, 3 VMR, 4 SRF)"), member(path, "type"));
+        if (const json* v = find(value, "name")) d.name = text(*v, member(path, "name"));
+        if (const json* v = find(value, "typeName")) {
+            if (v->is_null())
+                d.typeNameIsNull = true;
+            else if (v->is_string())
+                d.typeName = text(*v, member(path, "typeName"));
+            else
+                expected(member(path, "typeName"), "a string or null", *v);
+        }
+        return d;
+    }
+
+    int32_t currentDocument(const json& value, std::size_t documents) const {
+        const std::string range = documents == 0 ? std::string("-1 (there are no documents)")
+                                                  : "a document index from 0 to " + std::to_string(documents - 1) +
+                                                        ", or -1 for none";
+        if (value.is_number_unsigned()) {
+            if (value.get<uint64_t>() < documents) return static_cast<int32_t>(value.get<uint64_t>());
+        } else if (value.is_number_integer()) {
+            // Any negative id means no current document; it is kept as given.
+            if (value.get<int64_t>() >= std::numeric_limits<int32_t>::min()) return static_cast<int32_t>(value.get<int64_t>());
+        }
+        expected("currentDocument", range, value);
+    }
+
+    VolumeMap map(const json& value, const std::string& path, std::size_t capacity) const {
+        object(value, path,
+               {"name", "mapType", "thresholdMin", "thresholdMax", "clusterSize", "useClusterSize", "degreesOfFreedom",
+                "showPosNeg", "transparency", "overlay", "opaque"});
+        VolumeMap m;
+        NRVMPRecord& r = m.record;
+        std::string name;
+        if (const json* v = find(value, "name")) {
+            name = text(*v, member(path, "name"));
+            if (name.size() > capacity - 1)
+                fail(member(path, "name"), "expected a name of at most " + std::to_string(capacity - 1) +
+                                               " bytes (mapNameCapacity " + std::to_string(capacity) + "), got " +
+                                               std::to_string(name.size()) + " bytes");
+        }
+        m.setName(name, capacity);
+        auto integer = [&](const char* key, int32_t& field) {
+            if (const json* v = find(value, key)) field = int32(*v, member(path, key));
+        };
+        auto floating = [&](const char* key, float& field) {
+            if (const json* v = find(value, key)) field = real(*v, member(path, key));
+        };
+        integer("mapType", r.mapType);
+        floating("thresholdMin", r.thresholdMin);
+        floating("thresholdMax", r.thresholdMax);
+        integer("clusterSize", r.clusterSize);
+        integer("useClusterSize", r.useClusterSize);
+        integer("degreesOfFreedom", r.degreesOfFreedom);
+        integer("showPosNeg", r.showPosNeg);
+        floating("transparency", r.transparency);
+        integer("overlay", r.overlay);
+        if (const json* v = find(value, "opaque")) opaque(*v, member(path, "opaque"), r);
+        return m;
+    }
+
+    void opaque(const json& value, const std::string& path, NRVMPRecord& record) const {
+        object(value, path, {"20", "36", "48", "88", "108"});
+        auto* bytes = reinterpret_cast<unsigned char*>(&record);
+        for (const OpaqueRange& range : kOpaqueRanges) {
+            const json* v = find(value, range.key);
+            if (v == nullptr) continue;
+            const std::string where = member(path, range.key);
+            const std::string want = std::to_string(range.size * 2) + " hex digits (" + std::to_string(range.size) +
+                                     " bytes)";
+            if (!v->is_string()) expected(where, want, *v);
+            const std::string hex = v->get<std::string>();
+            if (hex.size() != range.size * 2)
+                fail(where, "expected " + want + ", got " + std::to_string(hex.size()) + " characters");
+            for (std::size_t i = 0; i < hex.size(); ++i)
+                if (!isHexDigit(hex[i]))
+                    fail(where, "expected " + want + ", got a character that is not a hex digit at position " +
+                                    std::to_string(i + 1));
+            for (std::size_t i = 0; i < range.size; ++i)
+                bytes[range.offset + i] = static_cast<unsigned char>(hexValue(hex[2 * i]) * 16 + hexValue(hex[2 * i + 1]));
+        }
+    }
+
+    Parameter parameter(const std::string& name, const json& value) const {
+        const std::string path = parameterPath(name);
+        if (name.empty()) fail(path, "a parameter name must not be empty");
+        if (value.is_number_integer()) return Parameter::ofInteger(int32(value, path));
+        if (value.is_number_float()) return Parameter::ofFloat(real(value, path));
+        if (value.is_string()) return Parameter::ofText(text(value, path));
+        expected(path, "an integer, a number or a string", value);
+    }
+
+    HostileModes hostile(const json& value, const std::string& path) const {
+        object(value, path,
+               {"nullRecordIndices", "reportedMapCount", "unterminatedStrings", "mapCreationFails", "nullMapNames",
+                "reportedDocumentCount"});
+        HostileModes h;
+        if (const json* v = find(value, "nullRecordIndices")) {
+            const std::string where = member(path, "nullRecordIndices");
+            if (!v->is_array()) expected(where, "an array of map indices", *v);
+            for (std::size_t i = 0; i < v->size(); ++i) h.nullRecordIndices.push_back(int32((*v)[i], element(where, i)));
+        }
+        if (const json* v = find(value, "reportedMapCount"))
+            if (!v->is_null()) h.reportedMapCount = int32(*v, member(path, "reportedMapCount"));
+        if (const json* v = find(value, "unterminatedStrings"))
+            h.unterminatedStrings = boolean(*v, member(path, "unterminatedStrings"));
+        if (const json* v = find(value, "mapCreationFails"))
+            h.mapCreationFails = boolean(*v, member(path, "mapCreationFails"));
+        if (const json* v = find(value, "nullMapNames")) h.nullMapNames = boolean(*v, member(path, "nullMapNames"));
+        if (const json* v = find(value, "reportedDocumentCount"))
+            if (!v->is_null()) h.reportedDocumentCount = int32(*v, member(path, "reportedDocumentCount"));
+        return h;
+    }
+
+    std::string source_;
+};
+
+// Thrown from the parser's callback: the same key twice in one object.
+struct DuplicateKey {
+    std::string path;
+};
+
+// Where the parser is, for naming a duplicate key: one frame per open object
+// or array.
+class ParsePosition {
+public:
+    void open(bool isObject) {
+        frames_.push_back({isObject, {}, 0, {}});
+    }
+    void close() {
+        if (!frames_.empty()) frames_.pop_back();
+        completedValue();
+    }
+    void completedValue() {
+        if (!frames_.empty() && !frames_.back().isObject) ++frames_.back().index;
+    }
+    void key(const std::string& key) {
+        if (frames_.empty()) return;
+        Frame& top = frames_.back();
+        top.key = key;
+        if (!top.keys.insert(key).second) throw DuplicateKey{path()};
+    }
+
+private:
+    struct Frame {
+        bool isObject;
+        std::string key;
+        std::size_t index;
+        std::set<std::string> keys;
+    };
+    std::string path() const {
+        std::string path;
+        for (const Frame& frame : frames_) path = frame.isObject ? member(path, frame.key) : element(path, frame.index);
+        return path;
+    }
+    std::vector<Frame> frames_;
+};
+
+json parseStrictly(const std::string& text, const std::string& source) {
+    ParsePosition position;
+    json::parser_callback_t callback = [&position](int, json::parse_event_t event, json& parsed) {
+        switch (event) {
+            case json::parse_event_t::object_start: position.open(true); break;
+            case json::parse_event_t::array_start: position.open(false); break;
+            case json::parse_event_t::object_end:
+            case json::parse_event_t::array_end: position.close(); break;
+            case json::parse_event_t::key: position.key(parsed.get<std::string>()); break;
+            case json::parse_event_t::value: position.completedValue(); break;
+        }
+        return true;
+    };
+    try {
+        return json::parse(text, callback);
+    } catch (const DuplicateKey& duplicate) {
+        throw WorkspaceFileError(source + ": " + duplicate.path + ": the field appears twice in one object");
+    } catch (const json::parse_error& error) {
+        std::string what = error.what();
+        const std::string marker = "parse error at ";
+        auto at = what.find(marker);
+        what = at != std::string::npos ? what.substr(at + marker.size()) : what;
+        throw WorkspaceFileError(source + ": invalid JSON at " + what);
+    }
+}
+
+bool isDefault(const HostileModes& h) {
+    return h.nullRecordIndices.empty() && !h.reportedMapCount && !h.unterminatedStrings && !h.mapCreationFails &&
+           !h.nullMapNames && !h.reportedDocumentCount;
+}
+
+}  // namespace
+
+Workspace parseWorkspace(const std::string& text, const std::string& source) {
+    try {
+        return Reader(source).workspace(parseStrictly(text, source));
+    } catch (const WorkspaceFileError&) {
+        throw;
+    } catch (const std::exception& error) {
+        throw WorkspaceFileError(source + ": " + error.what());
+    }
+}
+
+Workspace readWorkspaceFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) throw WorkspaceFileError(path + ": cannot open the file: " + std::strerror(errno));
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path, ignored))
+        throw WorkspaceFileError(path + ": is a folder, not a workspace file");
+    std::ostringstream text;
+    text << file.rdbuf();
+    if (file.bad()) throw WorkspaceFileError(path + ": cannot read the file");
+    return parseWorkspace(text.str(), path);
+}
+
+std::string shortestFloatText(float value) {
+    if (std::isnan(value)) return "nan";
+    if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
+    char text[64];
+    for (int digits = 1; digits <= 9; ++digits) {
+        std::snprintf(text, sizeof text, "%.*g", digits, static_cast<double>(value));
+        if (floatBits(static_cast<float>(std::strtod(text, nullptr))) == floatBits(value)) return text;
+    }
+    std::snprintf(text, sizeof text, "%.17g", static_cast<double>(value));
+    return text;
+}
+
+json floatToJson(float value) {
+    if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
+    if (std::isnan(value)) {
+        if (floatBits(value) == kQuietNaNBits) return "NaN";
+        char text[16];
+        std::snprintf(text, sizeof text, "NaN:0x%08x", static_cast<unsigned>(floatBits(value)));
+        return text;
+    }
+    // The double nearest the shortest text: it dumps as that text, or a shorter one.
+    return std::strtod(shortestFloatText(value).c_str(), nullptr);
+}
+
+json mapToJson(const VolumeMap& map) {
+    const NRVMPRecord& r = map.record;
+    json m;
+    m["name"] = map.name();
+    m["mapType"] = r.mapType;
+    m["thresholdMin"] = floatToJson(r.thresholdMin);
+    m["thresholdMax"] = floatToJson(r.thresholdMax);
+    m["clusterSize"] = r.clusterSize;
+    m["useClusterSize"] = r.useClusterSize;
+    m["degreesOfFreedom"] = r.degreesOfFreedom;
+    m["showPosNeg"] = r.showPosNeg;
+    m["transparency"] = floatToJson(r.transparency);
+    m["overlay"] = r.overlay;
+    json opaque = json::object();
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&r);
+    for (const OpaqueRange& range : kOpaqueRanges) opaque[range.key] = hexText(bytes + range.offset, range.size);
+    m["opaque"] = opaque;
+    return m;
+}
+
+json workspaceToJson(const Workspace& w) {
+    json root;
+    if (!w.description.empty()) root["description"] = w.description;
+    root["hostVersion"] = {{"major", w.version.major}, {"minor", w.version.minor}, {"release", w.version.release}};
+    json documents = json::array();
+    for (const Document& d : w.documents) {
+        json document = {{"type", d.type}, {"name", d.name}};
+        if (d.typeNameIsNull)
+            document["typeName"] = nullptr;
+        else if (d.typeName)
+            document["typeName"] = *d.typeName;
+        documents.push_back(document);
+    }
+    root["documents"] = documents;
+    root["currentDocument"] = w.currentDocument;
+    root["mapNameCapacity"] = w.mapNameCapacity;
+    json maps = json::array();
+    for (const VolumeMap& map : w.maps) maps.push_back(mapToJson(map));
+    root["maps"] = maps;
+    json parameters = json::object();
+    for (const auto& [name, p] : w.parameters) {
+        switch (p.kind) {
+            case Parameter::Kind::Integer: parameters[name] = p.integer; break;
+            case Parameter::Kind::Float: parameters[name] = floatToJson(p.real); break;
+            case Parameter::Kind::Text: parameters[name] = p.text; break;
+        }
+    }
+    root["parameters"] = parameters;
+    if (!isDefault(w.hostile)) {
+        const HostileModes& h = w.hostile;
+        json hostile;
+        hostile["nullRecordIndices"] = h.nullRecordIndices;
+        hostile["reportedMapCount"] = h.reportedMapCount ? json(*h.reportedMapCount) : json(nullptr);
+        hostile["unterminatedStrings"] = h.unterminatedStrings;
+        hostile["mapCreationFails"] = h.mapCreationFails;
+        hostile["nullMapNames"] = h.nullMapNames;
+        hostile["reportedDocumentCount"] = h.reportedDocumentCount ? json(*h.reportedDocumentCount) : json(nullptr);
+        root["hostile"] = hostile;
+    }
+    return root;
+}
+
+std::string dumpJson(const json& value) {
+    return value.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+}
+
+std::string workspaceText(const Workspace& workspace) { return dumpJson(workspaceToJson(workspace)); }
+
+void writeWorkspaceFile(const Workspace& workspace, const std::string& path) {
+    const std::string text = workspaceText(workspace);
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    if (!file) throw WorkspaceFileError(path + ": cannot write the file: " + std::strerror(errno));
+    file << text;
+    file.close();
+    if (!file) throw WorkspaceFileError(path + ": cannot write the file");
+}
+
+}  // namespace nimbrel

@@ -1,0 +1,64 @@
+#pragma once
+// Workspace files: a workspace as JSON, read with strict checks and written
+// back so that it reads back the same, byte for byte in every map record.
+
+#include <cstddef>
+#include <stdexcept>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "standin/workspace.h"
+
+namespace nimbrel {
+
+// The opaque byte ranges of a map record, by offset; a workspace file holds
+// each as hex under its offset ("48"). Kept, never interpreted.
+struct OpaqueRange {
+    const char* key;
+    std::size_t offset;
+    std::size_t size;
+};
+inline constexpr OpaqueRange kOpaqueRanges[] = {
+    {"20", offsetof(kelvane::NRVMPRecord, opaque20), sizeof(kelvane::NRVMPRecord::opaque20)},
+    {"36", offsetof(kelvane::NRVMPRecord, opaque36), sizeof(kelvane::NRVMPRecord::opaque36)},
+    {"48", offsetof(kelvane::NRVMPRecord, opaque48), sizeof(kelvane::NRVMPRecord::opaque48)},
+    {"88", offsetof(kelvane::NRVMPRecord, opaque88), sizeof(kelvane::NRVMPRecord::opaque88)},
+    {"108", offsetof(kelvane::NRVMPRecord, opaque108), sizeof(kelvane::NRVMPRecord::opaque108)},
+};
+
+// A workspace file that cannot be used. what() is one line naming the file,
+// the field and what was expected: "ws.json: maps[2].mapType: expected an
+// integer, got a string".
+class WorkspaceFileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Reads the workspace file at path. Throws WorkspaceFileError.
+Workspace readWorkspaceFile(const std::string& path);
+// Reads a workspace from JSON text; source names it in errors.
+Workspace parseWorkspace(const std::string& text, const std::string& source);
+
+// The workspace as a JSON document, every field written out.
+nlohmann::ordered_json workspaceToJson(const Workspace& workspace);
+// One map as it stands in a workspace file: every record field and the opaque ranges.
+nlohmann::ordered_json mapToJson(const VolumeMap& map);
+// The workspace as the text of a file (indented, ends with a newline).
+std::string workspaceText(const Workspace& workspace);
+// Writes the workspace file at path. Throws WorkspaceFileError.
+void writeWorkspaceFile(const Workspace& workspace, const std::string& path);
+
+// The shortest decimal text that reads back as exactly this float, through a
+// double as a JSON reader does ("0.001", "3.9216814", "-0"); "nan", "inf",
+// "-inf" for the others.
+std::string shortestFloatText(float value);
+// A float as a workspace file holds it: a number, or for a value that JSON
+// cannot hold "Infinity", "-Infinity", "NaN" or "NaN:0x7fc00001" (the bits of
+// a NaN other than the usual one).
+nlohmann::ordered_json floatToJson(float value);
+
+// Text of JSON for files and reports; bytes that are not UTF-8 become U+FFFD.
+std::string dumpJson(const nlohmann::ordered_json& value);
+
+}  // namespace nimbrel
