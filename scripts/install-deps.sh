@@ -7,6 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   googletest libgtest-dev libgmock-dev
   nlohmann-json3-dev libcli11-dev
+  libbenchmark-dev
 )
 packages+=("$@")
 

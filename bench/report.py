@@ -1,0 +1,186 @@
+#!/usr/bin/env python3
+"""Turns Google Benchmark's JSON output (run with repetitions) into the
+results table of BENCHMARKS.md: machine, date, medians and ratios.
+
+    report.py results.json            print the table
+    report.py results.json --into F   also put it between the markers in F
+"""
+
+import argparse
+import json
+import os
+import platform
+import re
+import sys
+
+BEGIN = "<!-- results begin -->"
+END = "<!-- results end -->"
+
+UNIT_SECONDS = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
+
+
+def load_medians(path):
+    """Median aggregate of each benchmark, by name without the /real_time suffix."""
+    with open(path) as f:
+        data = json.load(f)
+    medians = {}
+    for run in data["benchmarks"]:
+        if run.get("error_occurred"):
+            sys.exit(f"benchmark {run['name']} failed: {run.get('error_message', '')}")
+        if run.get("run_type") == "aggregate" and run.get("aggregate_name") != "median":
+            continue
+        name = re.sub(r"/real_time$", "", run.get("run_name", run["name"]))
+        scale = UNIT_SECONDS[run.get("time_unit", "ns")]
+        entry = dict(run)
+        entry["real"] = run["real_time"] * scale
+        entry["cpu"] = run["cpu_time"] * scale
+        # A median overrides a single run of the same name.
+        if run.get("run_type") == "aggregate" or name not in medians:
+            medians[name] = entry
+    return data["context"], medians
+
+
+def duration(seconds):
+    for unit, scale in (("s", 1.0), ("ms", 1e-3), ("µs", 1e-6), ("ns", 1e-9)):
+        if seconds >= scale or unit == "ns":
+            value = seconds / scale
+            return f"{value:.3g} {unit}" if value < 100 else f"{value:.0f} {unit}"
+    return ""
+
+
+def ratio(a, b):
+    return f"{a / b:.2f}×" if b > 0 else "n/a"
+
+
+def cpu_model():
+    try:
+        with open("/proc/cpuinfo") as f:
+            for line in f:
+                if line.startswith("model name"):
+                    return line.split(":", 1)[1].strip()
+    except OSError:
+        pass
+    return platform.processor() or "unknown"
+
+
+def table(header, rows):
+    lines = ["| " + " | ".join(header) + " |", "|" + "|".join("---" for _ in header) + "|"]
+    lines += ["| " + " | ".join(str(c) for c in row) + " |" for row in rows]
+    return "\n".join(lines)
+
+
+def numeric_suffix(name):
+    return int(name.rsplit("/", 1)[1])
+
+
+def render(context, m):
+    out = []
+    load = context.get("load_avg", [])
+    out.append(
+        f"Machine: {cpu_model()}, {os.cpu_count()} logical CPUs "
+        f"({context.get('mhz_per_cpu', '?')} MHz), {platform.system()} {platform.release()}; "
+        f"load average at the start {', '.join(f'{x:.2f}' for x in load) if load else 'n/a'}.  "
+    )
+    out.append(
+        f"Date: {context.get('date', '?')}. Release build; every figure is the median of "
+        f"{repetitions(m)} repetitions, wall-clock time unless marked CPU."
+    )
+    if context.get("library_build_type") == "debug":
+        out[-1] += " (Debian's Google Benchmark library reports itself as a debug build; only its own bookkeeping is affected.)"
+
+    # Statistics per call.
+    rows = []
+    for name, run in m.items():
+        if name.startswith("betai/"):
+            rows.append([f"`{name}`", duration(run["real"]), duration(run["cpu"]),
+                         f"{run['fraction_iterations']:.0f} fraction iterations"])
+    for name, run in m.items():
+        if name.startswith("criticalT/"):
+            path = "search" if "/search/" in name else "solver"
+            rows.append([f"`{name}`", duration(run["real"]), duration(run["cpu"]),
+                         f"{run['evaluations']:.0f} evaluations of p ({run['search_evaluations']:.0f} by the search), {path}"])
+    out += ["", "### betai and criticalT, per call", "", table(["Call", "Time per call", "CPU per call", "Work per call"], rows)]
+
+    # execute per map.
+    rows = []
+    flat = []
+    for overlay in ("All", "last"):
+        per_map, cpu_per_map = [], []
+        runs = sorted(((numeric_suffix(n), r) for n, r in m.items() if n.startswith(f"execute/overlay={overlay}/")))
+        for count, run in runs:
+            t = run["real"] / count
+            per_map.append(t)
+            cpu_per_map.append(run["cpu"] / count)
+            rows.append([overlay, f"{count:,}", duration(run["real"]), duration(t), duration(run["cpu"] / count),
+                         f"{run['record_calls_per_map']:.3f}", f"{run['host_calls_per_map']:.3f}"])
+        if per_map:
+            flat.append(f"overlay {overlay}: {max(per_map) / min(per_map):.2f} "
+                        f"(CPU {max(cpu_per_map) / min(cpu_per_map):.2f})")
+    out += ["", "### execute, in process, every option on", "",
+            table(["Overlay", "Maps", "Time per execute", "Time per map", "CPU per map", "Record calls per map",
+                   "Host calls per map"], rows),
+            "", "Largest over smallest time per map across the three counts: " + "; ".join(flat) + "."]
+
+    # Line replacement against sed.
+    rows = []
+    for name, run in sorted(m.items()):
+        if not name.startswith("replace/replaceLinesInFile"):
+            continue
+        lines = numeric_suffix(name)
+        sed = m.get(f"replace/sed-i/{lines}")
+        if sed is None:
+            continue
+        sed_cpu = sed["cpu"] + sed.get("child_cpu_time", 0.0)
+        variant = "blanks removed, case folded" if "blanks-case" in name else "as is"
+        rows.append([f"{lines:,}", variant, duration(run["real"]), duration(sed["real"]), ratio(run["real"], sed["real"]),
+                     duration(run["cpu"]), duration(sed_cpu), ratio(run["cpu"], sed_cpu)])
+    rows.sort(key=lambda r: (int(r[0].replace(",", "")), r[1] != "as is"))
+    out += ["", "### replaceLinesInFile against `sed -i` (one key, every tenth line, ~40 bytes a line)", "",
+            table(["Lines", "Matching", "replaceLinesInFile", "sed -i", "Ratio", "replaceLinesInFile CPU", "sed CPU",
+                   "CPU ratio"], rows)]
+
+    # Descriptive statistics against loops that only sum.
+    rows = []
+    bandwidth = m.get("descriptive/baseline/sum-bandwidth")
+    in_order = m.get("descriptive/baseline/sum-in-order")
+    for name, run in m.items():
+        if not name.startswith("descriptive/"):
+            continue
+        label = name.split("/", 1)[1]
+        rows.append([f"`{label}`", duration(run["real"]), duration(run["cpu"]),
+                     ratio(run["real"], bandwidth["real"]) if bandwidth else "n/a",
+                     ratio(run["cpu"], bandwidth["cpu"]) if bandwidth else "n/a",
+                     ratio(run["cpu"], in_order["cpu"]) if in_order else "n/a"])
+    out += ["", "### Descriptive statistics over 10^7 floats", "",
+            table(["Routine", "Time", "CPU", "Ratio to sum-bandwidth", "CPU ratio to sum-bandwidth",
+                   "CPU ratio to sum-in-order"], rows)]
+    return "\n".join(out) + "\n"
+
+
+def repetitions(m):
+    counts = {run.get("repetitions", 1) for run in m.values()}
+    return "/".join(str(c) for c in sorted(counts))
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("results")
+    parser.add_argument("--into", help="file whose results section is replaced by the table")
+    args = parser.parse_args()
+
+    context, medians = load_medians(args.results)
+    text = render(context, medians)
+    print(text, end="")
+    if args.into:
+        with open(args.into) as f:
+            document = f.read()
+        start, stop = document.find(BEGIN), document.find(END)
+        if start < 0 or stop < start:
+            sys.exit(f"{args.into} has no '{BEGIN}' ... '{END}' section")
+        document = document[: start + len(BEGIN)] + "\n" + text + document[stop:]
+        with open(args.into, "w") as f:
+            f.write(document)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Builds the benchmarks (Release, build/bench) and runs every one of them, then
+# prints the results table: machine, date, medians and ratios.
+#
+#   scripts/bench.sh [--update] [Google Benchmark flags...]
+#
+# --update also writes the table into BENCHMARKS.md. Other flags go to the
+# benchmark program (for example --benchmark_filter=criticalT). Takes a couple
+# of minutes on two cores; not part of the tests.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+update=false
+flags=()
+for argument in "$@"; do
+  if [[ $argument == --update ]]; then update=true; else flags+=("$argument"); fi
+done
+
+bash scripts/install-deps.sh python3 sed
+cmake --preset bench
+cmake --build --preset bench
+
+results=build/bench/results.json
+build/bench/bench/kelvane_bench/Nimbrel.exe \
+  --benchmark_repetitions=5 \
+  --benchmark_report_aggregates_only=true \
+  --benchmark_min_time=0.2 \
+  --benchmark_out="$results" \
+  --benchmark_out_format=json \
+  "${flags[@]}"
+
+echo
+if $update; then
+  python3 bench/report.py "$results" --into BENCHMARKS.md
+else
+  python3 bench/report.py "$results"
+fi
