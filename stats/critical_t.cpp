@@ -60,8 +60,9 @@ bool halvingSearch(double nu, double target, double tolerance, CriticalTOutcome&
 }
 
 // The t with two-tailed p equal to target (0 < target < 1), by bisection on
-// ln t. Targets above 1/2 are matched in the upper tail q = 1 - p, which is
-// exact there, so t stays accurate as p approaches 1.
+// ln t over studentTwoTailed, which keeps its accuracy where the search's p
+// does not. Targets above 1/2 are matched in the upper tail, against
+// 1 - target (exact for them), so t stays accurate as p approaches 1.
 double bracketCriticalT(double nu, double target, CriticalTOutcome& outcome) {
   const bool upperTail = target > 0.5;
   const double tailTarget = upperTail ? 1.0 - target : target;
@@ -133,7 +134,12 @@ CriticalTOutcome criticalTOutcome(double nu, double p, double tolerance) {
   const double lowestP = searchP(nu, SEARCH_HIGHEST_T, outcome);
   const double highestP = searchP(nu, SEARCH_LOWEST_T, outcome);
   const bool reachable = p >= lowestP - tolerance && p <= highestP + tolerance;
-  if (reachable && halvingSearch(nu, p, tolerance, outcome)) return outcome;
+  // A search that stops before its first evaluation (a target within
+  // tolerance of its start value 0.5, in reach only for nu below 1) has
+  // found nothing either.
+  if (reachable && halvingSearch(nu, p, tolerance, outcome) && outcome.searchEvaluations > 0) {
+    return outcome;
+  }
   outcome.t = bracketCriticalT(nu, p, outcome);
   outcome.solved = true;
   return outcome;

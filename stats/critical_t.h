@@ -8,7 +8,8 @@ namespace kelvane {
 // within tolerance of the target. The search reaches t only between 1.5 and
 // 4.5, so a target outside [P(4.5) - tolerance, P(1.5) + tolerance], or one
 // the search still has not met when t stops changing, gets the true critical
-// t from a bracketing solver instead (to about 1e-10 relative or better).
+// t from a bracketing solver instead: to about 1e-10 relative for nu up to
+// 1e7, 2e-8 up to 2^31.
 // p = 1 gives 0; a p that is NaN, <= 0 or > 1 gives NaN, as does a nu that is
 // not finite. nu = 0 gives 3.75 (3 for p within tolerance of 0.5); nu < 0
 // ends the process with "Bad x in routine betai".

@@ -119,6 +119,14 @@ TEST(CriticalTTest, UnreachableTargetsGetTheTrueCriticalT) {
   EXPECT_NEAR(criticalT(10, 0.2, TOLERANCE), 1.3721836411103356, 1e-9 * 1.3721836411103356);
 }
 
+// Below one degree of freedom 0.5 is within reach, and the search would stop
+// at 3 before its first evaluation.
+TEST(CriticalTTest, TargetAtTheSearchStartValueGetsTheTrueCriticalT) {
+  const CriticalTOutcome outcome = criticalTOutcome(0.5, 0.5, TOLERANCE);
+  EXPECT_TRUE(outcome.solved);
+  EXPECT_NEAR(outcome.t, 1.5537739740300373, 1e-9 * 1.5537739740300373);  // mpmath findroot
+}
+
 // At the very edge of the reach the tolerance can never be met: the loop's
 // bound hands the target to the solver.
 TEST(CriticalTTest, TargetAtTheEdgeOfTheReachEndsThroughTheSolver) {
