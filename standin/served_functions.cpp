@@ -106,7 +106,8 @@ bool nbUpdateActiveWindow() {
 int32_t nbGetNumberOfDocsInWorkspace() {
     trace("nbGetNumberOfDocsInWorkspace");
     if (session() == nullptr) return 0;
-    return static_cast<int32_t>(session()->workspace().documents.size());
+    const Workspace& w = session()->workspace();
+    return w.hostile.reportedDocumentCount.value_or(static_cast<int32_t>(w.documents.size()));
 }
 
 int32_t nbGetDocumentType(int32_t id) {
@@ -152,7 +153,7 @@ void* nbGetNRVMPOfCurrentVMR(int32_t index, NRVMPRecord* record) {
     VolumeMap* map = readableMap(index);
     if (map == nullptr) return nullptr;
     *record = map->record;
-    record->name = map->nameStorage.data();
+    record->name = session()->workspace().hostile.nullMapNames ? nullptr : map->nameStorage.data();
     return map;
 }
 
