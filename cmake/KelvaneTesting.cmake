@@ -1,5 +1,4 @@
 # Helpers that add one GoogleTest program each and register its tests with ctest.
-find_package(GTest REQUIRED)
 include(GoogleTest)
 
 # kelvane_add_test(<name> <source>... [LIBS <lib>...])
@@ -29,6 +28,7 @@ function(kelvane_add_host_test name)
     KELVANE_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
   add_dependencies(${name} Kelvane)
   kelvane_make_host(${name})
-  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/${name})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/${name}
+                                           ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/${name})
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
 endfunction()

@@ -22,7 +22,8 @@ cmake --build --preset bench
 
 results=build/bench/results.json
 build/bench/bench/kelvane_bench/Nimbrel.exe \
-  --benchmark_repetitions=5 \
+  --benchmark_repetitions=7 \
+  --benchmark_enable_random_interleaving=true \
   --benchmark_report_aggregates_only=true \
   --benchmark_min_time=0.2 \
   --benchmark_out="$results" \

@@ -1,9 +1,22 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test of the plain Linux build.
+# Builds and runs every test: the Linux build, and the Windows build under
+# Wine. Name suites to run only those: scripts/test.sh linux windows
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install-deps.sh
-cmake --preset default
-cmake --build --preset default
-ctest --preset default
+suites=("$@")
+[[ ${#suites[@]} -gt 0 ]] || suites=(linux windows)
+
+for suite in "${suites[@]}"; do
+  echo "=== $suite"
+  case "$suite" in
+    linux)
+      bash scripts/install-deps.sh
+      cmake --preset default
+      cmake --build --preset default
+      ctest --preset default
+      ;;
+    windows) bash scripts/test-windows.sh ;;
+    *) echo "unknown suite: $suite (linux, windows)" >&2; exit 2 ;;
+  esac
+done
