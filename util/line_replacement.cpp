@@ -38,8 +38,9 @@ bool readLines(const char* path, std::vector<std::string>& lines) {
 
 void replaceLinesInFile(const char* path, int32_t keyCount, std::string* keys, bool removeBlanks,
                         bool caseSensitive, const std::ostringstream* replacementTexts) {
-    const std::size_t keyTotal =
-        keyCount > 0 && keys != nullptr && replacementTexts != nullptr ? static_cast<std::size_t>(keyCount) : 0;
+    const std::size_t keyTotal = keyCount > 0 && keys != nullptr ? static_cast<std::size_t>(keyCount) : 0;
+    // Without replacement texts no line can be replaced.
+    const std::size_t matchable = replacementTexts != nullptr ? keyTotal : 0;
 
     std::vector<std::string> lines;
     const bool readable = readLines(path, lines);
@@ -67,8 +68,8 @@ void replaceLinesInFile(const char* path, int32_t keyCount, std::string* keys, b
         if (removeBlanks) removeBlanksFrom(working);
         if (!caseSensitive) foldToUpperCase(working);
         std::size_t k = 0;
-        while (k < keyTotal && working.find(keys[k]) == std::string::npos) ++k;
-        if (k < keyTotal) {
+        while (k < matchable && working.find(keys[k]) == std::string::npos) ++k;
+        if (k < matchable) {
             ++replaced;
             out << replacementTexts[k].str();
         } else {
