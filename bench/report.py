@@ -69,6 +69,21 @@ def table(header, rows):
     return "\n".join(lines)
 
 
+def sort_key(name):
+    """Names in a fixed order whatever order the runs came in: numbers by value."""
+    parts = re.split(r"([-+]?\d+(?:\.\d+)?(?:e[-+]?\d+)?)", name)
+    return [float(p) if i % 2 else p for i, p in enumerate(parts)]
+
+
+DESCRIPTIVE_ORDER = ["baseline/sum-bandwidth", "baseline/sum-in-order", "mean", "minMax", "standardDeviation",
+                     "valueRange", "autoCorrelation"]
+
+
+def descriptive_key(name):
+    label = name.split("/", 1)[1]
+    return next((i for i, prefix in enumerate(DESCRIPTIVE_ORDER) if label.startswith(prefix)), len(DESCRIPTIVE_ORDER))
+
+
 def numeric_suffix(name):
     return int(name.rsplit("/", 1)[1])
 
@@ -90,6 +105,7 @@ def render(context, m):
 
     # Statistics per call.
     rows = []
+    m = dict(sorted(m.items(), key=lambda item: sort_key(item[0])))
     for name, run in m.items():
         if name.startswith("betai/"):
             rows.append([f"`{name}`", duration(run["real"]), duration(run["cpu"]),
@@ -143,7 +159,7 @@ def render(context, m):
     rows = []
     bandwidth = m.get("descriptive/baseline/sum-bandwidth")
     in_order = m.get("descriptive/baseline/sum-in-order")
-    for name, run in m.items():
+    for name, run in sorted(m.items(), key=lambda item: descriptive_key(item[0])):
         if not name.startswith("descriptive/"):
             continue
         label = name.split("/", 1)[1]
