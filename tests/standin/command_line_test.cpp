@@ -1,0 +1,99 @@
+#include "standin/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace {
+
+using nimbrel::CommandLine;
+
+struct Parsed {
+    std::optional<CommandLine> options;
+    int status = -1;
+    std::string out, err;
+};
+
+Parsed parse(std::vector<const char*> args) {
+    args.insert(args.begin(), "Nimbrel.exe");
+    std::ostringstream out, err;
+    auto result = nimbrel::parseCommandLine(static_cast<int>(args.size()), args.data(), out, err);
+    Parsed parsed;
+    if (auto* options = std::get_if<CommandLine>(&result))
+        parsed.options = *options;
+    else
+        parsed.status = std::get<int>(result);
+    parsed.out = out.str();
+    parsed.err = err.str();
+    return parsed;
+}
+
+TEST(CommandLine, TakesEveryOptionAndRepeatedParams) {
+    Parsed p = parse({"--param", "MinP=0.05", "ws.json", "--param", "Overlay=1,3-5", "--plugin", "k.so",
+                      "--save-workspace", "out.json", "--report-json", "-", "--trace", "--quiet"});
+    ASSERT_TRUE(p.options) << p.err;
+    EXPECT_EQ(p.options->workspace, std::optional<std::string>("ws.json"));
+    EXPECT_EQ(p.options->params, (std::vector<std::string>{"MinP=0.05", "Overlay=1,3-5"}));
+    EXPECT_EQ(p.options->plugin, std::optional<std::string>("k.so"));
+    EXPECT_EQ(p.options->saveWorkspace, std::optional<std::string>("out.json"));
+    EXPECT_EQ(p.options->reportJson, std::optional<std::string>("-"));
+    EXPECT_TRUE(p.options->trace);
+    EXPECT_TRUE(p.options->quiet);
+}
+
+TEST(CommandLine, NothingGivenMeansDefaults) {
+    Parsed p = parse({});
+    ASSERT_TRUE(p.options);
+    EXPECT_FALSE(p.options->workspace);
+    EXPECT_FALSE(p.options->plugin);
+    EXPECT_FALSE(p.options->reportJson);
+    EXPECT_FALSE(p.options->trace);
+}
+
+struct BadArguments {
+    std::vector<const char*> args;
+    const char* error;
+};
+
+void PrintTo(const BadArguments& c, std::ostream* out) {
+    for (const char* arg : c.args) *out << arg << (arg == c.args.back() ? "" : " ");
+}
+
+class BadCommandLine : public ::testing::TestWithParam<BadArguments> {};
+
+TEST_P(BadCommandLine, EndsWithOneLineAndStatusTwo) {
+    Parsed p = parse(GetParam().args);
+    EXPECT_EQ(p.status, nimbrel::kExitBadArguments);
+    EXPECT_EQ(p.err, std::string("Nimbrel.exe: error: ") + GetParam().error + "\n");
+    EXPECT_EQ(p.out, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, BadCommandLine,
+    ::testing::Values(
+        BadArguments{{"--param", "MinP", "ws.json"},
+                     "--param MinP: expected NAME=VALUE, with '=' between name and value"},
+        BadArguments{{"--param", "=0.05"}, "--param =0.05: the parameter name before '=' is empty"},
+        BadArguments{{"--bogus"}, "The following argument was not expected: --bogus (see --help)"},
+        BadArguments{{"a.json", "b.json"}, "The following argument was not expected: b.json (see --help)"},
+        BadArguments{{"--plugin"}, "--plugin: 1 required PATH missing (see --help)"}));
+
+TEST(CommandLine, HelpAndVersionAnswerAndEnd) {
+    Parsed help = parse({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("Usage: Nimbrel.exe [OPTIONS] [WORKSPACE.json]"), std::string::npos) << help.out;
+    for (const char* option : {"--plugin PATH", "--param NAME=VALUE", "--save-workspace FILE", "--report-json FILE",
+                               "--trace", "--quiet", "--version", "Exit status:"})
+        EXPECT_NE(help.out.find(option), std::string::npos) << option;
+    Parsed version = parse({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "Nimbrel.exe 1.0, the stand-in host for Kelvane plug-ins\n");
+}
+
+#if !defined(_WIN32)
+TEST(CommandLine, DefaultPluginIsInThePluginFolderBesideTheExecutables) {
+    EXPECT_EQ(nimbrel::defaultPluginPath("/opt/kelvane/bin/Nimbrel.exe"), "/opt/kelvane/plugin/Kelvane.so");
+}
+#endif
+
+}  // namespace

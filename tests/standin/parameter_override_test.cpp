@@ -1,0 +1,126 @@
+#include "standin/parameter_override.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <optional>
+
+namespace {
+
+using nimbrel::Parameter;
+using nimbrel::ParameterError;
+using Kind = Parameter::Kind;
+
+uint32_t bits(float value) {
+    uint32_t b;
+    std::memcpy(&b, &value, sizeof b);
+    return b;
+}
+
+// What a parameter is, as one comparable text: "integer 5", "float 0.05", "text <a b>".
+std::string shown(const Parameter& p) {
+    switch (p.kind) {
+        case Kind::Integer: return "integer " + std::to_string(p.integer);
+        case Kind::Float: return "float bits " + std::to_string(bits(p.real));
+        case Kind::Text: return "text <" + p.text + ">";
+    }
+    return "?";
+}
+
+std::string floatShown(float value) { return "float bits " + std::to_string(bits(value)); }
+
+std::string outcome(const std::string& value, const Parameter* existing) {
+    try {
+        return shown(nimbrel::parameterFromText("P", value, existing));
+    } catch (const ParameterError& e) {
+        return std::string("error: ") + e.what();
+    }
+}
+
+struct Case {
+    std::optional<Kind> existing;  // none: a new parameter
+    const char* value;
+    std::string expected;
+};
+
+void PrintTo(const Case& c, std::ostream* out) {
+    const char* kinds[] = {"integer", "float", "text"};
+    *out << (c.existing ? kinds[static_cast<int>(*c.existing)] : "new") << " <" << c.value << ">";
+}
+
+class ParameterValue : public ::testing::TestWithParam<Case> {};
+
+TEST_P(ParameterValue, TakesTheKindItMust) {
+    const Case& c = GetParam();
+    Parameter existing;
+    if (c.existing) existing.kind = *c.existing;
+    EXPECT_EQ(outcome(c.value, c.existing ? &existing : nullptr), c.expected);
+}
+
+const std::string kIntegerError = "error: --param P=%: P is an integer parameter; expected an integer from "
+                                  "-2147483648 to 2147483647";
+const std::string kFloatError =
+    "error: --param P=%: P is a float parameter; expected a finite number in single-precision range";
+
+std::string with(std::string message, const std::string& value) { return message.replace(message.find('%'), 1, value); }
+
+INSTANTIATE_TEST_SUITE_P(
+    NewParameters, ParameterValue,
+    ::testing::Values(Case{std::nullopt, "5", "integer 5"}, Case{std::nullopt, "+7", "integer 7"},
+                      Case{std::nullopt, "-2147483648", "integer -2147483648"},
+                      Case{std::nullopt, "2147483648", floatShown(2147483648.0f)},
+                      Case{std::nullopt, "0.05", floatShown(0.05f)}, Case{std::nullopt, "1e-3", floatShown(0.001f)},
+                      Case{std::nullopt, "5.0", floatShown(5.0f)}, Case{std::nullopt, "1,3-5", "text <1,3-5>"},
+                      Case{std::nullopt, "All", "text <All>"}, Case{std::nullopt, "", "text <>"},
+                      Case{std::nullopt, " 5", "text < 5>"}, Case{std::nullopt, "5 ", "text <5 >"},
+                      Case{std::nullopt, "0x10", "text <0x10>"}, Case{std::nullopt, "inf", "text <inf>"},
+                      Case{std::nullopt, "nan", "text <nan>"}, Case{std::nullopt, "1e50", "text <1e50>"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    ExistingParameters, ParameterValue,
+    ::testing::Values(Case{Kind::Integer, "-3", "integer -3"}, Case{Kind::Integer, "7.0", with(kIntegerError, "7.0")},
+                      Case{Kind::Integer, "x", with(kIntegerError, "x")},
+                      Case{Kind::Integer, "", with(kIntegerError, "")},
+                      Case{Kind::Integer, "4294967296", with(kIntegerError, "4294967296")},
+                      Case{Kind::Float, "3", floatShown(3.0f)}, Case{Kind::Float, "0.001", floatShown(0.001f)},
+                      Case{Kind::Float, "abc", with(kFloatError, "abc")},
+                      Case{Kind::Float, "1e50", with(kFloatError, "1e50")},
+                      Case{Kind::Float, "inf", with(kFloatError, "inf")},
+                      Case{Kind::Text, "12", "text <12>"}, Case{Kind::Text, "", "text <>"}));
+
+TEST(ParameterAssignment, SplitsAtTheFirstEquals) {
+    auto a = nimbrel::splitAssignment("Overlay=1,3-5=x");
+    EXPECT_EQ(a.name, "Overlay");
+    EXPECT_EQ(a.value, "1,3-5=x");
+    EXPECT_EQ(nimbrel::splitAssignment("Overlay=").value, "");
+}
+
+TEST(ParameterAssignment, RejectsAMissingEqualsOrName) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"MinP", "--param MinP: expected NAME=VALUE, with '=' between name and value"},
+        {"", "--param : expected NAME=VALUE, with '=' between name and value"},
+        {"=5", "--param =5: the parameter name before '=' is empty"},
+    };
+    for (const auto& [argument, message] : cases) {
+        try {
+            nimbrel::splitAssignment(argument);
+            ADD_FAILURE() << argument << " accepted";
+        } catch (const ParameterError& e) {
+            EXPECT_STREQ(e.what(), message);
+        }
+    }
+}
+
+TEST(ParameterAssignment, OverridesKeepingTheKindAndAdds) {
+    nimbrel::Workspace w;
+    w.parameters["MinP"] = Parameter::ofFloat(0.05f);
+    nimbrel::applyAssignment(w, "MinP=1");
+    nimbrel::applyAssignment(w, "DoSetMin=1");
+    EXPECT_EQ(shown(w.parameters["MinP"]), floatShown(1.0f));
+    EXPECT_EQ(shown(w.parameters["DoSetMin"]), "integer 1");
+    // The second assignment must fit the kind the first one made.
+    EXPECT_THROW(nimbrel::applyAssignment(w, "DoSetMin=yes"), ParameterError);
+    EXPECT_EQ(shown(w.parameters["DoSetMin"]), "integer 1");
+}
+
+}  // namespace
