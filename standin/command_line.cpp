@@ -98,6 +98,8 @@ std::variant<CommandLine, int> parseCommandLine(int argc, const char* const* arg
         "come and, at the end, the maps' parameters before and after.",
         kProgram};
     app.get_formatter()->column_width(30);
+    // A path such as /data/ws.json is a path on every system, never an option.
+    app.allow_windows_style_options(false);
     app.add_option("WORKSPACE.json", workspace,
                    "Workspace file: host version, documents, the current VMR's maps, dialog parameters.\n"
                    "Without one the plug-in runs against an empty workspace.")
@@ -196,7 +198,7 @@ int runNimbrel(const CommandLine& options, const std::string& executable, std::o
     const std::string pluginPath = options.plugin ? absolutePath(*options.plugin) : defaultPluginPath(executable);
     std::error_code ignored;
     if (!fs::exists(pluginPath, ignored)) {
-        error(err, "plug-in not found: " + pluginPath + (options.plugin ? "" : " (name one with --plugin PATH)"));
+        error(err, "plug-in not found: " + (options.plugin ? *options.plugin : pluginPath + " (name one with --plugin PATH)"));
         return kExitBadPlugin;
     }
     std::string loadError;

@@ -27,11 +27,14 @@ struct Outcome {
     std::string out, err;
 };
 
+// The text of an output file, with Windows line ends made plain.
 std::string readFile(const fs::path& path) {
     std::ifstream file(path, std::ios::binary);
     std::ostringstream text;
     text << file.rdbuf();
-    return text.str();
+    std::string result = text.str();
+    for (std::size_t at; (at = result.find("\r\n")) != std::string::npos;) result.erase(at, 1);
+    return result;
 }
 
 class NimbrelExe : public ::testing::Test {
