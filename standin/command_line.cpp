@@ -37,7 +37,8 @@ const char* const kPluginFileName = "Kelvane.so";
 
 const char* const kExitStatusHelp =
     "Exit status: 0 the plug-in ran (whatever initPlugin and execute returned); 1 bad workspace file;\n"
-    "2 bad arguments or --param; 3 the plug-in cannot be loaded; 4 an output file cannot be written.\n"
+    "2 bad arguments or --param; 3 the plug-in cannot be loaded; 4 an output file cannot be written;\n"
+    "5 an unexpected failure inside the stand-in.\n"
     "\n"
     "Example:\n"
     "  Nimbrel.exe examples/default.json --param MinP=0.05 --report-json report.json";

@@ -37,11 +37,13 @@ float floatOfBits(uint32_t bits) {
     return value;
 }
 
-// A short quotation of a text for messages.
+// A short quotation of a text for messages, escaped as in JSON so that it
+// stays on one line.
 std::string quoted(const std::string& text) {
     constexpr std::size_t kLimit = 40;
-    if (text.size() <= kLimit) return "\"" + text + "\"";
-    return "\"" + text.substr(0, kLimit) + "...\"";
+    const bool cut = text.size() > kLimit;
+    std::string shown = json(cut ? text.substr(0, kLimit) : text).dump(-1, ' ', false, json::error_handler_t::replace);
+    return cut ? shown.insert(shown.size() - 1, "...") : shown;
 }
 
 // What a JSON value is, for "got ..." in messages.
@@ -144,7 +146,7 @@ public:
             // Beyond this a double rounds to infinity as a float.
             const double limit = std::ldexp(1.0, 128) - std::ldexp(1.0, 103);
             if (!(std::fabs(v) < limit)) expected(path, "a number within single-precision range", value);
-            if (std::fabs(v) > FLT_MAX) return std::copysign(FLT_MAX, static_cast<float>(v > 0 ? 1 : -1));
+            if (std::fabs(v) > FLT_MAX) return v > 0 ? FLT_MAX : -FLT_MAX;  // rounds to the largest float
             return static_cast<float>(v);
         }
         if (value.is_string()) {
