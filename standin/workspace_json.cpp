@@ -1,6 +1,7 @@
 #include "standin/workspace_json.h"
 
 #include <cctype>
+#include <charconv>
 #include <cerrno>
 #include <cstddef>
 #include <cfloat>
@@ -14,6 +15,7 @@
 #include <limits>
 #include <set>
 #include <sstream>
+#include <system_error>
 #include <vector>
 
 namespace nimbrel {
@@ -434,9 +436,19 @@ std::string shortestFloatText(float value) {
     if (std::isnan(value)) return "nan";
     if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
     char text[64];
+    auto readsBack = [value](const char* candidate) {
+        return floatBits(static_cast<float>(std::strtod(candidate, nullptr))) == floatBits(value);
+    };
+    // The shortest text for a float reader ("10", not "1e+01"); the check
+    // makes sure a double reader gets there too.
+    auto [end, failed] = std::to_chars(text, text + sizeof text - 1, value);
+    if (failed == std::errc()) {
+        *end = '\0';
+        if (readsBack(text)) return text;
+    }
     for (int digits = 1; digits <= 9; ++digits) {
         std::snprintf(text, sizeof text, "%.*g", digits, static_cast<double>(value));
-        if (floatBits(static_cast<float>(std::strtod(text, nullptr))) == floatBits(value)) return text;
+        if (readsBack(text)) return text;
     }
     std::snprintf(text, sizeof text, "%.17g", static_cast<double>(value));
     return text;
