@@ -22,12 +22,15 @@ void minMax(std::int32_t count, const float* values, float& smallest, float& lar
     largest = NOT_A_NUMBER;
     return;
   }
-  smallest = values[0];
-  largest = values[0];
+  // Running values in locals: the outputs might alias the values.
+  float low = values[0];
+  float high = values[0];
   for (std::int32_t i = 1; i < count; ++i) {
-    if (values[i] > largest) largest = values[i];
-    if (smallest > values[i]) smallest = values[i];
+    if (values[i] > high) high = values[i];
+    if (low > values[i]) low = values[i];
   }
+  smallest = low;
+  largest = high;
 }
 
 float standardDeviation(std::int32_t count, const float* values) {
