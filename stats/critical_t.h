@@ -17,12 +17,12 @@ double criticalT(double nu, double p, double tolerance);
 
 // What one call of criticalT did.
 struct CriticalTOutcome {
-  double t = 0.0;
-  int searchEvaluations = 0;  // evaluations of p by the halving search
-  int evaluations = 0;        // all of them: reach check, search and solver
-  bool solved = false;        // t came from the bracketing solver
-  int relaxedFractions = 0;   // continued fractions that needed the relaxed test
-  int unconvergedFractions = 0;
+    double t = 0.0;
+    int searchEvaluations = 0;  // evaluations of p by the halving search
+    int evaluations = 0;        // all of them: reach check, search and solver
+    bool solved = false;        // t came from the bracketing solver
+    int relaxedFractions = 0;   // continued fractions that needed the relaxed test
+    int unconvergedFractions = 0;
 };
 
 // criticalT, reporting how it got there.

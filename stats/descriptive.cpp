@@ -11,54 +11,54 @@ constexpr float NOT_A_NUMBER = std::numeric_limits<float>::quiet_NaN();
 }  // namespace
 
 float mean(std::int32_t count, const float* values) {
-  float sum = 0.0f;
-  for (std::int32_t i = 0; i < count; ++i) sum += values[i];
-  return sum / static_cast<float>(count);
+    float sum = 0.0f;
+    for (std::int32_t i = 0; i < count; ++i) sum += values[i];
+    return sum / static_cast<float>(count);
 }
 
 void minMax(std::int32_t count, const float* values, float& smallest, float& largest) {
-  if (count < 1) {
-    smallest = NOT_A_NUMBER;
-    largest = NOT_A_NUMBER;
-    return;
-  }
-  // Running values in locals: the outputs might alias the values.
-  float low = values[0];
-  float high = values[0];
-  for (std::int32_t i = 1; i < count; ++i) {
-    if (values[i] > high) high = values[i];
-    if (low > values[i]) low = values[i];
-  }
-  smallest = low;
-  largest = high;
+    if (count < 1) {
+        smallest = NOT_A_NUMBER;
+        largest = NOT_A_NUMBER;
+        return;
+    }
+    // Running values in locals: the outputs might alias the values.
+    float low = values[0];
+    float high = values[0];
+    for (std::int32_t i = 1; i < count; ++i) {
+        if (values[i] > high) high = values[i];
+        if (low > values[i]) low = values[i];
+    }
+    smallest = low;
+    largest = high;
 }
 
 float standardDeviation(std::int32_t count, const float* values) {
-  const float m = mean(count, values);
-  float sum = 0.0f;
-  for (std::int32_t i = 0; i < count; ++i) sum += (values[i] - m) * (values[i] - m);
-  return std::sqrt(sum / static_cast<float>(std::int64_t{count} - 1));
+    const float m = mean(count, values);
+    float sum = 0.0f;
+    for (std::int32_t i = 0; i < count; ++i) sum += (values[i] - m) * (values[i] - m);
+    return std::sqrt(sum / static_cast<float>(std::int64_t{count} - 1));
 }
 
 float valueRange(std::int32_t count, const float* values) {
-  float smallest;
-  float largest;
-  minMax(count, values, smallest, largest);
-  return largest - smallest;
+    float smallest;
+    float largest;
+    minMax(count, values, smallest, largest);
+    return largest - smallest;
 }
 
 float autoCorrelation(std::int32_t n, const float* values, std::int32_t lag) {
-  if (lag < 0) return NOT_A_NUMBER;
-  const float m = mean(n, values);
-  // Wide enough that n - lag cannot overflow for a negative n.
-  const std::int64_t products = (std::int64_t{n} - lag) - (n % 2);
-  float sum = 0.0f;
-  for (std::int64_t i = 0; i < products; ++i) sum += (values[i] - m) * (values[i + lag] - m);
-  const float sd = standardDeviation(n, values);
-  if (static_cast<double>(sd) > AUTOCORRELATION_MIN_SD) {
-    return sum / ((static_cast<float>(products) * sd) * sd);
-  }
-  return 0.0f;
+    if (lag < 0) return NOT_A_NUMBER;
+    const float m = mean(n, values);
+    // Wide enough that n - lag cannot overflow for a negative n.
+    const std::int64_t products = (std::int64_t{n} - lag) - (n % 2);
+    float sum = 0.0f;
+    for (std::int64_t i = 0; i < products; ++i) sum += (values[i] - m) * (values[i + lag] - m);
+    const float sd = standardDeviation(n, values);
+    if (static_cast<double>(sd) > AUTOCORRELATION_MIN_SD) {
+        return sum / ((static_cast<float>(products) * sd) * sd);
+    }
+    return 0.0f;
 }
 
 }  // namespace kelvane

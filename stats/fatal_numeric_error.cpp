@@ -6,10 +6,10 @@
 namespace kelvane {
 
 void fatalNumericError(std::string message) {
-  std::cerr << "Numerical Recipes run-time error..." << std::endl;
-  std::cerr << message << std::endl;
-  std::cerr << "...now exiting to system..." << std::endl;
-  std::exit(1);
+    std::cerr << "Numerical Recipes run-time error..." << std::endl;
+    std::cerr << message << std::endl;
+    std::cerr << "...now exiting to system..." << std::endl;
+    std::exit(1);
 }
 
 }  // namespace kelvane

@@ -40,10 +40,10 @@ double absoluteValue(double value);
 // One evaluation of the continued fraction by the variant that does not end
 // the process.
 struct ContinuedFraction {
-  double value = 0.0;    // the fraction (the last value reached if not converged)
-  int iterations = 0;    // iterations run
-  bool converged = false;
-  bool relaxed = false;  // converged only under the relaxed test, after MAXIT
+    double value = 0.0;  // the fraction (the last value reached if not converged)
+    int iterations = 0;  // iterations run
+    bool converged = false;
+    bool relaxed = false;  // converged only under the relaxed test, after MAXIT
 };
 
 // The same fraction as betacf, bit for bit where betacf converges. Where it
@@ -53,8 +53,8 @@ struct ContinuedFraction {
 ContinuedFraction betacfRelaxed(double a, double b, double x);
 
 struct IncompleteBeta {
-  double value = 0.0;
-  ContinuedFraction fraction;  // the one fraction evaluated on the way
+    double value = 0.0;
+    ContinuedFraction fraction;  // the one fraction evaluated on the way
 };
 
 // betai with betacfRelaxed in place of betacf: the same bits wherever betai

@@ -7,9 +7,9 @@ namespace kelvane {
 // The two tails of Student's t with nu degrees of freedom at |t|: p is the
 // two-tailed probability I_x(nu/2, 1/2) with x = nu/(nu + t^2), q = 1 - p.
 struct StudentTail {
-  double p = 0.0;
-  double q = 0.0;
-  ContinuedFraction fraction;  // the continued fraction evaluated on the way
+    double p = 0.0;
+    double q = 0.0;
+    ContinuedFraction fraction;  // the continued fraction evaluated on the way
 };
 
 // Both tails for nu > 0 and any t, the smaller of the two formed directly

@@ -15,74 +15,78 @@ const float ONE_TO_FIVE[] = {1, 2, 3, 4, 5};
 const float SPREAD[] = {2, 4, 4, 4, 5, 5, 7, 9};
 
 TEST(MeanTest, Values) {
-  EXPECT_EQ(mean(4, ONE_TO_FOUR), 2.5f);
-  EXPECT_TRUE(std::isnan(mean(0, ONE_TO_FOUR)));
+    EXPECT_EQ(mean(4, ONE_TO_FOUR), 2.5f);
+    EXPECT_TRUE(std::isnan(mean(0, ONE_TO_FOUR)));
 }
 
 // Single precision, first value first: 1e8 + 1 is 1e8 in floats.
 TEST(MeanTest, SumsInSinglePrecisionInIndexOrder) {
-  const float absorbed[] = {1e8f, 1.0f, -1e8f};
-  EXPECT_EQ(mean(3, absorbed), 0.0f);
-  const float kept[] = {1e8f, -1e8f, 1.0f};
-  EXPECT_EQ(mean(3, kept), 1.0f / 3.0f);
+    const float absorbed[] = {1e8f, 1.0f, -1e8f};
+    EXPECT_EQ(mean(3, absorbed), 0.0f);
+    const float kept[] = {1e8f, -1e8f, 1.0f};
+    EXPECT_EQ(mean(3, kept), 1.0f / 3.0f);
 }
 
 TEST(MinMaxTest, Values) {
-  const float values[] = {3, -1, 7, 7};
-  float smallest = 0;
-  float largest = 0;
-  minMax(4, values, smallest, largest);
-  EXPECT_EQ(smallest, -1.0f);
-  EXPECT_EQ(largest, 7.0f);
+    const float values[] = {3, -1, 7, 7};
+    float smallest = 0;
+    float largest = 0;
+    minMax(4, values, smallest, largest);
+    EXPECT_EQ(smallest, -1.0f);
+    EXPECT_EQ(largest, 7.0f);
 }
 
 TEST(MinMaxTest, NotANumber) {
-  float smallest = 0;
-  float largest = 0;
-  const float later[] = {3, NOT_A_NUMBER, -1, 7};
-  minMax(4, later, smallest, largest);
-  EXPECT_EQ(smallest, -1.0f);
-  EXPECT_EQ(largest, 7.0f);
-  const float first[] = {NOT_A_NUMBER, -1, 7};
-  minMax(3, first, smallest, largest);
-  EXPECT_TRUE(std::isnan(smallest));
-  EXPECT_TRUE(std::isnan(largest));
+    float smallest = 0;
+    float largest = 0;
+    const float later[] = {3, NOT_A_NUMBER, -1, 7};
+    minMax(4, later, smallest, largest);
+    EXPECT_EQ(smallest, -1.0f);
+    EXPECT_EQ(largest, 7.0f);
+    const float first[] = {NOT_A_NUMBER, -1, 7};
+    minMax(3, first, smallest, largest);
+    EXPECT_TRUE(std::isnan(smallest));
+    EXPECT_TRUE(std::isnan(largest));
 }
 
 // No values: nothing is read (a null array would fault) and both are NaN.
 TEST(MinMaxTest, NoValuesGiveNotANumber) {
-  for (int count : {0, -3}) {
-    float smallest = 0;
-    float largest = 0;
-    minMax(count, nullptr, smallest, largest);
-    EXPECT_TRUE(std::isnan(smallest));
-    EXPECT_TRUE(std::isnan(largest));
-    EXPECT_TRUE(std::isnan(valueRange(count, nullptr)));
-  }
+    for (int count : {0, -3}) {
+        float smallest = 0;
+        float largest = 0;
+        minMax(count, nullptr, smallest, largest);
+        EXPECT_TRUE(std::isnan(smallest));
+        EXPECT_TRUE(std::isnan(largest));
+        EXPECT_TRUE(std::isnan(valueRange(count, nullptr)));
+    }
 }
 
 TEST(StandardDeviationTest, Values) {
-  EXPECT_EQ(standardDeviation(8, SPREAD), std::sqrt(32.0f / 7.0f));
-  EXPECT_NEAR(standardDeviation(8, SPREAD), 2.1380899, 1e-6);
-  EXPECT_TRUE(std::isnan(standardDeviation(1, SPREAD)));
+    EXPECT_EQ(standardDeviation(8, SPREAD), std::sqrt(32.0f / 7.0f));
+    EXPECT_NEAR(standardDeviation(8, SPREAD), 2.1380899, 1e-6);
+    EXPECT_TRUE(std::isnan(standardDeviation(1, SPREAD)));
 }
 
-TEST(ValueRangeTest, Values) { EXPECT_EQ(valueRange(8, SPREAD), 7.0f); }
+TEST(ValueRangeTest, Values) {
+    EXPECT_EQ(valueRange(8, SPREAD), 7.0f);
+}
 
 struct AutoCorrelationCase {
-  const float* values;
-  int n;
-  int lag;
-  float expected;
+    const float* values;
+    int n;
+    int lag;
+    float expected;
 };
 
-void PrintTo(const AutoCorrelationCase& c, std::ostream* out) { *out << "n " << c.n << " lag " << c.lag; }
+void PrintTo(const AutoCorrelationCase& c, std::ostream* out) {
+    *out << "n " << c.n << " lag " << c.lag;
+}
 
 class AutoCorrelationTest : public ::testing::TestWithParam<AutoCorrelationCase> {};
 
 TEST_P(AutoCorrelationTest, Value) {
-  const AutoCorrelationCase c = GetParam();
-  EXPECT_FLOAT_EQ(autoCorrelation(c.n, c.values, c.lag), c.expected);
+    const AutoCorrelationCase c = GetParam();
+    EXPECT_FLOAT_EQ(autoCorrelation(c.n, c.values, c.lag), c.expected);
 }
 
 // An odd n leaves its last value out of the products but not out of the
@@ -95,23 +99,23 @@ INSTANTIATE_TEST_SUITE_P(Series, AutoCorrelationTest,
                                            AutoCorrelationCase{ONE_TO_FIVE, 5, 1, 0.2666667f}));
 
 TEST(AutoCorrelationEdgeTest, SmallSpreadGivesZero) {
-  const float small[] = {0, 0.01f, 0, 0.01f};
-  EXPECT_EQ(autoCorrelation(4, small, 1), 0.0f);
-  const float constant[] = {3, 3, 3, 3, 3};
-  EXPECT_EQ(autoCorrelation(5, constant, 1), 0.0f);
+    const float small[] = {0, 0.01f, 0, 0.01f};
+    EXPECT_EQ(autoCorrelation(4, small, 1), 0.0f);
+    const float constant[] = {3, 3, 3, 3, 3};
+    EXPECT_EQ(autoCorrelation(5, constant, 1), 0.0f);
 }
 
 TEST(AutoCorrelationEdgeTest, NoProducts) {
-  EXPECT_TRUE(std::isnan(autoCorrelation(4, ONE_TO_FOUR, 4)));  // K = 0
-  const float negativeK = autoCorrelation(4, ONE_TO_FOUR, 5);   // K = -1
-  EXPECT_EQ(negativeK, 0.0f);
-  EXPECT_TRUE(std::signbit(negativeK));
+    EXPECT_TRUE(std::isnan(autoCorrelation(4, ONE_TO_FOUR, 4)));  // K = 0
+    const float negativeK = autoCorrelation(4, ONE_TO_FOUR, 5);   // K = -1
+    EXPECT_EQ(negativeK, 0.0f);
+    EXPECT_TRUE(std::signbit(negativeK));
 }
 
 // A negative lag would read before the array: NaN, reading nothing.
 TEST(AutoCorrelationEdgeTest, NegativeLagGivesNotANumber) {
-  EXPECT_TRUE(std::isnan(autoCorrelation(4, nullptr, -1)));
-  EXPECT_TRUE(std::isnan(autoCorrelation(4, ONE_TO_FOUR, -3)));
+    EXPECT_TRUE(std::isnan(autoCorrelation(4, nullptr, -1)));
+    EXPECT_TRUE(std::isnan(autoCorrelation(4, ONE_TO_FOUR, -3)));
 }
 
 }  // namespace

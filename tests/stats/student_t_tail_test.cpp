@@ -9,8 +9,8 @@ namespace kelvane {
 namespace {
 
 struct LogBetaCase {
-  double a;
-  double expected;
+    double a;
+    double expected;
 };
 constexpr LogBetaCase LOG_BETA_HALF_REFERENCE[] = {
 #include "logBetaHalf_reference.inc"
@@ -18,16 +18,16 @@ constexpr LogBetaCase LOG_BETA_HALF_REFERENCE[] = {
 
 // Across the switch from recurrence to series at a = 20 and up to 1e9.
 TEST(LogBetaHalfTest, MatchesHighPrecisionReference) {
-  for (const LogBetaCase& c : LOG_BETA_HALF_REFERENCE) {
-    EXPECT_NEAR(logBetaHalf(c.a), c.expected, 4e-15) << "a = " << c.a;
-  }
+    for (const LogBetaCase& c : LOG_BETA_HALF_REFERENCE) {
+        EXPECT_NEAR(logBetaHalf(c.a), c.expected, 4e-15) << "a = " << c.a;
+    }
 }
 
 struct TailCase {
-  double nu;
-  double t;
-  double p;
-  double q;
+    double nu;
+    double t;
+    double p;
+    double q;
 };
 constexpr TailCase TAIL_REFERENCE[] = {
 #include "studentTail_reference.inc"
@@ -37,27 +37,27 @@ constexpr TailCase TAIL_REFERENCE[] = {
 // millions the fraction sees x within about 1e-6 of 1, so its rounding
 // costs up to ε/(1 - x): 5e-10 there.
 TEST(StudentTwoTailedTest, MatchesHighPrecisionReference) {
-  for (const TailCase& c : TAIL_REFERENCE) {
-    const double tolerance = c.nu > 1e6 ? 5e-10 : 1e-12;
-    const StudentTail tail = studentTwoTailed(c.nu, c.t);
-    EXPECT_NEAR(tail.p, c.p, tolerance * c.p) << "nu = " << c.nu << ", t = " << c.t;
-    EXPECT_NEAR(tail.q, c.q, tolerance * c.q) << "nu = " << c.nu << ", t = " << c.t;
-    EXPECT_TRUE(tail.fraction.converged);
-  }
+    for (const TailCase& c : TAIL_REFERENCE) {
+        const double tolerance = c.nu > 1e6 ? 5e-10 : 1e-12;
+        const StudentTail tail = studentTwoTailed(c.nu, c.t);
+        EXPECT_NEAR(tail.p, c.p, tolerance * c.p) << "nu = " << c.nu << ", t = " << c.t;
+        EXPECT_NEAR(tail.q, c.q, tolerance * c.q) << "nu = " << c.nu << ", t = " << c.t;
+        EXPECT_TRUE(tail.fraction.converged);
+    }
 }
 
 TEST(StudentTwoTailedTest, EndsAndSign) {
-  const double infinity = std::numeric_limits<double>::infinity();
-  for (double nu : {1.0, 30.0, 1e7}) {
-    EXPECT_EQ(studentTwoTailed(nu, 0.0).p, 1.0);
-    EXPECT_EQ(studentTwoTailed(nu, 0.0).q, 0.0);
-    EXPECT_EQ(studentTwoTailed(nu, infinity).p, 0.0);
-    EXPECT_EQ(studentTwoTailed(nu, infinity).q, 1.0);
-    EXPECT_EQ(studentTwoTailed(nu, -2.5).p, studentTwoTailed(nu, 2.5).p);
-  }
-  // Far in the tail, where t * t overflows: 2 / (π t) for one degree of freedom.
-  const double cauchyTail = 2.0 / (3.141592653589793 * 1e200);
-  EXPECT_NEAR(studentTwoTailed(1.0, 1e200).p, cauchyTail, 1e-13 * cauchyTail);
+    const double infinity = std::numeric_limits<double>::infinity();
+    for (double nu : {1.0, 30.0, 1e7}) {
+        EXPECT_EQ(studentTwoTailed(nu, 0.0).p, 1.0);
+        EXPECT_EQ(studentTwoTailed(nu, 0.0).q, 0.0);
+        EXPECT_EQ(studentTwoTailed(nu, infinity).p, 0.0);
+        EXPECT_EQ(studentTwoTailed(nu, infinity).q, 1.0);
+        EXPECT_EQ(studentTwoTailed(nu, -2.5).p, studentTwoTailed(nu, 2.5).p);
+    }
+    // Far in the tail, where t * t overflows: 2 / (π t) for one degree of freedom.
+    const double cauchyTail = 2.0 / (3.141592653589793 * 1e200);
+    EXPECT_NEAR(studentTwoTailed(1.0, 1e200).p, cauchyTail, 1e-13 * cauchyTail);
 }
 
 }  // namespace
