@@ -1,13 +1,16 @@
 #include "standin/command_line.h"
 
+#include <algorithm>
 #include <exception>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
+#include "standin/dialog_script.h"
 #include "standin/host_session.h"
 #include "standin/parameter_override.h"
 #include "standin/plugin_runner.h"
@@ -35,10 +38,15 @@ const char* const kPluginFileName = "Kelvane.dll";
 const char* const kPluginFileName = "Kelvane.so";
 #endif
 
+const char* const kPluginFolder = "Kelvane";
+
 const char* const kExitStatusHelp =
+    "Dialog parameters: those that neither the workspace nor --param sets take the defaults of the\n"
+    "plug-in's dialog script (the file its getGUIScript names, beside the plug-in module).\n"
+    "\n"
     "Exit status: 0 the plug-in ran (whatever initPlugin and execute returned); 1 bad workspace file;\n"
     "2 bad arguments or --param; 3 the plug-in cannot be loaded; 4 an output file cannot be written;\n"
-    "5 an unexpected failure inside the stand-in.\n"
+    "5 an unexpected failure inside the stand-in; 6 the dialog script cannot be read or is not valid.\n"
     "\n"
     "Example:\n"
     "  Nimbrel.exe examples/default.json --param MinP=0.05 --report-json report.json";
@@ -53,6 +61,90 @@ std::string absolutePath(const std::string& path) {
     return absolute.empty() ? path : absolute.lexically_normal().string();
 }
 
+const char* const kTrace = "  trace \xE2\x94\x82 ";
+
+// What the run took from the plug-in's dialog script.
+struct DialogUse {
+    std::optional<std::string> path;  // none: no script was read
+    std::string absence;              // why none was read: "--no-dialog", "<path> does not exist"
+    std::size_t declared = 0;
+    std::vector<std::string> defaultsUsed;
+};
+
+// The dialog script to read, if any; its path is empty when there is none.
+// Throws DialogScriptError for a script that cannot be used.
+DialogUse useDialogScript(const CommandLine& options, const std::string& pluginPath,
+                          const PluginDescriptors& descriptors, Workspace& workspace, std::ostream& trace) {
+    DialogUse use;
+    std::string path;
+    if (options.noDialog) {
+        use.absence = "--no-dialog";
+        return use;
+    }
+    if (options.dialog) {
+        path = *options.dialog;
+    } else {
+        const std::string named = descriptors.guiScript.value_or("");
+        path = dialogScriptBeside(pluginPath, named);
+        std::error_code ignored;
+        if (path.empty()) {
+            use.absence = "the plug-in names none (getGUIScript)";
+        } else if (!fs::exists(path, ignored)) {
+            use.absence = path + " does not exist";
+            path.clear();
+        }
+        if (path.empty()) {
+            if (options.trace)
+                trace << kTrace << "dialog script: " << use.absence
+                      << "; parameters the workspace does not set have no defaults" << std::endl;
+            return use;
+        }
+    }
+    DialogScript script = readDialogScript(path);
+    use.path = path;
+    use.declared = script.parameters.size();
+    use.defaultsUsed = applyDialogDefaults(script, workspace);
+    return use;
+}
+
+// The human report's account of the dialog script, after the descriptors.
+void printDialogUse(std::ostream& out, const DialogUse& use, const Workspace& workspace) {
+    out << "\nDialog script\n";
+    if (!use.path) {
+        out << "  none read (" << use.absence << ")\n" << std::flush;
+        return;
+    }
+    out << "  script      " << *use.path << ", " << use.declared
+        << (use.declared == 1 ? " parameter" : " parameters") << "\n";
+    std::string line = "  defaults    ";
+    if (use.defaultsUsed.empty()) {
+        out << line << "none needed: the workspace sets every parameter the script declares\n" << std::flush;
+        return;
+    }
+    std::string text;
+    std::size_t column = 0;
+    for (const std::string& name : use.defaultsUsed) {
+        const std::string item = name + "=" + parameterValueText(workspace.parameters.at(name));
+        if (column > 0 && column + 2 + item.size() > 84) {
+            text += "\n              ";
+            column = 0;
+        } else if (column > 0) {
+            text += "  ";
+            column += 2;
+        }
+        text += item;
+        column += item.size();
+    }
+    out << line << text << "\n" << std::flush;
+}
+
+nlohmann::ordered_json dialogJson(const DialogUse& use) {
+    nlohmann::ordered_json dialog;
+    dialog["script"] = use.path ? nlohmann::ordered_json(*use.path) : nlohmann::ordered_json(nullptr);
+    dialog["defaultsUsed"] = use.defaultsUsed;
+    return dialog;
+}
+
 bool writeTextFile(const std::string& path, const std::string& text, std::ostream& err) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     if (file) file << text;
@@ -65,8 +157,8 @@ bool writeTextFile(const std::string& path, const std::string& text, std::ostrea
 }
 
 // Writes what must be written after a run; false if something could not be.
-bool writeOutputs(const CommandLine& options, const Workspace& workspace, const RunRecord& run, std::ostream& out,
-                  std::ostream& err) {
+bool writeOutputs(const CommandLine& options, const Workspace& workspace, const RunRecord& run,
+                  const DialogUse& dialog, std::ostream& out, std::ostream& err) {
     bool written = true;
     if (options.saveWorkspace) {
         try {
@@ -77,7 +169,9 @@ bool writeOutputs(const CommandLine& options, const Workspace& workspace, const 
         }
     }
     if (options.reportJson) {
-        const std::string text = dumpJson(reportJson(run));
+        nlohmann::ordered_json report = reportJson(run);
+        report["dialog"] = dialogJson(dialog);
+        const std::string text = dumpJson(report);
         if (*options.reportJson == "-")
             out << text << std::flush;
         else
@@ -91,7 +185,7 @@ bool writeOutputs(const CommandLine& options, const Workspace& workspace, const 
 std::variant<CommandLine, int> parseCommandLine(int argc, const char* const* argv, std::ostream& out,
                                                 std::ostream& err) {
     CommandLine options;
-    std::string workspace, plugin, saveWorkspace, reportJson;
+    std::string workspace, plugin, dialog, saveWorkspace, reportJson;
 
     CLI::App app{
         "Nimbrel.exe: the stand-in host. Loads a plug-in of this family, runs it against a workspace file\n"
@@ -106,12 +200,19 @@ std::variant<CommandLine, int> parseCommandLine(int argc, const char* const* arg
                    "Without one the plug-in runs against an empty workspace.")
         ->type_name("");
     app.add_option("--plugin", plugin,
-                   std::string("Plug-in module to run (default: ../plugin/") + kPluginFileName +
-                       " beside the folder of this executable)")
+                   std::string("Plug-in module to run (default: ") + kPluginFileName + " in ../plugins/" +
+                       kPluginFolder + "/ as installed,\nor in ../plugin/ as built, from this executable's folder)")
         ->type_name("PATH");
+    app.add_option("--dialog", dialog,
+                   "Dialog script whose defaults the parameters take that neither the workspace nor\n"
+                   "--param sets (default: the script the plug-in names, beside the plug-in module)")
+        ->type_name("PATH");
+    app.add_flag("--no-dialog", options.noDialog,
+                 "Read no dialog script: a parameter the workspace does not set reads as 0 or empty");
     app.add_option("--param", options.params,
-                   "Set a dialog parameter, overriding the workspace file (repeatable). A parameter the file\n"
-                   "has keeps its kind; a new one is an integer, else a float, else a text.")
+                   "Set a dialog parameter, overriding the workspace file (repeatable). A parameter that\n"
+                   "the file or the dialog script has keeps its kind; a new one is an integer, else a float,\n"
+                   "else a text.")
         ->type_name("NAME=VALUE")
         ->allow_extra_args(false);
     app.add_option("--save-workspace", saveWorkspace, "Write the workspace, as the run left it, to FILE")
@@ -122,7 +223,7 @@ std::variant<CommandLine, int> parseCommandLine(int argc, const char* const* arg
         ->type_name("FILE");
     app.add_flag("--trace", options.trace,
                  "Print to standard error every host function the plug-in calls that the stand-in\n"
-                 "does not provide (it answers zero)");
+                 "does not provide (it answers zero), and why no dialog script was read");
     app.add_flag("--quiet", options.quiet, "Print nothing but errors (and the report to '-')");
     app.set_version_flag("--version", std::string(kProgram) + " " + KELVANE_VERSION +
                                           ", the stand-in host for Kelvane plug-ins");
@@ -144,6 +245,11 @@ std::variant<CommandLine, int> parseCommandLine(int argc, const char* const* arg
     auto given = [&app](const char* name) { return app.get_option(name)->count() > 0; };
     if (given("WORKSPACE.json")) options.workspace = workspace;
     if (given("--plugin")) options.plugin = plugin;
+    if (given("--dialog")) options.dialog = dialog;
+    if (options.dialog && options.noDialog) {
+        error(err, "--dialog and --no-dialog cannot be given together (see --help)");
+        return kExitBadArguments;
+    }
     if (given("--save-workspace")) options.saveWorkspace = saveWorkspace;
     if (given("--report-json")) options.reportJson = reportJson;
 
@@ -172,9 +278,18 @@ std::string executablePath(const char* argv0) {
     return absolutePath(argv0 != nullptr ? argv0 : kProgram);
 }
 
+std::vector<std::string> defaultPluginCandidates(const std::string& executable) {
+    const fs::path prefix = fs::path(executable).parent_path() / "..";
+    return {(prefix / "plugins" / kPluginFolder / kPluginFileName).lexically_normal().string(),
+            (prefix / "plugin" / kPluginFileName).lexically_normal().string()};
+}
+
 std::string defaultPluginPath(const std::string& executable) {
-    fs::path folder = fs::path(executable).parent_path();
-    return (folder / ".." / "plugin" / kPluginFileName).lexically_normal().string();
+    for (const std::string& candidate : defaultPluginCandidates(executable)) {
+        std::error_code ignored;
+        if (fs::is_regular_file(candidate, ignored)) return candidate;
+    }
+    return "";
 }
 
 int runNimbrel(const CommandLine& options, const std::string& executable, std::ostream& out, std::ostream& err) {
@@ -187,19 +302,15 @@ int runNimbrel(const CommandLine& options, const std::string& executable, std::o
             return kExitBadWorkspace;
         }
     }
-    for (const std::string& param : options.params) {
-        try {
-            applyAssignment(workspace, param);
-        } catch (const ParameterError& e) {
-            error(err, e.what());
-            return kExitBadArguments;
-        }
-    }
 
     const std::string pluginPath = options.plugin ? absolutePath(*options.plugin) : defaultPluginPath(executable);
     std::error_code ignored;
-    if (!fs::exists(pluginPath, ignored)) {
-        error(err, "plug-in not found: " + (options.plugin ? *options.plugin : pluginPath + " (name one with --plugin PATH)"));
+    if (pluginPath.empty() || !fs::exists(pluginPath, ignored)) {
+        std::string looked;
+        for (const std::string& candidate : defaultPluginCandidates(executable))
+            looked += (looked.empty() ? "" : " or ") + candidate;
+        error(err, "plug-in not found: " +
+                       (options.plugin ? *options.plugin : looked + " (name one with --plugin PATH)"));
         return kExitBadPlugin;
     }
     std::string loadError;
@@ -208,12 +319,40 @@ int runNimbrel(const CommandLine& options, const std::string& executable, std::o
         error(err, loadError);
         return kExitBadPlugin;
     }
+    const PluginDescriptors descriptors = module->descriptors();
 
     // With the report on standard output, the human output goes to standard error.
     std::ostream& human = options.reportJson && *options.reportJson == "-" ? err : out;
+
+    // The dialog's defaults come before --param, so that a parameter the
+    // script declares keeps the script's type when --param sets it.
+    DialogUse dialog;
+    try {
+        human << std::flush;
+        dialog = useDialogScript(options, pluginPath, descriptors, workspace, err);
+    } catch (const DialogScriptError& e) {
+        error(err, e.what());
+        return kExitBadDialog;
+    }
+    for (const std::string& param : options.params) {
+        try {
+            applyAssignment(workspace, param);
+        } catch (const ParameterError& e) {
+            error(err, e.what());
+            return kExitBadArguments;
+        }
+        // A parameter that --param sets took no default after all.
+        const std::string name = splitAssignment(param).name;
+        dialog.defaultsUsed.erase(std::remove(dialog.defaultsUsed.begin(), dialog.defaultsUsed.end(), name),
+                                  dialog.defaultsUsed.end());
+    }
+
     std::unique_ptr<ConsolePrinter> printer;
     if (!options.quiet) printer = std::make_unique<ConsolePrinter>(human);
-    if (printer) printer->header(pluginPath, options.workspace, workspace, module->descriptors());
+    if (printer) {
+        printer->header(pluginPath, options.workspace, workspace, descriptors);
+        printDialogUse(human, dialog, workspace);
+    }
 
     RunRecord run;
     run.pluginPath = pluginPath;
@@ -226,7 +365,7 @@ int runNimbrel(const CommandLine& options, const std::string& executable, std::o
             run.unprovidedCalls.push_back(function);
             if (options.trace) {
                 human << std::flush;
-                err << "  trace \xE2\x94\x82 " << function << ": not provided by the stand-in, answers zero"
+                err << kTrace << function << ": not provided by the stand-in, answers zero"
                     << std::endl;
             }
         };
@@ -241,7 +380,7 @@ int runNimbrel(const CommandLine& options, const std::string& executable, std::o
         printer->outcome(run.outcome, run.redraws);
         printer->maps(run.mapsBefore, run.mapsAfter);
     }
-    const bool written = writeOutputs(options, workspace, run, out, err);
+    const bool written = writeOutputs(options, workspace, run, dialog, out, err);
     if (!run.outcome.created) {
         error(err, pluginPath + ": createPlugin returned null");
         return kExitBadPlugin;

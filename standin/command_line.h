@@ -17,11 +17,14 @@ enum ExitStatus : int {
     kExitBadPlugin = 3,     // the plug-in cannot be loaded, or made no plug-in object
     kExitCannotWrite = 4,   // the saved workspace or the report cannot be written
     kExitInternal = 5,      // anything else that went wrong inside the stand-in
+    kExitBadDialog = 6,     // the dialog script cannot be read or is not valid
 };
 
 struct CommandLine {
     std::optional<std::string> workspace;      // none: run against an empty workspace
     std::optional<std::string> plugin;         // none: the plug-in next to the executable
+    std::optional<std::string> dialog;         // none: the script the plug-in names, beside it
+    bool noDialog = false;                     // take no defaults from any dialog script
     std::vector<std::string> params;           // NAME=VALUE, in order
     std::optional<std::string> saveWorkspace;
     std::optional<std::string> reportJson;     // "-" for standard output
@@ -36,8 +39,12 @@ std::variant<CommandLine, int> parseCommandLine(int argc, const char* const* arg
 
 // This executable's path; argv0 serves when the system cannot say.
 std::string executablePath(const char* argv0);
-// The plug-in the stand-in runs by default: Kelvane.so (Kelvane.dll on
-// Windows) in the plugin folder beside the executable's folder.
+// Where the stand-in looks for its default plug-in, Kelvane.so (Kelvane.dll on
+// Windows), in this order: as installed, <prefix>/plugins/Kelvane/ for
+// <prefix>/bin/Nimbrel.exe; as built, the plugin folder beside the
+// executable's folder.
+std::vector<std::string> defaultPluginCandidates(const std::string& executable);
+// The first candidate that exists, or empty when none does.
 std::string defaultPluginPath(const std::string& executable);
 
 // Runs the plug-in as the command line says; returns the exit status.

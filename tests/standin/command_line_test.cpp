@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <random>
 #include <sstream>
 
 namespace {
@@ -30,11 +33,13 @@ Parsed parse(std::vector<const char*> args) {
 
 TEST(CommandLine, TakesEveryOptionAndRepeatedParams) {
     Parsed p = parse({"--param", "MinP=0.05", "ws.json", "--param", "Overlay=1,3-5", "--plugin", "k.so",
-                      "--save-workspace", "out.json", "--report-json", "-", "--trace", "--quiet"});
+                      "--dialog", "d.js", "--save-workspace", "out.json", "--report-json", "-", "--trace", "--quiet"});
     ASSERT_TRUE(p.options) << p.err;
     EXPECT_EQ(p.options->workspace, std::optional<std::string>("ws.json"));
     EXPECT_EQ(p.options->params, (std::vector<std::string>{"MinP=0.05", "Overlay=1,3-5"}));
     EXPECT_EQ(p.options->plugin, std::optional<std::string>("k.so"));
+    EXPECT_EQ(p.options->dialog, std::optional<std::string>("d.js"));
+    EXPECT_FALSE(p.options->noDialog);
     EXPECT_EQ(p.options->saveWorkspace, std::optional<std::string>("out.json"));
     EXPECT_EQ(p.options->reportJson, std::optional<std::string>("-"));
     EXPECT_TRUE(p.options->trace);
@@ -46,6 +51,8 @@ TEST(CommandLine, NothingGivenMeansDefaults) {
     ASSERT_TRUE(p.options);
     EXPECT_FALSE(p.options->workspace);
     EXPECT_FALSE(p.options->plugin);
+    EXPECT_FALSE(p.options->dialog);
+    EXPECT_FALSE(p.options->noDialog);
     EXPECT_FALSE(p.options->reportJson);
     EXPECT_FALSE(p.options->trace);
 }
@@ -76,24 +83,66 @@ INSTANTIATE_TEST_SUITE_P(
         BadArguments{{"--param", "=0.05"}, "--param =0.05: the parameter name before '=' is empty"},
         BadArguments{{"--bogus"}, "The following argument was not expected: --bogus (see --help)"},
         BadArguments{{"a.json", "b.json"}, "The following argument was not expected: b.json (see --help)"},
-        BadArguments{{"--plugin"}, "--plugin: 1 required PATH missing (see --help)"}));
+        BadArguments{{"--plugin"}, "--plugin: 1 required PATH missing (see --help)"},
+        BadArguments{{"--dialog"}, "--dialog: 1 required PATH missing (see --help)"},
+        BadArguments{{"--no-dialog", "--dialog", "d.js"},
+                     "--dialog and --no-dialog cannot be given together (see --help)"}));
 
 TEST(CommandLine, HelpAndVersionAnswerAndEnd) {
     Parsed help = parse({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("Usage: Nimbrel.exe [OPTIONS] [WORKSPACE.json]"), std::string::npos) << help.out;
-    for (const char* option : {"--plugin PATH", "--param NAME=VALUE", "--save-workspace FILE", "--report-json FILE",
-                               "--trace", "--quiet", "--version", "Exit status:"})
+    for (const char* option : {"--plugin PATH", "--dialog PATH", "--no-dialog", "--param NAME=VALUE",
+                               "--save-workspace FILE", "--report-json FILE", "--trace", "--quiet", "--version",
+                               "Exit status:", "6 the dialog script cannot be read"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     Parsed version = parse({"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, "Nimbrel.exe 1.0, the stand-in host for Kelvane plug-ins\n");
 }
 
-#if !defined(_WIN32)
-TEST(CommandLine, DefaultPluginIsInThePluginFolderBesideTheExecutables) {
-    EXPECT_EQ(nimbrel::defaultPluginPath("/opt/kelvane/bin/Nimbrel.exe"), "/opt/kelvane/plugin/Kelvane.so");
+TEST(CommandLine, NoTakesNoDialog) {
+    Parsed p = parse({"--no-dialog", "ws.json"});
+    ASSERT_TRUE(p.options) << p.err;
+    EXPECT_TRUE(p.options->noDialog);
+    EXPECT_FALSE(p.options->dialog);
 }
+
+#if defined(_WIN32)
+const char* const kModule = "Kelvane.dll";
+#else
+const char* const kModule = "Kelvane.so";
 #endif
+
+TEST(CommandLine, DefaultPluginIsLookedForAsInstalledThenAsBuilt) {
+    namespace fs = std::filesystem;
+    const fs::path exe = fs::path("opt") / "kelvane" / "bin" / "Nimbrel.exe";
+    EXPECT_EQ(nimbrel::defaultPluginCandidates(exe.string()),
+              (std::vector<std::string>{(fs::path("opt") / "kelvane" / "plugins" / "Kelvane" / kModule).string(),
+                                        (fs::path("opt") / "kelvane" / "plugin" / kModule).string()}));
+}
+
+// The two trees, made in a temporary folder: each finds its own plug-in.
+TEST(CommandLine, DefaultPluginIsTheFirstThatExists) {
+    namespace fs = std::filesystem;
+    const fs::path root = fs::temp_directory_path() / ("kelvane-layout-" + std::to_string(std::random_device{}()));
+    const fs::path exe = root / "bin" / "Nimbrel.exe";
+    const fs::path installed = root / "plugins" / "Kelvane" / kModule;
+    const fs::path built = root / "plugin" / kModule;
+    for (const fs::path& folder : {exe.parent_path(), installed.parent_path(), built.parent_path()})
+        fs::create_directories(folder);
+
+    EXPECT_EQ(nimbrel::defaultPluginPath(exe.string()), "") << "neither exists";
+    std::ofstream(built) << "module";
+    EXPECT_EQ(fs::path(nimbrel::defaultPluginPath(exe.string())), built.lexically_normal());
+    std::ofstream(installed) << "module";
+    EXPECT_EQ(fs::path(nimbrel::defaultPluginPath(exe.string())), installed.lexically_normal());
+    fs::remove(installed);
+    fs::create_directories(installed);  // a folder of that name is no module
+    EXPECT_EQ(fs::path(nimbrel::defaultPluginPath(exe.string())), built.lexically_normal());
+
+    std::error_code ignored;
+    fs::remove_all(root, ignored);
+}
 
 }  // namespace

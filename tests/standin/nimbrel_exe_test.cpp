@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -118,6 +119,137 @@ TEST_F(NimbrelExe, ReportAndSavedWorkspaceAreMachineReadable) {
     ASSERT_EQ(after.maps.size(), before.maps.size());
     for (std::size_t i = 0; i < after.maps.size(); ++i)
         EXPECT_EQ(nimbrel::mapToJson(after.maps[i]).dump(), report["mapsAfter"][i].dump()) << i;
+}
+
+// ---------------------------------------------------------------------------
+// The dialog script: its defaults fill what the workspace and --param leave.
+
+// One current VMR with one t-map of 20 degrees of freedom, and no parameters.
+const char* const kBareWorkspace = R"({
+  "documents": [{"type": 3, "name": "a.vmr"}],
+  "currentDocument": 0,
+  "maps": [{"name": "t", "mapType": 1, "thresholdMin": 2.0, "thresholdMax": 8.0, "degreesOfFreedom": 20,
+            "showPosNeg": 3, "transparency": 1.0, "overlay": 1}]
+})";
+
+const char* const kSixteen[] = {"DoSetMin",         "Min",        "DoSetMinP",        "MinP",
+                                "DoSetMax",         "Max",        "DoClusterSize",    "ClusterSize",
+                                "DoUseClusterSize", "UseCluster", "DoShowPosNegBoth", "PNB",
+                                "DoTransparancy",   "Trans",      "DoOverlayMaps",    "Overlay"};
+
+std::string moduleFolder() { return fs::path(KELVANE_MODULE_PATH).parent_path().string(); }
+
+TEST_F(NimbrelExe, DialogDefaultsBesideThePluginFillAnEmptyDialog) {
+    const fs::path ws = file("ws.json", kBareWorkspace);
+    Outcome r = run("--quiet --report-json - --plugin \"" KELVANE_MODULE_PATH "\" " + inQuotes(ws));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto report = nlohmann::ordered_json::parse(r.out);
+    EXPECT_EQ(fs::path(report["dialog"]["script"].get<std::string>()), fs::path(moduleFolder()) / "Kelvane.js");
+    std::vector<std::string> used = report["dialog"]["defaultsUsed"];
+    EXPECT_EQ(used, std::vector<std::string>(std::begin(kSixteen), std::end(kSixteen)));
+    // The dialog as it opens: the lower threshold from p = 0.001 for the t-map.
+    const auto& log = report["log"];
+    EXPECT_NE(std::find(log.begin(), log.end(), "Kelvane>  Set Min P to 0.0010"), log.end()) << log.dump(1);
+    EXPECT_EQ(report["execute"], true);
+    EXPECT_GT(report["mapsAfter"][0]["thresholdMin"].get<double>(), 3.8);
+    EXPECT_LT(report["mapsAfter"][0]["thresholdMin"].get<double>(), 3.9);
+}
+
+TEST_F(NimbrelExe, DialogBlockNamesTheScriptAndTheDefaultsUsed) {
+    const fs::path ws = file("ws.json", kBareWorkspace);
+    Outcome r = run("--param DoSetMax=1 --plugin \"" KELVANE_MODULE_PATH "\" " + inQuotes(ws));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string block = "\nDialog script\n  script      " +
+                              (fs::path(moduleFolder()) / "Kelvane.js").lexically_normal().string() +
+                              ", 16 parameters\n  defaults    DoSetMin=1  Min=3.0  DoSetMinP=1  MinP=0.001  Max=8.0";
+    EXPECT_NE(r.out.find(block), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Kelvane>  Set Max to 8.00"), std::string::npos) << r.out;
+}
+
+TEST_F(NimbrelExe, ParamTakesTheTypeTheScriptDeclares) {
+    const fs::path ws = file("ws.json", kBareWorkspace), saved = folder_ / "saved.json";
+    Outcome r = run("--quiet --param Max=9 --param ClusterSize=7 --save-workspace " + inQuotes(saved) +
+                    " --report-json - --plugin \"" KELVANE_MODULE_PATH "\" " + inQuotes(ws));
+    ASSERT_EQ(r.status, 0) << r.err;
+    nimbrel::Workspace after = nimbrel::readWorkspaceFile(saved.string());
+    EXPECT_EQ(after.parameters["Max"].kind, nimbrel::Parameter::Kind::Float);
+    EXPECT_EQ(after.parameters["ClusterSize"].kind, nimbrel::Parameter::Kind::Integer);
+    EXPECT_EQ(after.parameters.size(), 16u);
+    // What --param set took no default.
+    std::vector<std::string> used = nlohmann::ordered_json::parse(r.out)["dialog"]["defaultsUsed"];
+    EXPECT_EQ(used.size(), 14u);
+    EXPECT_EQ(std::count(used.begin(), used.end(), "Max"), 0);
+
+    Outcome wrong = run("--param DoSetMin=yes --plugin \"" KELVANE_MODULE_PATH "\" " + inQuotes(ws));
+    EXPECT_EQ(wrong.status, 2);
+    EXPECT_EQ(wrong.err, "Nimbrel.exe: error: --param DoSetMin=yes: DoSetMin is an integer parameter; expected an "
+                         "integer from -2147483648 to 2147483647\n");
+}
+
+TEST_F(NimbrelExe, DialogOptionAndNoDialogChooseTheDefaults) {
+    const fs::path ws = file("ws.json", kBareWorkspace);
+    const fs::path own = file("own.js", R"(var D = {"parameters": [
+        {"name": "DoSetMax", "type": "switch", "label": "Max?", "default": 1},
+        {"name": "Max", "type": "float", "label": "Max", "default": 6.5}]};)");
+    Outcome r = run("--quiet --report-json - --dialog " + inQuotes(own) + " --plugin \"" KELVANE_MODULE_PATH "\" " +
+                    inQuotes(ws));
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto report = nlohmann::ordered_json::parse(r.out);
+    EXPECT_EQ(report["dialog"]["script"], own.string());
+    EXPECT_EQ(report["dialog"]["defaultsUsed"], nlohmann::ordered_json::array({"DoSetMax", "Max"}));
+    EXPECT_EQ(report["mapsAfter"][0]["thresholdMax"], 6.5);
+    EXPECT_EQ(report["mapsAfter"][0]["thresholdMin"], 2.0);
+
+    Outcome none = run("--no-dialog --report-json - --plugin \"" KELVANE_MODULE_PATH "\" " + inQuotes(ws));
+    ASSERT_EQ(none.status, 0) << none.err;
+    report = nlohmann::ordered_json::parse(none.out);
+    EXPECT_TRUE(report["dialog"]["script"].is_null());
+    EXPECT_EQ(report["execute"], false);
+    const auto& log = report["log"];
+    EXPECT_NE(std::find(log.begin(), log.end(), "Kelvane>  No options selected"), log.end()) << log.dump(1);
+    EXPECT_NE(none.err.find("\nDialog script\n  none read (--no-dialog)\n"), std::string::npos) << none.err;
+}
+
+// A plug-in module alone in a folder of its own, with what else is named.
+fs::path lonePlugin(const fs::path& folder, const char* dialogText) {
+    fs::create_directories(folder);
+    const fs::path module = folder / fs::path(KELVANE_MODULE_PATH).filename();
+    fs::copy_file(KELVANE_MODULE_PATH, module);
+    if (dialogText != nullptr) std::ofstream(folder / "Kelvane.js", std::ios::binary) << dialogText;
+    return module;
+}
+
+TEST_F(NimbrelExe, NoScriptBesideThePluginIsNoErrorAndTraceSaysSo) {
+    const fs::path module = lonePlugin(folder_ / "lone", nullptr);
+    const fs::path ws = file("ws.json", kBareWorkspace);
+    Outcome r = run("--trace --plugin " + inQuotes(module) + " " + inQuotes(ws));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string expected = "  trace \xE2\x94\x82 dialog script: " +
+                                 (module.parent_path() / "Kelvane.js").lexically_normal().string() +
+                                 " does not exist; parameters the workspace does not set have no defaults\n";
+    EXPECT_NE(r.err.find(expected), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find("Kelvane>  No options selected"), std::string::npos);
+
+    Outcome quiet = run("--plugin " + inQuotes(module) + " " + inQuotes(ws));
+    EXPECT_EQ(quiet.status, 0);
+    EXPECT_EQ(quiet.err, "");
+}
+
+TEST_F(NimbrelExe, ABadScriptIsRefusedWhereverItComesFrom) {
+    const fs::path ws = file("ws.json", kBareWorkspace);
+    const fs::path module = lonePlugin(folder_ / "bad", R"(var D = {"parameters": [
+        {"name": "DoSetMin", "type": "switch", "label": "Set", "default": 2}]};)");
+    const std::string beside = (module.parent_path() / "Kelvane.js").lexically_normal().string();
+    Outcome r = run("--plugin " + inQuotes(module) + " " + inQuotes(ws));
+    EXPECT_EQ(r.status, 6);
+    EXPECT_EQ(r.err, "Nimbrel.exe: error: " + beside +
+                         ": parameter \"DoSetMin\" (parameters[0]), default: expected 0 or 1 for a switch, got a "
+                         "whole number (2)\n");
+    EXPECT_EQ(r.out, "");
+
+    Outcome missing = run("--dialog /nonexistent/d.js --plugin \"" KELVANE_MODULE_PATH "\" " + inQuotes(ws));
+    EXPECT_EQ(missing.status, 6);
+    EXPECT_EQ(missing.err, "Nimbrel.exe: error: /nonexistent/d.js: cannot open the file: No such file or directory\n");
 }
 
 struct Failure {

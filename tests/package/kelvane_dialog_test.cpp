@@ -1,0 +1,138 @@
+// Kelvane.js, the plug-in's dialog: it declares exactly the sixteen parameters
+// the plug-in reads, under their names and with their types, and the copy
+// beside the built module is the one in the source tree.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "standin/dialog_script.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using nimbrel::DialogParameter;
+using nimbrel::DialogScript;
+using nimbrel::DialogType;
+
+const std::string kSource = KELVANE_SOURCE_DIR "/package/Kelvane.js";
+
+std::string readFile(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+uint32_t bits(float value) {
+    uint32_t b;
+    std::memcpy(&b, &value, sizeof b);
+    return b;
+}
+
+const DialogScript& kelvaneDialog() {
+    static const DialogScript script = nimbrel::readDialogScript(kSource);
+    return script;
+}
+
+// The sixteen parameters the plug-in reads, in the order it reads them, with
+// the host getter each goes through: a switch and an int by the integer
+// getter, a float by the float getter, the list by the text getter.
+struct Declared {
+    const char* name;
+    DialogType type;
+};
+
+const Declared kSixteen[] = {
+    {"DoSetMin", DialogType::Switch},         {"Min", DialogType::Float},
+    {"DoSetMinP", DialogType::Switch},        {"MinP", DialogType::Float},
+    {"DoSetMax", DialogType::Switch},         {"Max", DialogType::Float},
+    {"DoClusterSize", DialogType::Switch},    {"ClusterSize", DialogType::Int},
+    {"DoUseClusterSize", DialogType::Switch}, {"UseCluster", DialogType::Switch},
+    {"DoShowPosNegBoth", DialogType::Switch}, {"PNB", DialogType::Int},
+    {"DoTransparancy", DialogType::Switch},   {"Trans", DialogType::Float},
+    {"DoOverlayMaps", DialogType::Switch},    {"Overlay", DialogType::String},
+};
+
+void PrintTo(const Declared& d, std::ostream* out) { *out << d.name; }
+
+class KelvaneDialogParameter : public ::testing::TestWithParam<Declared> {};
+
+TEST_P(KelvaneDialogParameter, IsDeclaredWithItsTypeALabelAndADefault) {
+    const DialogParameter* p = kelvaneDialog().find(GetParam().name);
+    ASSERT_NE(p, nullptr) << GetParam().name << " is not declared";
+    EXPECT_EQ(p->type, GetParam().type) << "declared as " << nimbrel::dialogTypeName(p->type);
+    EXPECT_FALSE(p->label.empty());
+    // A value belongs to its switch: the dialog enables it only when the switch is on.
+    const std::string name = GetParam().name;
+    if (name.rfind("Do", 0) != 0) {
+        EXPECT_FALSE(p->enabledBy.empty()) << name;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sixteen, KelvaneDialogParameter, ::testing::ValuesIn(kSixteen),
+                         [](const ::testing::TestParamInfo<Declared>& info) { return std::string(info.param.name); });
+
+TEST(KelvaneDialog, DeclaresExactlyTheSixteenInTheOrderTheyAreRead) {
+    std::vector<std::string> declared, expected;
+    for (const DialogParameter& p : kelvaneDialog().parameters) declared.push_back(p.name);
+    for (const Declared& d : kSixteen) expected.push_back(d.name);
+    EXPECT_EQ(declared, expected);
+}
+
+TEST(KelvaneDialog, PnbOffersTheThreeSignsInTheirOrder) {
+    const DialogParameter* pnb = kelvaneDialog().find("PNB");
+    ASSERT_NE(pnb, nullptr);
+    EXPECT_EQ(pnb->choices, (std::vector<std::string>{"Positive", "Negative", "Both (pos and neg)"}));
+    EXPECT_EQ(pnb->enabledBy, "DoShowPosNegBoth");
+}
+
+TEST(KelvaneDialog, EachValueIsEnabledByItsOwnSwitch) {
+    const std::pair<const char*, const char*> pairs[] = {
+        {"Min", "DoSetMin"},         {"DoSetMinP", "DoSetMin"},         {"MinP", "DoSetMinP"},
+        {"Max", "DoSetMax"},         {"ClusterSize", "DoClusterSize"},  {"UseCluster", "DoUseClusterSize"},
+        {"PNB", "DoShowPosNegBoth"}, {"Trans", "DoTransparancy"},       {"Overlay", "DoOverlayMaps"}};
+    for (const auto& [value, enabledBy] : pairs) {
+        const DialogParameter* p = kelvaneDialog().find(value);
+        ASSERT_NE(p, nullptr) << value;
+        EXPECT_EQ(p->enabledBy, enabledBy) << value;
+    }
+}
+
+// The dialog opens on the plug-in's headline job: the lower threshold of every
+// t-map from p = 0.001, nothing else changed, every value sensible once its
+// switch is turned on.
+TEST(KelvaneDialog, DefaultsAreTheHeadlineJobWithSensibleValues) {
+    auto integer = [](const char* name) { return kelvaneDialog().find(name)->defaultValue.integer; };
+    auto real = [](const char* name) { return kelvaneDialog().find(name)->defaultValue.real; };
+    EXPECT_EQ(integer("DoSetMin"), 1);
+    EXPECT_EQ(integer("DoSetMinP"), 1);
+    EXPECT_EQ(bits(real("MinP")), bits(0.001f));
+    for (const char* off : {"DoSetMax", "DoClusterSize", "DoUseClusterSize", "DoShowPosNegBoth", "DoTransparancy",
+                            "DoOverlayMaps"})
+        EXPECT_EQ(integer(off), 0) << off;
+    EXPECT_GT(real("Min"), 0.0f);
+    EXPECT_LT(real("Min"), real("Max"));
+    EXPECT_GE(integer("ClusterSize"), 1);
+    EXPECT_EQ(integer("UseCluster"), 1);
+    EXPECT_EQ(integer("PNB"), 2);
+    EXPECT_GE(real("Trans"), 0.0f);
+    EXPECT_LE(real("Trans"), 1.0f);
+    EXPECT_EQ(kelvaneDialog().find("Overlay")->defaultValue.text, "All");
+}
+
+// The host finds the dialog script and the help page beside the module; the
+// build puts them there.
+TEST(KelvanePackage, TheCopiesBesideTheBuiltModuleAreTheSources) {
+    for (const char* file : {"Kelvane.js", "HelpFolder/index.html"}) {
+        const fs::path beside = fs::path(KELVANE_MODULE_PATH).parent_path() / file;
+        ASSERT_TRUE(fs::exists(beside)) << beside;
+        EXPECT_EQ(readFile(beside), readFile(fs::path(KELVANE_SOURCE_DIR) / "package" / file)) << file;
+    }
+}
+
+}  // namespace
