@@ -36,15 +36,23 @@ std::string shown(const std::string& text) {
 // What a JSON value is, for "got ..." in messages.
 std::string describe(const json& value) {
     switch (value.type()) {
-        case json::value_t::null: return "null";
-        case json::value_t::boolean: return value.get<bool>() ? "true" : "false";
-        case json::value_t::string: return "a text (" + shown(value.get<std::string>()) + ")";
+        case json::value_t::null:
+            return "null";
+        case json::value_t::boolean:
+            return value.get<bool>() ? "true" : "false";
+        case json::value_t::string:
+            return "a text (" + shown(value.get<std::string>()) + ")";
         case json::value_t::number_integer:
-        case json::value_t::number_unsigned: return "a whole number (" + value.dump() + ")";
-        case json::value_t::number_float: return "a number (" + value.dump() + ")";
-        case json::value_t::object: return "an object";
-        case json::value_t::array: return "a list";
-        default: return "a value of another kind";
+        case json::value_t::number_unsigned:
+            return "a whole number (" + value.dump() + ")";
+        case json::value_t::number_float:
+            return "a number (" + value.dump() + ")";
+        case json::value_t::object:
+            return "an object";
+        case json::value_t::array:
+            return "a list";
+        default:
+            return "a value of another kind";
     }
 }
 
@@ -181,7 +189,9 @@ json parseValue(const std::string& whole, std::size_t begin, std::size_t end, co
     json::parser_callback_t callback = [&open](int, json::parse_event_t event, json& parsed) {
         switch (event) {
             case json::parse_event_t::object_start:
-            case json::parse_event_t::array_start: open.emplace_back(); break;
+            case json::parse_event_t::array_start:
+                open.emplace_back();
+                break;
             case json::parse_event_t::object_end:
             case json::parse_event_t::array_end:
                 if (!open.empty()) open.pop_back();
@@ -190,7 +200,8 @@ json parseValue(const std::string& whole, std::size_t begin, std::size_t end, co
                 if (!open.empty() && !open.back().insert(parsed.get<std::string>()).second)
                     throw DuplicateKey{parsed.get<std::string>()};
                 break;
-            case json::parse_event_t::value: break;
+            case json::parse_event_t::value:
+                break;
         }
         return true;
     };
@@ -284,15 +295,19 @@ private:
                  "expected a name of letters, digits and _ that does not start with a digit, got " + shown(p.name));
         auto where = [&](const char* key) { return place(index, p.name, key); };
         for (const char* required : {"type", "label", "default"})
-            if (find(value, required) == nullptr)
-                fail(where(nullptr), "\"" + std::string(required) + "\" is missing");
+            if (find(value, required) == nullptr) fail(where(nullptr), "\"" + std::string(required) + "\" is missing");
 
         const std::string type = text(value["type"], where("type"));
-        if (type == "switch") p.type = DialogType::Switch;
-        else if (type == "int") p.type = DialogType::Int;
-        else if (type == "float") p.type = DialogType::Float;
-        else if (type == "string") p.type = DialogType::String;
-        else fail(where("type"), "expected \"switch\", \"int\", \"float\" or \"string\", got " + shown(type));
+        if (type == "switch")
+            p.type = DialogType::Switch;
+        else if (type == "int")
+            p.type = DialogType::Int;
+        else if (type == "float")
+            p.type = DialogType::Float;
+        else if (type == "string")
+            p.type = DialogType::String;
+        else
+            fail(where("type"), "expected \"switch\", \"int\", \"float\" or \"string\", got " + shown(type));
 
         p.label = text(value["label"], where("label"));
         if (p.label.empty()) fail(where("label"), "the label is empty; the user needs one");
@@ -379,10 +394,14 @@ private:
 
 const char* dialogTypeName(DialogType type) {
     switch (type) {
-        case DialogType::Switch: return "switch";
-        case DialogType::Int: return "int";
-        case DialogType::Float: return "float";
-        case DialogType::String: return "string";
+        case DialogType::Switch:
+            return "switch";
+        case DialogType::Int:
+            return "int";
+        case DialogType::Float:
+            return "float";
+        case DialogType::String:
+            return "string";
     }
     return "unknown";
 }
@@ -433,13 +452,15 @@ std::vector<std::string> applyDialogDefaults(const DialogScript& script, Workspa
 
 std::string parameterValueText(const Parameter& parameter) {
     switch (parameter.kind) {
-        case Parameter::Kind::Integer: return std::to_string(parameter.integer);
+        case Parameter::Kind::Integer:
+            return std::to_string(parameter.integer);
         case Parameter::Kind::Float: {
             // A float shows a point even when whole, so that it reads as a float.
             std::string text = shortestFloatText(parameter.real);
             return text.find_first_of(".en") == std::string::npos ? text + ".0" : text;
         }
-        case Parameter::Kind::Text: return shown(parameter.text);
+        case Parameter::Kind::Text:
+            return shown(parameter.text);
     }
     return "";
 }

@@ -85,10 +85,11 @@ std::string shellQuoted(const std::string& text) {
 
 // The few entities a DOM dump writes, back to their characters.
 std::string unescaped(std::string text) {
-    const std::pair<const char*, const char*> entities[] = {
-        {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&#39;", "'"}, {"&nbsp;", " "}, {"&amp;", "&"}};
+    const std::pair<const char*, const char*> entities[] = {{"&lt;", "<"},  {"&gt;", ">"},   {"&quot;", "\""},
+                                                            {"&#39;", "'"}, {"&nbsp;", " "}, {"&amp;", "&"}};
     for (const auto& [entity, character] : entities)
-        for (std::size_t at; (at = text.find(entity)) != std::string::npos;) text.replace(at, std::strlen(entity), character);
+        for (std::size_t at; (at = text.find(entity)) != std::string::npos;)
+            text.replace(at, std::strlen(entity), character);
     return text;
 }
 
@@ -163,8 +164,8 @@ protected:
         for (const std::string& option : options) command += " " + shellQuoted(option);
         command += " " + shellQuoted(url) + " >" + shellQuoted(out.string()) + " 2>" + shellQuoted(err.string());
         const int status = std::system(command.c_str());
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
-            << "chromium failed on " << url << ":\n" << readFile(err);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "chromium failed on " << url << ":\n"
+                                                                   << readFile(err);
         return out;
     }
 
@@ -232,8 +233,8 @@ TEST_F(HelpPage, EveryInternalLinkLandsAndNothingComesFromOutside) {
     }
     EXPECT_GE(links, 8) << "the contents alone link every section";
 
-    for (const char* outside : {"<script", "<link", "<img", "<iframe", "<object", "<embed", " src=", "url(",
-                                "@import", "://"})
+    for (const char* outside :
+         {"<script", "<link", "<img", "<iframe", "<object", "<embed", " src=", "url(", "@import", "://"})
         EXPECT_EQ(page.find(outside), std::string::npos) << "the page holds " << outside;
 }
 
@@ -295,7 +296,8 @@ std::vector<std::string> piecesOf(const std::string& message) {
 // Whether the pieces stand in the text in order, each at most gap characters
 // after the one before.
 bool containsInOrder(const std::string& text, const std::vector<std::string>& pieces, std::size_t gap) {
-    for (std::size_t start = text.find(pieces[0]); start != std::string::npos; start = text.find(pieces[0], start + 1)) {
+    for (std::size_t start = text.find(pieces[0]); start != std::string::npos;
+         start = text.find(pieces[0], start + 1)) {
         std::size_t end = start + pieces[0].size();
         bool all = true;
         for (std::size_t i = 1; i < pieces.size() && all; ++i) {
@@ -318,8 +320,9 @@ TEST_F(HelpPage, ReadsAtANarrowWidthWithoutSidewaysScrolling) {
     for (int width : {320, 375, 1000}) {
         SCOPED_TRACE("width " + std::to_string(width));
         const fs::path measure = writePage("measure.html", R"(<!DOCTYPE html><html><body style="margin:0">
-<iframe id="help" src=")" + fileUrl(kPage) + R"(" style="border:0;width:)" + std::to_string(width) +
-                                                          R"(px;height:900px"></iframe>
+<iframe id="help" src=")" + fileUrl(kPage) + R"(" style="border:0;width:)" +
+                                                               std::to_string(width) +
+                                                               R"(px;height:900px"></iframe>
 <pre id="result">not measured</pre>
 <script>
 window.addEventListener("load", function () {
@@ -345,7 +348,7 @@ TEST_F(HelpPage, DialogScriptRunsInAScriptEngineAsTheReaderReadsIt) {
     const fs::path runner = writePage("dialog.html", R"(<!DOCTYPE html><html><body><pre id="result">not run</pre>
 <script src=")" + fileUrl(kDialog) + R"("></script>
 <script>document.getElementById("result").textContent = JSON.stringify()" +
-                                                    read.variable + R"();</script></body></html>)");
+                                                         read.variable + R"();</script></body></html>)");
     const std::string result = resultOf(dom(fileUrl(runner)));
     const json run = json::parse(result, nullptr, false);
     ASSERT_TRUE(run.is_object()) << result;
@@ -369,7 +372,9 @@ TEST_F(HelpPage, DialogScriptRunsInAScriptEngineAsTheReaderReadsIt) {
             case nimbrel::Parameter::Kind::Float:
                 EXPECT_EQ(static_cast<float>(q["default"].get<double>()), p.defaultValue.real);
                 break;
-            case nimbrel::Parameter::Kind::Text: EXPECT_EQ(q["default"], p.defaultValue.text); break;
+            case nimbrel::Parameter::Kind::Text:
+                EXPECT_EQ(q["default"], p.defaultValue.text);
+                break;
         }
     }
 }

@@ -58,7 +58,9 @@ const Declared kSixteen[] = {
     {"DoOverlayMaps", DialogType::Switch},    {"Overlay", DialogType::String},
 };
 
-void PrintTo(const Declared& d, std::ostream* out) { *out << d.name; }
+void PrintTo(const Declared& d, std::ostream* out) {
+    *out << d.name;
+}
 
 class KelvaneDialogParameter : public ::testing::TestWithParam<Declared> {};
 
@@ -93,9 +95,9 @@ TEST(KelvaneDialog, PnbOffersTheThreeSignsInTheirOrder) {
 
 TEST(KelvaneDialog, EachValueIsEnabledByItsOwnSwitch) {
     const std::pair<const char*, const char*> pairs[] = {
-        {"Min", "DoSetMin"},         {"DoSetMinP", "DoSetMin"},         {"MinP", "DoSetMinP"},
-        {"Max", "DoSetMax"},         {"ClusterSize", "DoClusterSize"},  {"UseCluster", "DoUseClusterSize"},
-        {"PNB", "DoShowPosNegBoth"}, {"Trans", "DoTransparancy"},       {"Overlay", "DoOverlayMaps"}};
+        {"Min", "DoSetMin"},         {"DoSetMinP", "DoSetMin"},        {"MinP", "DoSetMinP"},
+        {"Max", "DoSetMax"},         {"ClusterSize", "DoClusterSize"}, {"UseCluster", "DoUseClusterSize"},
+        {"PNB", "DoShowPosNegBoth"}, {"Trans", "DoTransparancy"},      {"Overlay", "DoOverlayMaps"}};
     for (const auto& [value, enabledBy] : pairs) {
         const DialogParameter* p = kelvaneDialog().find(value);
         ASSERT_NE(p, nullptr) << value;
@@ -112,8 +114,8 @@ TEST(KelvaneDialog, DefaultsAreTheHeadlineJobWithSensibleValues) {
     EXPECT_EQ(integer("DoSetMin"), 1);
     EXPECT_EQ(integer("DoSetMinP"), 1);
     EXPECT_EQ(bits(real("MinP")), bits(0.001f));
-    for (const char* off : {"DoSetMax", "DoClusterSize", "DoUseClusterSize", "DoShowPosNegBoth", "DoTransparancy",
-                            "DoOverlayMaps"})
+    for (const char* off :
+         {"DoSetMax", "DoClusterSize", "DoUseClusterSize", "DoShowPosNegBoth", "DoTransparancy", "DoOverlayMaps"})
         EXPECT_EQ(integer(off), 0) << off;
     EXPECT_GT(real("Min"), 0.0f);
     EXPECT_LT(real("Min"), real("Max"));

@@ -91,7 +91,9 @@ struct Accepted {
     std::string text;
 };
 
-void PrintTo(const Accepted& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const Accepted& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class DialogScriptForm : public ::testing::TestWithParam<Accepted> {};
 
@@ -140,7 +142,9 @@ struct Refused {
     const char* error;  // after "d.js: "
 };
 
-void PrintTo(const Refused& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const Refused& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class DialogScriptRefusal : public ::testing::TestWithParam<Refused> {};
 
@@ -149,8 +153,7 @@ TEST_P(DialogScriptRefusal, SaysWhereAndWhy) {
 }
 
 std::string withDefault(const char* type, const std::string& value) {
-    return script(std::string(R"({ "name": "P", "type": ")") + type + R"(", "label": "P", "default": )" + value +
-                  " }");
+    return script(std::string(R"({ "name": "P", "type": ")") + type + R"(", "label": "P", "default": )" + value + " }");
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -301,8 +304,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{"EnabledByNothing",
                 script(R"({ "name": "P", "type": "int", "label": "P", "default": 0, "enabledBy": "DoP" })"),
                 "parameter \"P\" (parameters[0]), enabledBy: \"DoP\" is not a parameter of this script"},
-        Refused{"EnabledByAnInt",
-                script(R"({ "name": "N", "type": "int", "label": "N", "default": 1 },
+        Refused{"EnabledByAnInt", script(R"({ "name": "N", "type": "int", "label": "N", "default": 1 },
                           { "name": "P", "type": "int", "label": "P", "default": 0, "enabledBy": "N" })"),
                 "parameter \"P\" (parameters[1]), enabledBy: \"N\" is of type int, not a switch"},
         Refused{"EnabledByItself",
