@@ -9,7 +9,9 @@ bash scripts/install-deps.sh
 cmake --preset default >/dev/null
 cmake --build --preset default --target Kelvane nimbrel
 
-workspace=examples/default.json
+# The bundled example sets no dialog parameter: every value is the default of
+# the plug-in's dialog script, Kelvane.js, as when the dialog first opens.
+workspace=examples/dialog-defaults.json
 if [[ $# -gt 0 && "$1" != -* ]]; then
   workspace=$1
   shift
