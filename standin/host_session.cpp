@@ -8,6 +8,7 @@ HostSession* currentSession = nullptr;
 }  // namespace
 
 HostSession::HostSession(Workspace& workspace) : workspace_(workspace), previous_(currentSession) {
+    if (workspace_.hostile.randomNullRecords) nullRecordDraws_.seed(workspace_.hostile.randomNullRecords->seed);
     currentSession = this;
 }
 
@@ -37,5 +38,13 @@ void HostSession::addEvent(HostEvent::Kind kind, std::string text) {
 }
 
 void HostSession::recordCall(std::string call) { calls_.push_back(std::move(call)); }
+
+bool HostSession::drawNullRecord() {
+    const auto& random = workspace_.hostile.randomNullRecords;
+    if (!random) return false;
+    // The draw is the generator's own output, the same on every platform.
+    const double draw = static_cast<double>(nullRecordDraws_() >> 8) / 16777216.0;
+    return draw < random->chance;
+}
 
 }  // namespace nimbrel

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,8 @@ public:
     void recordSet(int32_t index, const kelvane::NRVMPRecord& record) { recordsSet_.push_back({index, record}); }
     // Storage for the last type name handed out (the plug-in copies it at once).
     std::string typeNameBuffer;
+    // Whether this record read fails, under the workspace's random null records.
+    bool drawNullRecord();
 
 private:
     Workspace& workspace_;
@@ -62,6 +65,7 @@ private:
     std::vector<std::string> calls_;
     int redraws_ = 0;
     std::vector<RecordSet> recordsSet_;
+    std::mt19937 nullRecordDraws_;
 };
 
 }  // namespace nimbrel

@@ -42,6 +42,7 @@ VolumeMap* readableMap(int32_t index) {
     if (index < 0 || static_cast<size_t>(index) >= w.maps.size()) return nullptr;
     const auto& nulls = w.hostile.nullRecordIndices;
     if (std::find(nulls.begin(), nulls.end(), index) != nulls.end()) return nullptr;
+    if (session()->drawNullRecord()) return nullptr;
     return &w.maps[static_cast<size_t>(index)];
 }
 

@@ -53,8 +53,17 @@ struct Parameter {
 
 // Ways to make the stand-in host misbehave on purpose, for testing a plug-in's
 // defences. All off by default.
+// nbGetNRVMPOfCurrentVMR answers null at random: on each call, with the given
+// chance, drawn from a generator that starts from seed with every session, so
+// that a run can be repeated exactly.
+struct RandomNullRecords {
+    uint32_t seed = 0;
+    double chance = 0.5;  // 0 to 1
+};
+
 struct HostileModes {
     std::vector<int32_t> nullRecordIndices;      // nbGetNRVMPOfCurrentVMR answers null for these
+    std::optional<RandomNullRecords> randomNullRecords;
     std::optional<int32_t> reportedMapCount;     // the count written into the maps header
     bool unterminatedStrings = false;            // nbGetStringParameter fills all 512 bytes, no zero
     bool mapCreationFails = false;               // nbCreateNRVMPsForCurrentVMR answers 0

@@ -313,14 +313,16 @@ private:
 
     HostileModes hostile(const json& value, const std::string& path) const {
         object(value, path,
-               {"nullRecordIndices", "reportedMapCount", "unterminatedStrings", "mapCreationFails", "nullMapNames",
-                "reportedDocumentCount"});
+               {"nullRecordIndices", "randomNullRecords", "reportedMapCount", "unterminatedStrings", "mapCreationFails",
+                "nullMapNames", "reportedDocumentCount"});
         HostileModes h;
         if (const json* v = find(value, "nullRecordIndices")) {
             const std::string where = member(path, "nullRecordIndices");
             if (!v->is_array()) expected(where, "an array of map indices", *v);
             for (std::size_t i = 0; i < v->size(); ++i) h.nullRecordIndices.push_back(int32((*v)[i], element(where, i)));
         }
+        if (const json* v = find(value, "randomNullRecords"))
+            if (!v->is_null()) h.randomNullRecords = randomNullRecords(*v, member(path, "randomNullRecords"));
         if (const json* v = find(value, "reportedMapCount"))
             if (!v->is_null()) h.reportedMapCount = int32(*v, member(path, "reportedMapCount"));
         if (const json* v = find(value, "unterminatedStrings"))
@@ -331,6 +333,21 @@ private:
         if (const json* v = find(value, "reportedDocumentCount"))
             if (!v->is_null()) h.reportedDocumentCount = int32(*v, member(path, "reportedDocumentCount"));
         return h;
+    }
+
+    RandomNullRecords randomNullRecords(const json& value, const std::string& path) const {
+        object(value, path, {"seed", "chance"});
+        RandomNullRecords r;
+        const json& seed = require(value, path, "seed", "an integer from 0 to 4294967295");
+        if (!seed.is_number_unsigned() || seed.get<uint64_t>() > std::numeric_limits<uint32_t>::max())
+            expected(member(path, "seed"), "an integer from 0 to 4294967295", seed);
+        r.seed = static_cast<uint32_t>(seed.get<uint64_t>());
+        if (const json* v = find(value, "chance")) {
+            if (!v->is_number() || !(v->get<double>() >= 0.0 && v->get<double>() <= 1.0))
+                expected(member(path, "chance"), "a number from 0 to 1", *v);
+            r.chance = v->get<double>();
+        }
+        return r;
     }
 
     std::string source_;
@@ -404,7 +421,7 @@ json parseStrictly(const std::string& text, const std::string& source) {
 }
 
 bool isDefault(const HostileModes& h) {
-    return h.nullRecordIndices.empty() && !h.reportedMapCount && !h.unterminatedStrings && !h.mapCreationFails &&
+    return h.nullRecordIndices.empty() && !h.randomNullRecords && !h.reportedMapCount && !h.unterminatedStrings && !h.mapCreationFails &&
            !h.nullMapNames && !h.reportedDocumentCount;
 }
 
@@ -518,6 +535,10 @@ json workspaceToJson(const Workspace& w) {
         const HostileModes& h = w.hostile;
         json hostile;
         hostile["nullRecordIndices"] = h.nullRecordIndices;
+        if (h.randomNullRecords)
+            hostile["randomNullRecords"] = {{"seed", h.randomNullRecords->seed}, {"chance", h.randomNullRecords->chance}};
+        else
+            hostile["randomNullRecords"] = nullptr;
         hostile["reportedMapCount"] = h.reportedMapCount ? json(*h.reportedMapCount) : json(nullptr);
         hostile["unterminatedStrings"] = h.unterminatedStrings;
         hostile["mapCreationFails"] = h.mapCreationFails;

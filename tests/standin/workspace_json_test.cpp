@@ -73,7 +73,8 @@ const char* const kFullWorkspace = R"({
                "88": "F0F1F2F3F4F5F6F7F8F9FAFBFCFDFEFF", "108": "fffefdfc"}
   }, {"mapType": 4}],
   "parameters": {"DoSetMin": 1, "MinP": 0.001, "Overlay": "1,3-5", "Neg": -7, "Whole": 2.0},
-  "hostile": {"nullRecordIndices": [0, 2], "reportedMapCount": 5, "unterminatedStrings": true,
+  "hostile": {"nullRecordIndices": [0, 2], "randomNullRecords": {"seed": 4294967295, "chance": 0.25},
+              "reportedMapCount": 5, "unterminatedStrings": true,
               "mapCreationFails": true, "nullMapNames": true, "reportedDocumentCount": 0}
 })";
 
@@ -131,6 +132,9 @@ TEST(WorkspaceJson, ReadsEveryField) {
     EXPECT_EQ(w.parameters["Overlay"].text, "1,3-5");
 
     EXPECT_EQ(w.hostile.nullRecordIndices, (std::vector<int32_t>{0, 2}));
+    ASSERT_TRUE(w.hostile.randomNullRecords.has_value());
+    EXPECT_EQ(w.hostile.randomNullRecords->seed, 4294967295u);
+    EXPECT_EQ(w.hostile.randomNullRecords->chance, 0.25);
     EXPECT_EQ(w.hostile.reportedMapCount, std::optional<int32_t>(5));
     EXPECT_TRUE(w.hostile.unterminatedStrings);
     EXPECT_TRUE(w.hostile.mapCreationFails);
@@ -157,6 +161,13 @@ TEST(WorkspaceJson, WrittenWorkspaceReadsBackTheSame) {
     EXPECT_EQ(again.documents[2].typeNameIsNull, true);
     EXPECT_EQ(again.parameters["Whole"].kind, Parameter::Kind::Float);
     EXPECT_EQ(again.hostile.reportedDocumentCount, std::optional<int32_t>(0));
+    ASSERT_TRUE(again.hostile.randomNullRecords.has_value());
+    EXPECT_EQ(again.hostile.randomNullRecords->seed, 4294967295u);
+    EXPECT_EQ(again.hostile.randomNullRecords->chance, 0.25);
+    // Without a chance, one read in two fails.
+    Workspace seeded = parseWorkspace(R"({"hostile": {"randomNullRecords": {"seed": 3}}})", "s.json");
+    ASSERT_TRUE(seeded.hostile.randomNullRecords.has_value());
+    EXPECT_EQ(seeded.hostile.randomNullRecords->chance, 0.5);
 }
 
 // Records of random bytes, floats of every kind included, come back byte for byte.
@@ -288,6 +299,19 @@ INSTANTIATE_TEST_SUITE_P(
                 "ws.json: hostile.unterminatedStrings: expected true or false, got an integer (1)"},
         BadCase{R"({"hostile": {"nullRecordIndices": [0, "1"]}})",
                 R"(ws.json: hostile.nullRecordIndices[1]: expected an integer, got a string ("1"))"},
+        BadCase{R"({"hostile": {"randomNullRecords": {"chance": 0.5}}})",
+                "ws.json: hostile.randomNullRecords.seed: expected an integer from 0 to 4294967295, but the field is "
+                "missing"},
+        BadCase{R"({"hostile": {"randomNullRecords": {"seed": -1}}})",
+                "ws.json: hostile.randomNullRecords.seed: expected an integer from 0 to 4294967295, got an integer "
+                "(-1)"},
+        BadCase{R"({"hostile": {"randomNullRecords": {"seed": 4294967296}}})",
+                "ws.json: hostile.randomNullRecords.seed: expected an integer from 0 to 4294967295, got an integer "
+                "(4294967296)"},
+        BadCase{R"({"hostile": {"randomNullRecords": {"seed": 1, "chance": 1.5}}})",
+                "ws.json: hostile.randomNullRecords.chance: expected a number from 0 to 1, got a number (1.5)"},
+        BadCase{R"({"hostile": {"randomNullRecords": {"seed": 1, "odds": 1}}})",
+                "ws.json: hostile.randomNullRecords.odds: unknown field; expected one of seed, chance"},
         BadCase{R"({"maps": [{}, {"overlay": 1, "overlay": 0}]})",
                 "ws.json: maps[1].overlay: the field appears twice in one object"},
         BadCase{"{\n  \"maps\": [\n    {\"name\": \"a\",}\n  ]\n}",
