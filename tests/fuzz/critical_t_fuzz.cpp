@@ -1,0 +1,121 @@
+// criticalT over any degrees of freedom nu >= 1 and any p in (0, 1]: it ends
+// (a bounded number of evaluations), never ends the process, and its t is what
+// it promises. Where the halving search met the tolerance, the t one step back
+// along the search has a p within tolerance of the target; where the search
+// could not, the t is the true critical t, which the accurate tails bracket.
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <limits>
+#include <string>
+
+#include "stats/critical_t.h"
+#include "stats/student_t_tail.h"
+#include "tests/fuzz/fuzz_input.h"
+
+namespace kelvane::fuzz {
+namespace {
+
+constexpr const char* kTarget = "critical_t";
+constexpr double kDialogTolerance = 1e-7;  // what the map update pass passes
+// Reach check, search and solver together stay well below this.
+constexpr int kMostEvaluations = 200;
+// The solver's t is good to about 1e-10 relative for nu up to 1e7 and to
+// 2e-8 up to 2^31; the tails are checked this far either side of it.
+constexpr double kSolverWindow = 1e-7;
+
+std::string describe(double nu, double p, double tolerance, const CriticalTOutcome& outcome) {
+    char text[256];
+    std::snprintf(text, sizeof text, "nu %.17g, p %.17g, tolerance %.17g: t %.17g, %d search evaluations, %s", nu, p,
+                  tolerance, outcome.t, outcome.searchEvaluations, outcome.solved ? "solved" : "searched");
+    return text;
+}
+
+double degreesOfFreedom(FuzzInput& in) {
+    switch (in.byte() % 4) {
+        case 0:
+            return 1.0 + in.byte();  // the usual few
+        case 1:
+            return 1.0 + static_cast<double>(in.u32() & 0x7ffffffe);  // any map's integer count
+        case 2:
+            return 1.0 + std::fabs(std::fmod(in.f64(), 2147483646.0));  // between the integers
+        default:
+            return std::ldexp(1.0 + (in.u16() / 65536.0), in.byte() % 31);
+    }
+}
+
+double targetP(FuzzInput& in) {
+    switch (in.byte() % 5) {
+        case 0:
+            return static_cast<double>(in.f32());  // a dialog's p, widened
+        case 1:
+            return in.f64();
+        case 2:
+            return 1.0;
+        case 3:
+            return std::ldexp(1.0 + (in.u16() / 65536.0), -static_cast<int>(in.u16() % 1075));
+        default:
+            return 1.0 - std::ldexp(1.0 + (in.u16() / 65536.0), -static_cast<int>(in.byte() % 54));
+    }
+}
+
+double tolerance(FuzzInput& in) {
+    const uint8_t choice = in.byte();
+    if (choice < 192) return kDialogTolerance;
+    return std::ldexp(1.0, -static_cast<int>(choice % 40));
+}
+
+// Whether t is the critical t for p: the tails a hair either side of it
+// bracket p (the upper tail, exact there, for p above one half).
+bool isTrueCriticalT(double nu, double p, double t) {
+    if (p == 1.0) return t == 0.0;
+    if (!(t > 0.0)) return false;
+    const double below = t * (1.0 - kSolverWindow);
+    const double above = std::isinf(t) ? std::numeric_limits<double>::max() : t * (1.0 + kSolverWindow);
+    const StudentTail atBelow = studentTwoTailed(nu, below);
+    const StudentTail atAbove = studentTwoTailed(nu, above);
+    if (std::isinf(t)) return atAbove.p >= p;  // the true t lies beyond every double
+    if (p > 0.5) return atBelow.q <= 1.0 - p && 1.0 - p <= atAbove.q;
+    return atAbove.p <= p && p <= atBelow.p;
+}
+
+// Whether the search's last evaluation, one halved step back from t, met the
+// tolerance. The step taken was 1.5 2^-k after k evaluations; t minus or plus
+// it is that point, within the rounding of one addition.
+bool searchMetTolerance(double nu, double p, double tolerance, const CriticalTOutcome& outcome) {
+    const double step = std::ldexp(1.5, -outcome.searchEvaluations);
+    for (double back : {outcome.t - step, outcome.t + step}) {
+        for (double candidate : {back, std::nextafter(back, 0.0), std::nextafter(back, 5.0)}) {
+            if (std::fabs(halvingSearchP(nu, candidate) - p) <= tolerance) return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+}  // namespace kelvane::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+    using namespace kelvane;
+    using namespace kelvane::fuzz;
+    FuzzInput in(data, size);
+    const double nu = degreesOfFreedom(in);
+    const double p = targetP(in);
+    const double tol = tolerance(in);
+    if (!(nu >= 1.0 && std::isfinite(nu)) || !(p > 0.0 && p <= 1.0)) return 0;
+
+    const CriticalTOutcome outcome = criticalTOutcome(nu, p, tol);
+    const std::string what = describe(nu, p, tol, outcome);
+    KELVANE_FUZZ_CHECK(kTarget, outcome.evaluations <= kMostEvaluations, "ends within its bound: " + what);
+    KELVANE_FUZZ_CHECK(kTarget, !std::isnan(outcome.t), "a t value: " + what);
+    KELVANE_FUZZ_CHECK(kTarget, criticalT(nu, p, tol) == outcome.t, "criticalT gives the same t: " + what);
+    if (outcome.solved || p == 1.0) {
+        KELVANE_FUZZ_CHECK(kTarget, isTrueCriticalT(nu, p, outcome.t), "the true critical t: " + what);
+    } else {
+        KELVANE_FUZZ_CHECK(kTarget, outcome.t > 1.5 && outcome.t < 4.5, "the search stays in its reach: " + what);
+        KELVANE_FUZZ_CHECK(kTarget, searchMetTolerance(nu, p, tol, outcome), "the search met the tolerance: " + what);
+    }
+    return 0;
+}

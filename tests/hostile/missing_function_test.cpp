@@ -1,0 +1,151 @@
+// A host that lacks one of the functions execute calls. This file is built
+// into one test program per withheld function (see CMakeLists.txt); each finds
+// which one its host lacks through the binding and checks that function's row:
+// the binding succeeds, the missing function's calls answer zero, and the
+// plug-in returns, says what it can and touches nothing it does not own.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/host_function_table.h"
+#include "tests/hostile/hostile_run.h"
+#include "tests/support/standin_fixture.h"
+
+namespace kelvane {
+namespace {
+
+using nimbrel::Parameter;
+using nimbrel::Workspace;
+using testing::Lines;
+
+// The names of the host functions the binding found no entry for.
+std::vector<std::string> missingHostFunctions() {
+    std::vector<std::string> missing;
+    const HostFunctionTable& table = hostFunctionTable();
+#define KELVANE_HOST_FUNCTION(result, name, arity, params) \
+    if (table.name == nullptr) missing.push_back(#name);
+#include "host/host_function_list.inc"
+    return missing;
+}
+
+std::string setting(int map) {
+    return "log: Kelvane>  Setting parameters for map " + std::to_string(map);
+}
+
+const Lines kOpening = {"log:  ", "log: Kelvane>  Running Kelvane Plugin...", "log: Kelvane>"};
+const Lines kReport = {"log: Kelvane>  -----", "log: Kelvane>  Set Max to 7.50",
+                       "log: Kelvane>  Overlay the following maps: 2", "log: Kelvane>  -----"};
+const Lines kClosing = {"log: Kelvane>", "log: Kelvane>  Finished!", "log:  "};
+
+Lines concat(std::initializer_list<Lines> parts) {
+    Lines all;
+    for (const Lines& part : parts) all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+struct MissingCase {
+    const char* function;
+    bool initialised;
+    std::optional<bool> executed;
+    Lines events;                                   // log lines and message boxes, in order
+    std::vector<std::pair<int32_t, int32_t>> sets;  // (map index, overlay) of every record handed back
+    std::vector<int32_t> overlays;                  // each map's overlay afterwards
+    float thresholdMax;                             // every map's afterwards
+};
+
+const std::vector<std::pair<int32_t, int32_t>> kAllSets = {{0, 0}, {1, 1}, {2, 0}, {1, 0}, {1, 1}};
+
+// Three maps, the first overlaid; "Max" 7.5 and the list 2 chosen.
+const MissingCase kCases[] = {
+    // Every record read answers null: no map is read, so none is set.
+    {"nbGetNRVMPOfCurrentVMR",
+     true,
+     true,
+     concat({kOpening,
+             kReport,
+             {"log: Kelvane>  Map 1 could not be read, left unchanged",
+              "log: Kelvane>  Map 2 could not be read, left unchanged",
+              "log: Kelvane>  Map 3 could not be read, left unchanged"},
+             kClosing}),
+     {},
+     {1, 0, 0},
+     8.0f},
+    // The records are read and changed, but nothing takes them back.
+    {"nbSetNRVMPParametersOfCurrentVMR",
+     true,
+     true,
+     concat({kOpening, kReport, {setting(1), setting(2), setting(3)}, kClosing}),
+     {},
+     {1, 0, 0},
+     8.0f},
+    // Nothing can be said, but the work is done.
+    {"nbLogText", true, true, {}, kAllSets, {0, 1, 0}, 7.5f},
+    // The list is never filled in: empty, so no map is overlaid.
+    {"nbGetStringParameter",
+     true,
+     true,
+     concat({kOpening,
+             {"log: Kelvane>  -----", "log: Kelvane>  Set Max to 7.50", "log: Kelvane>  Overlay the following maps: ",
+              "log: Kelvane>  -----", "log: Kelvane>  No Map numbers detected"},
+             {setting(1), setting(2), setting(3)},
+             kClosing}),
+     {{0, 0}, {1, 0}, {2, 0}},
+     {0, 0, 0},
+     7.5f},
+    // Without the maps header the start-up check finds no maps.
+    {"nbGetNRVMPsOfCurrentVMR",
+     false,
+     std::nullopt,
+     concat({kOpening, {"message: No VMPs are currently loaded.", "log:  "}}),
+     {},
+     {1, 0, 0},
+     8.0f},
+};
+
+TEST(MissingHostFunction, BindingSucceedsWithOnlyThatEntryNull) {
+    ASSERT_TRUE(bindHostFunctions());
+    const std::vector<std::string> missing = missingHostFunctions();
+    ASSERT_EQ(missing.size(), 1u);
+    bool known = false;
+    for (const MissingCase& c : kCases) known = known || missing[0] == c.function;
+    EXPECT_TRUE(known) << "no row for a host without " << missing[0];
+}
+
+TEST(MissingHostFunction, PluginReturnsAndTouchesOnlyWhatItOwns) {
+    ASSERT_TRUE(bindHostFunctions());
+    const std::vector<std::string> missing = missingHostFunctions();
+    ASSERT_EQ(missing.size(), 1u);
+    const MissingCase* row = nullptr;
+    for (const MissingCase& c : kCases)
+        if (missing[0] == c.function) row = &c;
+    ASSERT_NE(row, nullptr);
+    SCOPED_TRACE(std::string("host without ") + row->function);
+
+    Workspace workspace = testing::vmrWorkspace(3);
+    workspace.maps[0].record.overlay = 1;
+    workspace.parameters["DoSetMax"] = Parameter::ofInteger(1);
+    workspace.parameters["Max"] = Parameter::ofFloat(7.5f);
+    workspace.parameters["DoOverlayMaps"] = Parameter::ofInteger(1);
+    workspace.parameters["Overlay"] = Parameter::ofText("2");
+    testing::HostileRun run = testing::runHostile(workspace);
+
+    EXPECT_EQ(run.outcome.initialised, row->initialised);
+    EXPECT_EQ(run.outcome.executed, row->executed);
+    EXPECT_EQ(testing::eventLines(*run.session), row->events);
+    std::vector<std::pair<int32_t, int32_t>> sets;
+    for (const auto& set : run.session->recordsSet()) sets.emplace_back(set.index, set.record.overlay);
+    EXPECT_EQ(sets, row->sets);
+    for (std::size_t m = 0; m < workspace.maps.size(); ++m) {
+        EXPECT_EQ(workspace.maps[m].record.overlay, row->overlays[m]) << "map " << m + 1;
+        EXPECT_EQ(workspace.maps[m].record.thresholdMax, row->thresholdMax) << "map " << m + 1;
+    }
+    testing::expectOnlyOwnBytesChanged(run, workspace);
+}
+
+}  // namespace
+}  // namespace kelvane
