@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Runs a build's whole test suite under valgrind memcheck, with the programs
+# the tests start (the stand-in host run as a user runs it, through the shell)
+# but not the system's own tools they use (nm, cmake, chromium: anything under
+# /usr). A test fails on any invalid read or write, any use of an
+# uninitialised value that matters, and any definitely or indirectly lost
+# block.
+#
+#   scripts/memcheck.sh [build folder (build/default)] [ctest options...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build=${1:-build/default}
+[[ $# -gt 0 ]] && shift
+
+options=(
+  --leak-check=full
+  --errors-for-leak-kinds=definite,indirect
+  --error-exitcode=1
+  --trace-children=yes
+  --trace-children-skip='/usr/*,/lib/*,/lib64/*'
+  --num-callers=40
+)
+ctest --test-dir "$build" -T memcheck -j 2 --timeout 1200 --output-on-failure \
+  --overwrite MemoryCheckCommand="$(command -v valgrind)" \
+  --overwrite "MemoryCheckCommandOptions=${options[*]}" "$@"
