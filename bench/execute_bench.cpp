@@ -14,22 +14,12 @@
 #include "standin/host_session.h"
 #include "standin/plugin_runner.h"
 #include "standin/workspace.h"
+#include "tests/support/standin_fixture.h"
 
 namespace kelvane {
 namespace {
 
-const nimbrel::PluginModule& pluginModule() {
-    static std::unique_ptr<nimbrel::PluginModule> module = [] {
-        std::string error;
-        auto loaded = nimbrel::PluginModule::load(KELVANE_MODULE_PATH, error);
-        if (!loaded) {
-            std::cerr << error << '\n';
-            std::abort();
-        }
-        return loaded;
-    }();
-    return *module;
-}
+using testing::pluginModule;
 
 // Degrees of freedom repeat in a cycle of ten, so every map count has the
 // same mix; p = 0.001 is within the halving search's reach for all of them.
