@@ -26,6 +26,19 @@ constexpr int SOLVER_MAX_WIDENINGS = 12;
 constexpr int SOLVER_MAX_BISECTIONS = 100;
 constexpr double SOLVER_LOG_T_WIDTH = 1e-12;
 
+// The largest degrees of freedom a map can have (a signed 32-bit count), and
+// the last the search and the solver serve. Beyond them the search's p, from
+// ln Gamma(nu/2 + 1/2) - ln Gamma(nu/2) with ln Gamma in the billions, keeps
+// too few digits, and the solver's tails lose 1 - x = t^2/(nu + t^2) to the
+// rounding of x: at nu = 1e16 the search takes a p of 7e-41 for t = 3.75.
+// There the t comes from the normal quantile z and the expansion of t in 1/nu
+// (Abramowitz and Stegun 26.7.5), whose next term is below 1e-30 of t there.
+constexpr double LARGEST_SEARCHED_DEGREES_OF_FREEDOM = 2147483647.0;
+// z lies below 40 for every positive double p (erfc(40/sqrt 2) is below the
+// smallest); bisection halves the bracket until it holds one or two doubles.
+constexpr double NORMAL_HIGHEST_Z = 40.0;
+constexpr int NORMAL_MAX_BISECTIONS = 200;
+
 void tallyFraction(const ContinuedFraction& fraction, CriticalTOutcome& outcome) {
     ++outcome.evaluations;
     if (fraction.relaxed) ++outcome.relaxedFractions;
@@ -100,6 +113,42 @@ double bracketCriticalT(double nu, double target, CriticalTOutcome& outcome) {
     return std::exp(0.5 * (low + high));
 }
 
+// The z whose two-tailed normal p, erfc(z/sqrt 2), is target (0 < target <
+// 1); targets above 1/2 are matched as 1 - target = erf(z/sqrt 2), exact for
+// them, so that z keeps its digits as target approaches 1.
+double normalCriticalZ(double target, CriticalTOutcome& outcome) {
+    const bool upperTail = target > 0.5;
+    const double tailTarget = upperTail ? 1.0 - target : target;
+    const double rootHalf = std::sqrt(0.5);
+    double low = 0.0;
+    double high = NORMAL_HIGHEST_Z;
+    for (int i = 0; i < NORMAL_MAX_BISECTIONS; ++i) {
+        const double middle = 0.5 * (low + high);
+        if (middle <= low || middle >= high) break;
+        ++outcome.evaluations;
+        const bool below =
+            upperTail ? std::erf(middle * rootHalf) < tailTarget : std::erfc(middle * rootHalf) > tailTarget;
+        if (below) {
+            low = middle;
+        } else {
+            high = middle;
+        }
+    }
+    return 0.5 * (low + high);
+}
+
+// The critical t for nu beyond LARGEST_SEARCHED_DEGREES_OF_FREEDOM (0 <
+// target < 1): z + g1(z)/nu + g2(z)/nu^2 + g3(z)/nu^3 + g4(z)/nu^4.
+double largeDegreesOfFreedomT(double nu, double target, CriticalTOutcome& outcome) {
+    const double z = normalCriticalZ(target, outcome);
+    const double z2 = z * z;
+    const double g1 = z * (z2 + 1.0) / 4.0;
+    const double g2 = z * ((5.0 * z2 + 16.0) * z2 + 3.0) / 96.0;
+    const double g3 = z * (((3.0 * z2 + 19.0) * z2 + 17.0) * z2 - 15.0) / 384.0;
+    const double g4 = z * ((((79.0 * z2 + 776.0) * z2 + 1482.0) * z2 - 1920.0) * z2 - 945.0) / 92160.0;
+    return z + (g1 + (g2 + (g3 + g4 / nu) / nu) / nu) / nu;
+}
+
 }  // namespace
 
 double halvingSearchP(double nu, double t) {
@@ -113,7 +162,8 @@ CriticalTOutcome solveCriticalT(double nu, double p) {
     if (!(p > 0.0 && p <= 1.0) || !(nu > 0.0) || !std::isfinite(nu)) {
         outcome.t = std::numeric_limits<double>::quiet_NaN();
     } else if (p < 1.0) {
-        outcome.t = bracketCriticalT(nu, p, outcome);
+        outcome.t = nu > LARGEST_SEARCHED_DEGREES_OF_FREEDOM ? largeDegreesOfFreedomT(nu, p, outcome)
+                                                             : bracketCriticalT(nu, p, outcome);
     }
     return outcome;
 }
@@ -125,6 +175,11 @@ CriticalTOutcome criticalTOutcome(double nu, double p, double tolerance) {
         return outcome;
     }
     if (p == 1.0) return outcome;  // t = 0
+    if (nu > LARGEST_SEARCHED_DEGREES_OF_FREEDOM) {
+        outcome.t = largeDegreesOfFreedomT(nu, p, outcome);
+        outcome.solved = true;
+        return outcome;
+    }
     if (nu <= 0.0) {
         // No reach to speak of: p at any t is NaN for nu = 0, and nu < 0 ends the
         // process at the first evaluation.

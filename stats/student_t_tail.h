@@ -20,6 +20,9 @@ struct StudentTail {
 // from t^2/nu without rounding nu + t^2, ln x and ln(1 - x) through log1p,
 // and ln B(nu/2, 1/2) from an asymptotic series instead of a difference of
 // two logGamma values, which for nu in the millions keeps only 8 digits.
+// Good to about 1e-8 up to nu = 2^31 - 1; beyond, where x itself rounds
+// towards 1, the fraction loses 1 - x (at nu = 1e13 a t off by 1e-4, at 1e18
+// a negative p), and criticalT does not ask it there.
 StudentTail studentTwoTailed(double nu, double t);
 
 // ln B(a, 1/2) for a > 0, to about 1e-15 absolute: ln Γ(1/2) - D(a), with

@@ -1,8 +1,11 @@
-// criticalT over any degrees of freedom nu >= 1 and any p in (0, 1]: it ends
-// (a bounded number of evaluations), never ends the process, and its t is what
-// it promises. Where the halving search met the tolerance, the t one step back
-// along the search has a p within tolerance of the target; where the search
-// could not, the t is the true critical t, which the accurate tails bracket.
+// criticalT over any degrees of freedom nu >= 1 (a map's integer counts, the
+// values between them, and any magnitude a double holds) and any p in (0, 1],
+// the smallest subnormal included. It ends (a bounded number of evaluations),
+// never ends the process, and its t is what it promises: where the halving
+// search met the tolerance, the t one step back along the search has a p
+// within tolerance of the target; where the search could not, the t is the
+// true critical t, which the accurate tails bracket (beyond 2^31 - 1 degrees
+// of freedom, the normal's critical z and that of 2^31 - 1).
 
 #include <cmath>
 #include <cstddef>
@@ -22,15 +25,22 @@ constexpr const char* kTarget = "critical_t";
 constexpr double kDialogTolerance = 1e-7;  // what the map update pass passes
 // Reach check, search and solver together stay well below this.
 constexpr int kMostEvaluations = 200;
-// The solver's t is good to about 1e-10 relative for nu up to 1e7 and to
-// 2e-8 up to 2^31; the tails are checked this far either side of it.
+// The solver's t is good to 2e-8 relative or better; the tails are checked
+// this far either side of it.
 constexpr double kSolverWindow = 1e-7;
+// More degrees of freedom than any map has (a signed 32-bit count).
+constexpr double kLargestMapDegreesOfFreedom = 2147483647.0;
 
 std::string describe(double nu, double p, double tolerance, const CriticalTOutcome& outcome) {
     char text[256];
     std::snprintf(text, sizeof text, "nu %.17g, p %.17g, tolerance %.17g: t %.17g, %d search evaluations, %s", nu, p,
                   tolerance, outcome.t, outcome.searchEvaluations, outcome.solved ? "solved" : "searched");
     return text;
+}
+
+// 1 + fraction/65536, for the mantissa of a scaled value.
+double mantissa(FuzzInput& in) {
+    return 1.0 + in.u16() / 65536.0;
 }
 
 double degreesOfFreedom(FuzzInput& in) {
@@ -41,8 +51,11 @@ double degreesOfFreedom(FuzzInput& in) {
             return 1.0 + static_cast<double>(in.u32() & 0x7ffffffe);  // any map's integer count
         case 2:
             return 1.0 + std::fabs(std::fmod(in.f64(), 2147483646.0));  // between the integers
-        default:
-            return std::ldexp(1.0 + (in.u16() / 65536.0), in.byte() % 31);
+        default: {                                                      // up to 2^31, or any magnitude
+            const double m = mantissa(in);
+            const uint8_t scale = in.byte();
+            return std::ldexp(m, scale % 4 == 0 ? in.byte() * 4 : in.byte() % 32);
+        }
     }
 }
 
@@ -54,10 +67,14 @@ double targetP(FuzzInput& in) {
             return in.f64();
         case 2:
             return 1.0;
-        case 3:
-            return std::ldexp(1.0 + (in.u16() / 65536.0), -static_cast<int>(in.u16() % 1075));
-        default:
-            return 1.0 - std::ldexp(1.0 + (in.u16() / 65536.0), -static_cast<int>(in.byte() % 54));
+        case 3: {  // down to the smallest subnormal
+            const double m = mantissa(in);
+            return std::ldexp(m, -static_cast<int>(in.u16() % 1075));
+        }
+        default: {  // near 1
+            const double m = mantissa(in);
+            return 1.0 - std::ldexp(m, -static_cast<int>(in.byte() % 54));
+        }
     }
 }
 
@@ -79,6 +96,22 @@ bool isTrueCriticalT(double nu, double p, double t) {
     if (std::isinf(t)) return atAbove.p >= p;  // the true t lies beyond every double
     if (p > 0.5) return atBelow.q <= 1.0 - p && 1.0 - p <= atAbove.q;
     return atAbove.p <= p && p <= atBelow.p;
+}
+
+// Beyond any map's degrees of freedom the tails above lose their accuracy.
+// There the t lies between the normal quantile z, the limit as nu grows, and
+// the critical t for 2^31 - 1 degrees of freedom: the normal tail at t is at
+// most p and the tail for 2^31 - 1 at t at least p, each a hair either side
+// (erfc is good to a few units in the last place; the tails' t to about 1e-8).
+bool liesBetweenTheNormalAndTheLargestMap(double p, double t) {
+    const double rootHalf = std::sqrt(0.5);
+    // A p below the smallest normal double holds few digits, and so does erfc
+    // there (its subnormal results are not even monotone): t to 1e-3.
+    if (p < std::numeric_limits<double>::min()) return std::erfc(t * (1.0 + 1e-3) * rootHalf) <= p;
+    const double above = t * (1.0 + 1e-12);
+    const bool normalAtMostP = p > 0.5 ? std::erf(above * rootHalf) >= 1.0 - p : std::erfc(above * rootHalf) <= p;
+    const StudentTail largest = studentTwoTailed(kLargestMapDegreesOfFreedom, t * (1.0 - kSolverWindow));
+    return normalAtMostP && (p > 0.5 ? largest.q <= 1.0 - p : largest.p >= p);
 }
 
 // Whether the search's last evaluation, one halved step back from t, met the
@@ -111,7 +144,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     KELVANE_FUZZ_CHECK(kTarget, outcome.evaluations <= kMostEvaluations, "ends within its bound: " + what);
     KELVANE_FUZZ_CHECK(kTarget, !std::isnan(outcome.t), "a t value: " + what);
     KELVANE_FUZZ_CHECK(kTarget, criticalT(nu, p, tol) == outcome.t, "criticalT gives the same t: " + what);
-    if (outcome.solved || p == 1.0) {
+    if (nu > kLargestMapDegreesOfFreedom) {
+        KELVANE_FUZZ_CHECK(kTarget, outcome.solved || p == 1.0,
+                           "no search beyond any map's degrees of freedom: " + what);
+        KELVANE_FUZZ_CHECK(kTarget, p == 1.0 ? outcome.t == 0.0 : liesBetweenTheNormalAndTheLargestMap(p, outcome.t),
+                           "the true critical t, between the normal's and 2^31 - 1 degrees of freedom's: " + what);
+    } else if (outcome.solved || p == 1.0) {
         KELVANE_FUZZ_CHECK(kTarget, isTrueCriticalT(nu, p, outcome.t), "the true critical t: " + what);
     } else {
         KELVANE_FUZZ_CHECK(kTarget, outcome.t > 1.5 && outcome.t < 4.5, "the search stays in its reach: " + what);

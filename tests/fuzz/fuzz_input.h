@@ -18,7 +18,13 @@ public:
 
     uint8_t byte() { return empty() ? 0 : data_[position_++]; }
 
-    uint16_t u16() { return static_cast<uint16_t>(byte() | byte() << 8); }
+    // Multi-byte values are little-endian. Each read is a statement of its own:
+    // the order in which a compiler evaluates operands is not fixed, and an
+    // input must read the same under every compiler.
+    uint16_t u16() {
+        const uint16_t low = byte();
+        return static_cast<uint16_t>(low | byte() << 8);
+    }
 
     uint32_t u32() {
         uint32_t value = 0;

@@ -173,6 +173,36 @@ TEST(CriticalTTest, GridAgainstHighPrecisionReference) {
     }
 }
 
+constexpr ReferenceRow LARGE_CRITICAL_T_REFERENCE[] = {
+#include "largeCriticalT_reference.inc"
+};
+
+// Beyond 2^31 - 1 degrees of freedom, more than any map has, the search's p
+// and the solver's tails lose their digits: at 1e16 the search took a p of
+// 7e-41 for t = 3.75, and at 5.2e251 the solver gave 6.44 for 13.39. The true
+// t there comes from the normal quantile and the expansion of t in 1/nu.
+TEST(CriticalTTest, DegreesOfFreedomBeyondAnyMapGetTheTrueCriticalT) {
+    for (const ReferenceRow& row : LARGE_CRITICAL_T_REFERENCE) {
+        const CriticalTOutcome outcome = criticalTOutcome(row.nu, row.p, TOLERANCE);
+        // A subnormal p holds few digits, and so does the tail it is matched with.
+        const double relative = row.p < std::numeric_limits<double>::min() ? 1e-3 : 1e-12;
+        EXPECT_TRUE(outcome.solved) << "nu = " << row.nu << ", p = " << row.p;
+        EXPECT_EQ(outcome.searchEvaluations, 0) << "nu = " << row.nu << ", p = " << row.p;
+        EXPECT_LE(outcome.evaluations, 200) << "nu = " << row.nu << ", p = " << row.p;
+        EXPECT_NEAR(outcome.t, row.t, relative * row.t) << "nu = " << row.nu << ", p = " << row.p;
+        EXPECT_EQ(solveCriticalT(row.nu, row.p).t, outcome.t) << "nu = " << row.nu << ", p = " << row.p;
+    }
+    EXPECT_EQ(criticalT(1e300, 1.0, TOLERANCE), 0.0);
+}
+
+// The largest count a map can have still goes to the search.
+TEST(CriticalTTest, LargestMapDegreesOfFreedomAreStillSearched) {
+    const CriticalTOutcome outcome = criticalTOutcome(2147483647.0, 0.05, TOLERANCE);
+    EXPECT_FALSE(outcome.solved);
+    EXPECT_GT(outcome.searchEvaluations, 0);
+    EXPECT_NEAR(outcome.t, 1.959963985644729, searchBound(outcome, 1.959963985644729));
+}
+
 // With betacf these end the host process: the fraction gets stuck past
 // MAXIT at t = 1.78125 (nu = 19047) and t = 1.7816162109375 (nu = 1964).
 TEST(CriticalTTest, SearchesThroughAStuckFractionFinish) {

@@ -6,7 +6,7 @@ Each table is one command; from the repository root:
   python3 tests/stats/make_reference.py NAME > tests/stats/NAME_reference.inc
 
 for NAME in betai, logGamma, logBetaHalf, studentTail, criticalT,
-continuedFraction, exactLogGamma and exactBetai.
+largeCriticalT, continuedFraction, exactLogGamma and exactBetai.
 """
 import math
 import sys
@@ -107,6 +107,29 @@ def critical_t():
         print(f"    {{{num(nu)}, {num(p)}, {num(critical_t_of(nu, p))}}},")
 
 
+def normal_critical_z(p):
+    """The z whose two-tailed normal p, erfc(z/sqrt 2), is p."""
+    p = mp.mpf(p)
+    if p > mp.mpf("1e-10"):
+        return mp.sqrt(2) * mp.erfinv(1 - p)
+    return mp.findroot(lambda z: mp.log(mp.erfc(z / mp.sqrt(2))) - mp.log(p), mp.sqrt(-2 * mp.log(p)))
+
+
+def large_critical_t():
+    """Degrees of freedom beyond any map's: the root as for criticalT up to
+    1e16 (with digits enough for 1 - x), and beyond, where mpmath's betainc
+    gives up, the normal quantile, off the true t by (z^2 + 1)/(4 nu) < 1e-26
+    of it."""
+    ps = [5e-324, 1e-300, 7.0671685451293499e-41, 1e-10, 1e-3, 0.05, 0.5, 0.999, 1 - 1e-12]
+    for nu in [2147483648, 1e10, 1e13, 1e16]:
+        with mp.workdps(50 + int(math.log10(nu))):
+            for p in ps:
+                print(f"    {{{num(nu)}, {num(p)}, {num(critical_t_of(nu, p))}}},")
+    for nu in [1e30, 1e100, 5.2103787109491067e+251]:
+        for p in ps:
+            print(f"    {{{num(nu)}, {num(p)}, {num(normal_critical_z(p))}}},")
+
+
 def continued_fraction():
     """The incomplete beta continued fraction where betacf fails to converge:
     I_x(a, b) a B(a, b) / (x^a (1 - x)^b) for x = nu/(nu + t^2)."""
@@ -194,6 +217,7 @@ COMMANDS = {
     "logBetaHalf": log_beta_half,
     "studentTail": student_tail,
     "criticalT": critical_t,
+    "largeCriticalT": large_critical_t,
     "continuedFraction": continued_fraction,
     "exactLogGamma": exact_log_gamma,
     "exactBetai": exact_betai,
@@ -205,6 +229,7 @@ COLUMNS = {
     "logBetaHalf": "a, ln B(a, 1/2)",
     "studentTail": "nu, t, two-tailed p, 1 - p",
     "criticalT": "nu, two-tailed p, t",
+    "largeCriticalT": "nu, two-tailed p, t",
     "continuedFraction": "a, b, x, the continued fraction of I_x(a, b)",
     "exactLogGamma": "x, logGamma(x) as its arithmetic gives it",
     "exactBetai": "a, b, x, betai(a, b, x) as its arithmetic gives it",
