@@ -10,9 +10,13 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "host/host_contract.h"
+#include "host/host_forwarders.h"
 #include "host/host_function_table.h"
+#include "host/nrvmp_record.h"
 #include "tests/hostile/hostile_run.h"
 #include "tests/support/standin_fixture.h"
 
@@ -22,6 +26,7 @@ namespace {
 using nimbrel::Parameter;
 using nimbrel::Workspace;
 using testing::Lines;
+using Sets = std::vector<std::pair<int32_t, int32_t>>;  // (map index, overlay) of each record handed back
 
 // The names of the host functions the binding found no entry for.
 std::vector<std::string> missingHostFunctions() {
@@ -50,20 +55,26 @@ Lines concat(std::initializer_list<Lines> parts) {
 
 struct MissingCase {
     const char* function;
+    // Its forwarder's call where the host would answer (a VMR with one map,
+    // "Overlay" set): true when it answered zero and wrote nothing.
+    std::function<bool()> answersZero;
+    // execute on three maps, the first overlaid, with "Max" 7.5 and the list 2:
     bool initialised;
     std::optional<bool> executed;
-    Lines events;                                   // log lines and message boxes, in order
-    std::vector<std::pair<int32_t, int32_t>> sets;  // (map index, overlay) of every record handed back
-    std::vector<int32_t> overlays;                  // each map's overlay afterwards
-    float thresholdMax;                             // every map's afterwards
+    Lines events;                   // log lines and message boxes, in order
+    Sets sets;                      // every record handed back
+    std::vector<int32_t> overlays;  // each map's overlay afterwards
+    float thresholdMax;             // every map's afterwards
 };
 
-const std::vector<std::pair<int32_t, int32_t>> kAllSets = {{0, 0}, {1, 1}, {2, 0}, {1, 0}, {1, 1}};
-
-// Three maps, the first overlaid; "Max" 7.5 and the list 2 chosen.
 const MissingCase kCases[] = {
     // Every record read answers null: no map is read, so none is set.
     {"nbGetNRVMPOfCurrentVMR",
+     [] {
+         NRVMPRecord record{};
+         record.mapType = 77;
+         return nbGetNRVMPOfCurrentVMR(0, &record) == nullptr && record.mapType == 77;
+     },
      true,
      true,
      concat({kOpening,
@@ -77,6 +88,10 @@ const MissingCase kCases[] = {
      8.0f},
     // The records are read and changed, but nothing takes them back.
     {"nbSetNRVMPParametersOfCurrentVMR",
+     [] {
+         NRVMPRecord record{};
+         return !nbSetNRVMPParametersOfCurrentVMR(0, &record);
+     },
      true,
      true,
      concat({kOpening, kReport, {setting(1), setting(2), setting(3)}, kClosing}),
@@ -84,9 +99,20 @@ const MissingCase kCases[] = {
      {1, 0, 0},
      8.0f},
     // Nothing can be said, but the work is done.
-    {"nbLogText", true, true, {}, kAllSets, {0, 1, 0}, 7.5f},
+    {"nbLogText",
+     [] { return !nbLogText("a line"); },
+     true,
+     true,
+     {},
+     Sets{{0, 0}, {1, 1}, {2, 0}, {1, 0}, {1, 1}},
+     {0, 1, 0},
+     7.5f},
     // The list is never filled in: empty, so no map is overlaid.
     {"nbGetStringParameter",
+     [] {
+         char text[kStringParameterSize] = "kept";
+         return !nbGetStringParameter("Overlay", text) && std::string(text) == "kept";
+     },
      true,
      true,
      concat({kOpening,
@@ -94,11 +120,16 @@ const MissingCase kCases[] = {
               "log: Kelvane>  -----", "log: Kelvane>  No Map numbers detected"},
              {setting(1), setting(2), setting(3)},
              kClosing}),
-     {{0, 0}, {1, 0}, {2, 0}},
+     Sets{{0, 0}, {1, 0}, {2, 0}},
      {0, 0, 0},
      7.5f},
     // Without the maps header the start-up check finds no maps.
     {"nbGetNRVMPsOfCurrentVMR",
+     [] {
+         NRVMPsHeader header{};
+         header.mapCount = -9;
+         return nbGetNRVMPsOfCurrentVMR(&header) == nullptr && header.mapCount == -9;
+     },
      false,
      std::nullopt,
      concat({kOpening, {"message: No VMPs are currently loaded.", "log:  "}}),
@@ -107,25 +138,37 @@ const MissingCase kCases[] = {
      8.0f},
 };
 
-TEST(MissingHostFunction, BindingSucceedsWithOnlyThatEntryNull) {
-    ASSERT_TRUE(bindHostFunctions());
-    const std::vector<std::string> missing = missingHostFunctions();
-    ASSERT_EQ(missing.size(), 1u);
-    bool known = false;
-    for (const MissingCase& c : kCases) known = known || missing[0] == c.function;
-    EXPECT_TRUE(known) << "no row for a host without " << missing[0];
+// The functions this program's host lacks, as the binding finds them: the
+// tests' parameter, so that each program's tests bear its function's name.
+std::vector<std::string> missingFunctionsOfThisHost() {
+    if (!bindHostFunctions()) return {"NoHostAtAll"};
+    return missingHostFunctions();
 }
 
-TEST(MissingHostFunction, PluginReturnsAndTouchesOnlyWhatItOwns) {
-    ASSERT_TRUE(bindHostFunctions());
-    const std::vector<std::string> missing = missingHostFunctions();
-    ASSERT_EQ(missing.size(), 1u);
+class MissingHostFunction : public ::testing::TestWithParam<std::string> {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(bindHostFunctions());
+        ASSERT_EQ(missingHostFunctions(), std::vector<std::string>{GetParam()})
+            << "the host lacks exactly one function";
+        for (const MissingCase& c : kCases)
+            if (GetParam() == c.function) row = &c;
+        ASSERT_NE(row, nullptr) << "no row for a host without " << GetParam();
+    }
     const MissingCase* row = nullptr;
-    for (const MissingCase& c : kCases)
-        if (missing[0] == c.function) row = &c;
-    ASSERT_NE(row, nullptr);
-    SCOPED_TRACE(std::string("host without ") + row->function);
+};
 
+TEST_P(MissingHostFunction, ItsCallsAnswerZeroAndReachNothing) {
+    Workspace workspace = testing::vmrWorkspace(1);
+    workspace.parameters["Overlay"] = Parameter::ofText("All");
+    nimbrel::HostSession session(workspace);
+    EXPECT_TRUE(row->answersZero());
+    EXPECT_EQ(session.calls(), std::vector<std::string>{});
+    EXPECT_TRUE(session.events().empty());
+    EXPECT_TRUE(session.recordsSet().empty());
+}
+
+TEST_P(MissingHostFunction, PluginReturnsAndTouchesOnlyWhatItOwns) {
     Workspace workspace = testing::vmrWorkspace(3);
     workspace.maps[0].record.overlay = 1;
     workspace.parameters["DoSetMax"] = Parameter::ofInteger(1);
@@ -137,7 +180,7 @@ TEST(MissingHostFunction, PluginReturnsAndTouchesOnlyWhatItOwns) {
     EXPECT_EQ(run.outcome.initialised, row->initialised);
     EXPECT_EQ(run.outcome.executed, row->executed);
     EXPECT_EQ(testing::eventLines(*run.session), row->events);
-    std::vector<std::pair<int32_t, int32_t>> sets;
+    Sets sets;
     for (const auto& set : run.session->recordsSet()) sets.emplace_back(set.index, set.record.overlay);
     EXPECT_EQ(sets, row->sets);
     for (std::size_t m = 0; m < workspace.maps.size(); ++m) {
@@ -146,6 +189,9 @@ TEST(MissingHostFunction, PluginReturnsAndTouchesOnlyWhatItOwns) {
     }
     testing::expectOnlyOwnBytesChanged(run, workspace);
 }
+
+INSTANTIATE_TEST_SUITE_P(Host, MissingHostFunction, ::testing::ValuesIn(missingFunctionsOfThisHost()),
+                         [](const auto& info) { return info.param; });
 
 }  // namespace
 }  // namespace kelvane
