@@ -62,7 +62,9 @@ struct Column {
     std::function<std::string(const VolumeMap&)> value;
 };
 
-std::string integer(int32_t value) { return std::to_string(value); }
+std::string integer(int32_t value) {
+    return std::to_string(value);
+}
 
 const std::vector<Column>& columns() {
     static const std::vector<Column> all = {
@@ -88,11 +90,38 @@ std::string changedOpaqueRanges(const NRVMPRecord& before, const NRVMPRecord& af
     const auto* a = reinterpret_cast<const unsigned char*>(&before);
     const auto* b = reinterpret_cast<const unsigned char*>(&after);
     for (const OpaqueRange& r : kOpaqueRanges)
-        if (std::memcmp(a + r.offset, b + r.offset, r.size) != 0) changed += (changed.empty() ? "" : ", ") + std::string(r.key);
+        if (std::memcmp(a + r.offset, b + r.offset, r.size) != 0)
+            changed += (changed.empty() ? "" : ", ") + std::string(r.key);
     return changed;
 }
 
-std::string yesNo(bool value) { return value ? "true" : "false"; }
+std::string yesNo(bool value) {
+    return value ? "true" : "false";
+}
+
+// The hostile modes that are on, one phrase each.
+std::vector<std::string> hostileModes(const HostileModes& h) {
+    std::vector<std::string> modes;
+    if (!h.nullRecordIndices.empty()) {
+        std::string maps;
+        for (int32_t index : h.nullRecordIndices)
+            maps += (maps.empty() ? "" : ", ") + std::to_string(static_cast<int64_t>(index) + 1);
+        modes.push_back("no record for map" + std::string(h.nullRecordIndices.size() == 1 ? " " : "s ") + maps);
+    }
+    if (h.randomNullRecords) {
+        std::ostringstream mode;
+        mode << "no record at random (chance " << h.randomNullRecords->chance << ", seed " << h.randomNullRecords->seed
+             << ")";
+        modes.push_back(mode.str());
+    }
+    if (h.reportedMapCount) modes.push_back("says it has " + std::to_string(*h.reportedMapCount) + " maps");
+    if (h.unterminatedStrings) modes.push_back("text parameters fill all 512 bytes with no terminator");
+    if (h.mapCreationFails) modes.push_back("cannot create a map");
+    if (h.nullMapNames) modes.push_back("records come with no name storage");
+    if (h.reportedDocumentCount)
+        modes.push_back("says it has " + std::to_string(*h.reportedDocumentCount) + " documents");
+    return modes;
+}
 
 }  // namespace
 
@@ -187,20 +216,27 @@ void ConsolePrinter::header(const std::string& pluginPath, const std::optional<s
              << current << ")";
     }
     out_ << ", " << workspace.maps.size() << (workspace.maps.size() == 1 ? " map" : " maps") << "\n";
+    const std::vector<std::string> modes = hostileModes(workspace.hostile);
+    for (std::size_t i = 0; i < modes.size(); ++i)
+        out_ << (i == 0 ? "  hostile     " : "              ") << modes[i] << "\n";
 
     std::string parameters;
     std::size_t column = 0;
     for (const auto& [name, p] : workspace.parameters) {
         std::string item = name + "=";
         switch (p.kind) {
-            case Parameter::Kind::Integer: item += std::to_string(p.integer); break;
+            case Parameter::Kind::Integer:
+                item += std::to_string(p.integer);
+                break;
             case Parameter::Kind::Float: {
                 // A float shows a point even when whole, so that it reads as a float.
                 std::string text = shortestFloatText(p.real);
                 item += text.find_first_of(".en") == std::string::npos ? text + ".0" : text;
                 break;
             }
-            case Parameter::Kind::Text: item += "\"" + p.text + "\""; break;
+            case Parameter::Kind::Text:
+                item += "\"" + p.text + "\"";
+                break;
         }
         if (column > 0 && column + 2 + displayWidth(item) > 84) {
             parameters += "\n              ";

@@ -57,8 +57,8 @@ protected:
 
     Outcome run(const std::string& arguments) const {
         const fs::path out = folder_ / "stdout.txt", err = folder_ / "stderr.txt";
-        std::string command = "\"" NIMBREL_EXE "\" " + arguments + " > \"" + out.string() + "\" 2> \"" +
-                              err.string() + "\"";
+        std::string command =
+            "\"" NIMBREL_EXE "\" " + arguments + " > \"" + out.string() + "\" 2> \"" + err.string() + "\"";
 #if defined(_WIN32)
         command = "\"" + command + "\"";
 #endif
@@ -77,7 +77,9 @@ protected:
     fs::path folder_;
 };
 
-std::string inQuotes(const fs::path& path) { return "\"" + path.string() + "\""; }
+std::string inQuotes(const fs::path& path) {
+    return "\"" + path.string() + "\"";
+}
 
 TEST_F(NimbrelExe, RunsTheMainJobPrintingDescriptorsLogAndTable) {
     Outcome r = run("--plugin \"" KELVANE_MODULE_PATH "\" " + inQuotes(kExamples + "default.json"));
@@ -99,10 +101,26 @@ TEST_F(NimbrelExe, FindsThePluginBesideItsOwnFolderByDefault) {
     EXPECT_NE(r.out.find("Kelvane>  Running Kelvane Plugin..."), std::string::npos);
 }
 
+// The hostile example: the header names what the host does wrong, and the run
+// shows the plug-in holding.
+TEST_F(NimbrelExe, HostileExampleSaysWhatTheHostDoesWrongAndTheRunHolds) {
+    Outcome r = run("--plugin \"" KELVANE_MODULE_PATH "\" " + inQuotes(kExamples + "hostile-host.json"));
+    EXPECT_EQ(r.status, 0) << r.err;
+    for (const char* expected :
+         {"  hostile     no record for map 3\n",
+          "              text parameters fill all 512 bytes with no terminator\n",
+          "  log │ Kelvane>  Map 1: cannot turn P nan into a t value with 18 degrees of freedom, threshold kept\n",
+          "  log │ Kelvane>  Map 3 could not be read, left unchanged\n", "  log │ Kelvane>  Finished!\n",
+          "  execute       true\n"})
+        EXPECT_NE(r.out.find(expected), std::string::npos) << expected << "\n--- in ---\n" << r.out;
+    EXPECT_EQ(run("--plugin \"" KELVANE_MODULE_PATH "\" " + inQuotes(kExamples + "default.json")).out.find("hostile"),
+              std::string::npos);
+}
+
 TEST_F(NimbrelExe, ReportAndSavedWorkspaceAreMachineReadable) {
     fs::path saved = folder_ / "saved.json";
     Outcome r = run("--quiet --report-json - --save-workspace " + inQuotes(saved) + " --param MinP=0.05 --plugin \"" +
-                KELVANE_MODULE_PATH + "\" " + inQuotes(kExamples + "default.json"));
+                    KELVANE_MODULE_PATH + "\" " + inQuotes(kExamples + "default.json"));
     ASSERT_EQ(r.status, 0) << r.err;
     const auto report = nlohmann::ordered_json::parse(r.out);
     EXPECT_EQ(report["descriptors"]["getPluginName"], "Kelvane");
@@ -137,7 +155,9 @@ const char* const kSixteen[] = {"DoSetMin",         "Min",        "DoSetMinP",  
                                 "DoUseClusterSize", "UseCluster", "DoShowPosNegBoth", "PNB",
                                 "DoTransparancy",   "Trans",      "DoOverlayMaps",    "Overlay"};
 
-std::string moduleFolder() { return fs::path(KELVANE_MODULE_PATH).parent_path().string(); }
+std::string moduleFolder() {
+    return fs::path(KELVANE_MODULE_PATH).parent_path().string();
+}
 
 TEST_F(NimbrelExe, DialogDefaultsBesideThePluginFillAnEmptyDialog) {
     const fs::path ws = file("ws.json", kBareWorkspace);
@@ -165,9 +185,10 @@ TEST_F(NimbrelExe, DialogBlockNamesTheScriptAndTheDefaultsUsed) {
     const auto block = r.out.find("\nDialog script\n  script      ");
     ASSERT_NE(block, std::string::npos) << r.out;
     // The script's path, then what took a default (DoSetMax did not: --param set it).
-    EXPECT_NE(r.out.find("Kelvane.js, 16 parameters\n  defaults    DoSetMin=1  Min=3.0  DoSetMinP=1  MinP=0.001  Max=8.0",
-                         block),
-              std::string::npos)
+    EXPECT_NE(
+        r.out.find("Kelvane.js, 16 parameters\n  defaults    DoSetMin=1  Min=3.0  DoSetMinP=1  MinP=0.001  Max=8.0",
+                   block),
+        std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("Kelvane>  Set Max to 8.00"), std::string::npos) << r.out;
 }
@@ -188,8 +209,9 @@ TEST_F(NimbrelExe, ParamTakesTheTypeTheScriptDeclares) {
 
     Outcome wrong = run("--param DoSetMin=yes --plugin \"" KELVANE_MODULE_PATH "\" " + inQuotes(ws));
     EXPECT_EQ(wrong.status, 2);
-    EXPECT_EQ(wrong.err, "Nimbrel.exe: error: --param DoSetMin=yes: DoSetMin is an integer parameter; expected an "
-                         "integer from -2147483648 to 2147483647\n");
+    EXPECT_EQ(wrong.err,
+              "Nimbrel.exe: error: --param DoSetMin=yes: DoSetMin is an integer parameter; expected an "
+              "integer from -2147483648 to 2147483647\n");
 }
 
 TEST_F(NimbrelExe, DialogOptionAndNoDialogChooseTheDefaults) {
@@ -230,9 +252,9 @@ TEST_F(NimbrelExe, NoScriptBesideThePluginIsNoErrorAndTraceSaysSo) {
     const fs::path ws = file("ws.json", kBareWorkspace);
     Outcome r = run("--trace --plugin " + inQuotes(module) + " " + inQuotes(ws));
     ASSERT_EQ(r.status, 0) << r.err;
-    const std::string expected = "  trace \xE2\x94\x82 dialog script: " +
-                                 (module.parent_path() / "Kelvane.js").lexically_normal().string() +
-                                 " does not exist; parameters the workspace does not set have no defaults\n";
+    const std::string expected =
+        "  trace \xE2\x94\x82 dialog script: " + (module.parent_path() / "Kelvane.js").lexically_normal().string() +
+        " does not exist; parameters the workspace does not set have no defaults\n";
     EXPECT_NE(r.err.find(expected), std::string::npos) << r.err;
     EXPECT_NE(r.out.find("Kelvane>  No options selected"), std::string::npos);
 
@@ -263,10 +285,12 @@ struct Failure {
     const char* workspace;  // text of the file, or null for none
     const char* arguments;  // after the workspace
     int status;
-    const char* error;      // stderr after "Nimbrel.exe: error: "; % stands for the file
+    const char* error;  // stderr after "Nimbrel.exe: error: "; % stands for the file
 };
 
-void PrintTo(const Failure& failure, std::ostream* out) { *out << failure.name; }
+void PrintTo(const Failure& failure, std::ostream* out) {
+    *out << failure.name;
+}
 
 class NimbrelExeFailure : public NimbrelExe, public ::testing::WithParamInterface<Failure> {};
 
