@@ -32,6 +32,13 @@ bool readWholeFile(const char* path, std::string& content) {
     return !in.bad();
 }
 
+// Writes text and closes the stream; false when a write failed (a full disk).
+bool writeAndClose(std::ofstream& out, const std::string& text) {
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    out.close();
+    return !out.fail();
+}
+
 // The lines of content: the text up to each line feed, without it. A final
 // line break gives a last, empty line, and empty content one empty line.
 std::vector<std::string_view> splitLines(std::string_view content) {
@@ -45,8 +52,8 @@ std::vector<std::string_view> splitLines(std::string_view content) {
 
 }  // namespace
 
-void replaceLinesInFile(const char* path, int32_t keyCount, std::string* keys, bool removeBlanks,
-                        bool caseSensitive, const std::ostringstream* replacementTexts) {
+void replaceLinesInFile(const char* path, int32_t keyCount, std::string* keys, bool removeBlanks, bool caseSensitive,
+                        const std::ostringstream* replacementTexts) {
     const std::size_t keyTotal = keyCount > 0 && keys != nullptr ? static_cast<std::size_t>(keyCount) : 0;
     const bool foldCase = !caseSensitive;
 
@@ -94,8 +101,14 @@ void replaceLinesInFile(const char* path, int32_t keyCount, std::string* keys, b
         nbLogText("File could not be opened for writing");
         return;
     }
-    out.write(rewritten.data(), static_cast<std::streamsize>(rewritten.size()));
-    out.close();
+    if (!writeAndClose(out, rewritten)) {
+        // The file was emptied when it was opened: give it back what it held.
+        std::ofstream restore(path);
+        nbLogText(restore.is_open() && writeAndClose(restore, content)
+                      ? "File could not be written, its former content was put back"
+                      : "File could not be written, its former content could not be put back");
+        return;
+    }
     nbLogText((std::to_string(replaced) + " lines were replaced in " + path).c_str());
 }
 

@@ -14,7 +14,10 @@
 #include <vector>
 
 #if !defined(_WIN32)
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
 #include <unistd.h>
 #endif
 
@@ -97,7 +100,9 @@ struct RoundTrip {
     std::string content;  // with '\n' for the platform's line break
 };
 
-void PrintTo(const RoundTrip& c, std::ostream* os) { *os << c.label; }
+void PrintTo(const RoundTrip& c, std::ostream* os) {
+    *os << c.label;
+}
 
 class LineRoundTrip : public LineReplacement, public ::testing::WithParamInterface<RoundTrip> {};
 
@@ -115,15 +120,14 @@ TEST_P(LineRoundTrip, UnmatchedLinesKeepBlanksAndCaseUnderBothNormalisations) {
     EXPECT_EQ(readBytes(file), native(GetParam().content));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, LineRoundTrip,
-    ::testing::Values(RoundTrip{"ThreeLinesWithFinalBreak", "a\nb\nc\n"},
-                      RoundTrip{"ThreeLinesWithoutFinalBreak", "a\nb\nc"}, RoundTrip{"Empty", ""},
-                      RoundTrip{"OnlyALineBreak", "\n"}, RoundTrip{"BlankLines", "\n\n\nx\n\n"},
-                      RoundTrip{"CarriageReturns", "a\rb\n\rc\r\nd\r"},
-                      RoundTrip{"BlanksAndTabs", "  Set Value = 3 \n\tIndented\t\n \t \n"},
-                      RoundTrip{"ZeroAndHighBytes", std::string("a\0b\n\xE9t\xC9\n\xFF", 9)}),
-    [](const auto& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Files, LineRoundTrip,
+                         ::testing::Values(RoundTrip{"ThreeLinesWithFinalBreak", "a\nb\nc\n"},
+                                           RoundTrip{"ThreeLinesWithoutFinalBreak", "a\nb\nc"}, RoundTrip{"Empty", ""},
+                                           RoundTrip{"OnlyALineBreak", "\n"}, RoundTrip{"BlankLines", "\n\n\nx\n\n"},
+                                           RoundTrip{"CarriageReturns", "a\rb\n\rc\r\nd\r"},
+                                           RoundTrip{"BlanksAndTabs", "  Set Value = 3 \n\tIndented\t\n \t \n"},
+                                           RoundTrip{"ZeroAndHighBytes", std::string("a\0b\n\xE9t\xC9\n\xFF", 9)}),
+                         [](const auto& info) { return std::string(info.param.label); });
 
 struct ReplacementCase {
     const char* label;
@@ -136,7 +140,9 @@ struct ReplacementCase {
     std::vector<std::string> keysAfter;
 };
 
-void PrintTo(const ReplacementCase& c, std::ostream* os) { *os << c.label; }
+void PrintTo(const ReplacementCase& c, std::ostream* os) {
+    *os << c.label;
+}
 
 class Replacement : public LineReplacement, public ::testing::WithParamInterface<ReplacementCase> {};
 
@@ -152,27 +158,85 @@ TEST_P(Replacement, ReplacesWholeLinesAndNormalisesKeys) {
 INSTANTIATE_TEST_SUITE_P(
     Table, Replacement,
     ::testing::Values(
-        ReplacementCase{"SpacingAndCaseIgnored", "# Keep Me  \n  Set Value = 3\nend\n", {"setvalue"}, true, false,
-                        {"SetValue = 5"}, "# Keep Me  \nSetValue = 5\nend\n", 1, {"SETVALUE"}},
-        ReplacementCase{"CaseSensitiveMisses", "  Set Value = 3\n", {"setvalue"}, true, true, {"X"},
-                        "  Set Value = 3\n", 0, {"setvalue"}},
-        ReplacementCase{"BlanksKeptMisses", "  Set Value = 3\n", {"setvalue"}, false, false, {"X"},
-                        "  Set Value = 3\n", 0, {"SETVALUE"}},
-        ReplacementCase{"KeysComeBackNormalised", "x\n", {" Set value ", "caf\xE9 au lait", "a\tb c"}, true,
-                        false, {"1", "2", "3"}, "x\n", 0, {"SETVALUE", "CAF\xE9" "AULAIT", "A\tBC"}},
+        ReplacementCase{"SpacingAndCaseIgnored",
+                        "# Keep Me  \n  Set Value = 3\nend\n",
+                        {"setvalue"},
+                        true,
+                        false,
+                        {"SetValue = 5"},
+                        "# Keep Me  \nSetValue = 5\nend\n",
+                        1,
+                        {"SETVALUE"}},
+        ReplacementCase{"CaseSensitiveMisses",
+                        "  Set Value = 3\n",
+                        {"setvalue"},
+                        true,
+                        true,
+                        {"X"},
+                        "  Set Value = 3\n",
+                        0,
+                        {"setvalue"}},
+        ReplacementCase{"BlanksKeptMisses",
+                        "  Set Value = 3\n",
+                        {"setvalue"},
+                        false,
+                        false,
+                        {"X"},
+                        "  Set Value = 3\n",
+                        0,
+                        {"SETVALUE"}},
+        ReplacementCase{"KeysComeBackNormalised",
+                        "x\n",
+                        {" Set value ", "caf\xE9 au lait", "a\tb c"},
+                        true,
+                        false,
+                        {"1", "2", "3"},
+                        "x\n",
+                        0,
+                        {"SETVALUE",
+                         "CAF\xE9"
+                         "AULAIT",
+                         "A\tBC"}},
         ReplacementCase{"TabsAreNoBlanks", "a \tb\nab\n", {"a\tb"}, true, true, {"T"}, "T\nab\n", 1, {"a\tb"}},
         ReplacementCase{"EmptyKeyMatchesEveryEntry", "a\nb\n", {""}, false, true, {"X"}, "X\nX\nX", 3, {""}},
-        ReplacementCase{"BlanksOnlyKeyMatchesEveryEntry", "a\n\nb", {"   "}, true, true, {"X"}, "X\nX\nX", 3,
-                        {""}},
-        ReplacementCase{"BlankKeyWithoutRemovalMatchesLinesWithBlanks", "a b\nab\n", {" "}, false, true, {"X"},
-                        "X\nab\n", 1, {" "}},
+        ReplacementCase{"BlanksOnlyKeyMatchesEveryEntry", "a\n\nb", {"   "}, true, true, {"X"}, "X\nX\nX", 3, {""}},
+        ReplacementCase{"BlankKeyWithoutRemovalMatchesLinesWithBlanks",
+                        "a b\nab\n",
+                        {" "},
+                        false,
+                        true,
+                        {"X"},
+                        "X\nab\n",
+                        1,
+                        {" "}},
         ReplacementCase{"EmptyKeyOnEmptyFile", "", {""}, false, true, {"X"}, "X", 1, {""}},
-        ReplacementCase{"EarlierKeyWinsOncePerLine", "alpha beta\nbeta\n", {"beta", "alpha"}, false, true,
-                        {"first", "second"}, "first\nfirst\n", 2, {"beta", "alpha"}},
-        ReplacementCase{"SecondKeyWhenFirstMisses", "alpha\ngamma\n", {"beta", "alpha"}, false, true,
-                        {"first", "second"}, "second\ngamma\n", 1, {"beta", "alpha"}},
-        ReplacementCase{"ReplacementTextWrittenWhole", "k\nrest", {"k"}, false, true, {"one\ntwo \t"},
-                        "one\ntwo \t\nrest", 1, {"k"}},
+        ReplacementCase{"EarlierKeyWinsOncePerLine",
+                        "alpha beta\nbeta\n",
+                        {"beta", "alpha"},
+                        false,
+                        true,
+                        {"first", "second"},
+                        "first\nfirst\n",
+                        2,
+                        {"beta", "alpha"}},
+        ReplacementCase{"SecondKeyWhenFirstMisses",
+                        "alpha\ngamma\n",
+                        {"beta", "alpha"},
+                        false,
+                        true,
+                        {"first", "second"},
+                        "second\ngamma\n",
+                        1,
+                        {"beta", "alpha"}},
+        ReplacementCase{"ReplacementTextWrittenWhole",
+                        "k\nrest",
+                        {"k"},
+                        false,
+                        true,
+                        {"one\ntwo \t"},
+                        "one\ntwo \t\nrest",
+                        1,
+                        {"k"}},
         ReplacementCase{"EmptyReplacement", "k\nrest\n", {"k"}, false, true, {""}, "\nrest\n", 1, {"k"}},
         ReplacementCase{"LastLineWithoutBreak", "a\nkey", {"key"}, false, true, {"new"}, "a\nnew", 1, {"key"}}),
     [](const auto& info) { return std::string(info.param.label); });
@@ -265,6 +329,72 @@ TEST_F(LineReplacement, ReadOnlyFileKeepsItsContent) {
     EXPECT_EQ(readBytes(file), "Set Value = 3\nother\n");
     EXPECT_EQ(keys, std::vector<std::string>{"SETVALUE"});
 }
+
+// Lets no file grow beyond a size while it lives, as a full disk would: a
+// write past it fails (and raises no signal).
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &previous_);
+        rlimit limited = previous_;
+        limited.rlim_cur = bytes;
+        set_ = setrlimit(RLIMIT_FSIZE, &limited) == 0;
+    }
+    ~FileSizeLimit() {
+        if (set_) setrlimit(RLIMIT_FSIZE, &previous_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+    bool ok() const { return set_; }
+
+private:
+    rlimit previous_{};
+    void (*previousHandler_)(int);
+    bool set_ = false;
+};
+
+struct WriteFailure {
+    const char* label;
+    std::size_t originalBytes;  // the file before the call, within or beyond the limit
+    const char* logLine;
+    bool originalBack;
+};
+
+void PrintTo(const WriteFailure& c, std::ostream* os) {
+    *os << c.label;
+}
+
+class LineReplacementWriteFailure : public LineReplacement, public ::testing::WithParamInterface<WriteFailure> {};
+
+// A rewrite that cannot be written whole is no success: the file gets its
+// former content back where that fits, and the log says which.
+TEST_P(LineReplacementWriteFailure, SaysSoAndPutsTheFormerContentBack) {
+    constexpr rlim_t kLimit = 4096;
+    const WriteFailure& c = GetParam();
+    std::string original = "Set Value = 3\n";
+    while (original.size() < c.originalBytes) original += "other line\n";
+    writeBytes(file, original);
+    std::vector<std::string> keys = {"set value"};
+    Lines log;
+    {
+        FileSizeLimit limit(kLimit);
+        if (!limit.ok()) GTEST_SKIP() << "cannot limit the file size";
+        log = replace(keys, true, false, {std::string(2 * kLimit, 'x')});
+    }
+    EXPECT_EQ(log, Lines{c.logLine});
+    if (c.originalBack)
+        EXPECT_EQ(readBytes(file), original);
+    else
+        EXPECT_EQ(readBytes(file).size(), kLimit);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Disk, LineReplacementWriteFailure,
+    ::testing::Values(WriteFailure{"FormerContentFits", 100,
+                                   "File could not be written, its former content was put back", true},
+                      WriteFailure{"FormerContentDoesNotFit", 6000,
+                                   "File could not be written, its former content could not be put back", false}),
+    [](const auto& info) { return std::string(info.param.label); });
 #endif
 
 }  // namespace
