@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Builds and runs the test suites: by default linux and windows.
-# Name suites to run only those, or the longer ones:
+# Builds and runs the test suites, by default all five in this order; name
+# suites to run only those:
+#   scripts/test.sh
 #   scripts/test.sh linux windows
-#   scripts/test.sh sanitize fuzz valgrind
 #
 #   linux     the Linux build's tests
 #   windows   the same tests built for Windows, run under Wine
@@ -16,7 +16,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 suites=("$@")
-[[ ${#suites[@]} -gt 0 ]] || suites=(linux windows)
+[[ ${#suites[@]} -gt 0 ]] || suites=(linux windows sanitize fuzz valgrind)
 
 for suite in "${suites[@]}"; do
   echo "=== $suite"
