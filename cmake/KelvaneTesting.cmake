@@ -10,12 +10,14 @@ function(kelvane_add_test name)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
 endfunction()
 
-# kelvane_add_host_test(<name> <source>... [WITHHOLD <host function>...] [LIBS <lib>...])
+# kelvane_add_host_test(<name> <source>... [WITHHOLD <host function>...] [LIBS <lib>...]
+#                       [LABELS <label>...])
 # A test program that is itself a host stand-in: it is called Nimbrel.exe (in a
 # folder of its own), exports the host functions, and so is found by the
-# plug-in's real lookup by name. WITHHOLD builds a host that lacks those.
+# plug-in's real lookup by name. WITHHOLD builds a host that lacks those;
+# LABELS go to each of its tests.
 function(kelvane_add_host_test name)
-  cmake_parse_arguments(ARG "" "" "WITHHOLD;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "WITHHOLD;LIBS;LABELS" ${ARGN})
   set(host nimbrel_host)
   if(ARG_WITHHOLD)
     set(host ${name}_host)
@@ -30,5 +32,9 @@ function(kelvane_add_host_test name)
   kelvane_make_host(${name})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/${name}
                                            ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/${name})
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
+  set(properties)
+  if(ARG_LABELS)
+    set(properties PROPERTIES LABELS "${ARG_LABELS}")
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 ${properties})
 endfunction()

@@ -4,7 +4,8 @@
 # but not the system's own tools they use (nm, cmake, chromium: anything under
 # /usr). A test fails on any invalid read or write, any use of an
 # uninitialised value that matters, and any definitely or indirectly lost
-# block.
+# block. Programs that replace the global allocation functions themselves
+# (label own-allocator) are left out: memcheck replaces them too.
 #
 #   scripts/memcheck.sh [build folder (build/default)] [ctest options...]
 set -euo pipefail
@@ -21,6 +22,6 @@ options=(
   --trace-children-skip='/usr/*,/lib/*,/lib64/*'
   --num-callers=40
 )
-ctest --test-dir "$build" -T memcheck -j 2 --timeout 1200 --output-on-failure \
+ctest --test-dir "$build" -T memcheck -j 2 --timeout 1200 --output-on-failure -LE own-allocator \
   --overwrite MemoryCheckCommand="$(command -v valgrind)" \
   --overwrite "MemoryCheckCommandOptions=${options[*]}" "$@"
