@@ -51,7 +51,9 @@ const char* const kExitStatusHelp =
     "Example:\n"
     "  Nimbrel.exe examples/default.json --param MinP=0.05 --report-json report.json";
 
-void error(std::ostream& err, const std::string& message) { err << kProgram << ": error: " << message << std::endl; }
+void error(std::ostream& err, const std::string& message) {
+    err << kProgram << ": error: " << message << std::endl;
+}
 
 // An absolute path, so that the system's loader does not search its own
 // folders for a bare file name.
@@ -114,28 +116,17 @@ void printDialogUse(std::ostream& out, const DialogUse& use, const Workspace& wo
         out << "  none read (" << use.absence << ")\n" << std::flush;
         return;
     }
-    out << "  script      " << *use.path << ", " << use.declared
-        << (use.declared == 1 ? " parameter" : " parameters") << "\n";
+    out << "  script      " << *use.path << ", " << use.declared << (use.declared == 1 ? " parameter" : " parameters")
+        << "\n";
     std::string line = "  defaults    ";
     if (use.defaultsUsed.empty()) {
         out << line << "none needed: the workspace sets every parameter the script declares\n" << std::flush;
         return;
     }
-    std::string text;
-    std::size_t column = 0;
-    for (const std::string& name : use.defaultsUsed) {
-        const std::string item = name + "=" + parameterValueText(workspace.parameters.at(name));
-        if (column > 0 && column + 2 + item.size() > 84) {
-            text += "\n              ";
-            column = 0;
-        } else if (column > 0) {
-            text += "  ";
-            column += 2;
-        }
-        text += item;
-        column += item.size();
-    }
-    out << line << text << "\n" << std::flush;
+    std::vector<std::string> items;
+    for (const std::string& name : use.defaultsUsed)
+        items.push_back(name + "=" + parameterValueText(workspace.parameters.at(name)));
+    out << line << wrapItems(items) << "\n" << std::flush;
 }
 
 nlohmann::ordered_json dialogJson(const DialogUse& use) {
@@ -157,8 +148,8 @@ bool writeTextFile(const std::string& path, const std::string& text, std::ostrea
 }
 
 // Writes what must be written after a run; false if something could not be.
-bool writeOutputs(const CommandLine& options, const Workspace& workspace, const RunRecord& run,
-                  const DialogUse& dialog, std::ostream& out, std::ostream& err) {
+bool writeOutputs(const CommandLine& options, const Workspace& workspace, const RunRecord& run, const DialogUse& dialog,
+                  std::ostream& out, std::ostream& err) {
     bool written = true;
     if (options.saveWorkspace) {
         try {
@@ -225,8 +216,8 @@ std::variant<CommandLine, int> parseCommandLine(int argc, const char* const* arg
                  "Print to standard error every host function the plug-in calls that the stand-in\n"
                  "does not provide (it answers zero), and why no dialog script was read");
     app.add_flag("--quiet", options.quiet, "Print nothing but errors (and the report to '-')");
-    app.set_version_flag("--version", std::string(kProgram) + " " + KELVANE_VERSION +
-                                          ", the stand-in host for Kelvane plug-ins");
+    app.set_version_flag("--version",
+                         std::string(kProgram) + " " + KELVANE_VERSION + ", the stand-in host for Kelvane plug-ins");
     app.footer(kExitStatusHelp);
 
     try {
@@ -309,8 +300,8 @@ int runNimbrel(const CommandLine& options, const std::string& executable, std::o
         std::string looked;
         for (const std::string& candidate : defaultPluginCandidates(executable))
             looked += (looked.empty() ? "" : " or ") + candidate;
-        error(err, "plug-in not found: " +
-                       (options.plugin ? *options.plugin : looked + " (name one with --plugin PATH)"));
+        error(err,
+              "plug-in not found: " + (options.plugin ? *options.plugin : looked + " (name one with --plugin PATH)"));
         return kExitBadPlugin;
     }
     std::string loadError;
@@ -365,8 +356,7 @@ int runNimbrel(const CommandLine& options, const std::string& executable, std::o
             run.unprovidedCalls.push_back(function);
             if (options.trace) {
                 human << std::flush;
-                err << kTrace << function << ": not provided by the stand-in, answers zero"
-                    << std::endl;
+                err << kTrace << function << ": not provided by the stand-in, answers zero" << std::endl;
             }
         };
         run.outcome = runPlugin(*module, session);

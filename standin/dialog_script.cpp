@@ -16,45 +16,13 @@
 
 #include <nlohmann/json.hpp>
 
+#include "standin/json_messages.h"
 #include "standin/workspace_json.h"
 
 namespace nimbrel {
 namespace {
 
 using json = nlohmann::ordered_json;
-
-// A short quotation of a text for messages, escaped as in JSON so that it
-// stays on one line.
-std::string shown(const std::string& text) {
-    constexpr std::size_t kLimit = 40;
-    const bool cut = text.size() > kLimit;
-    std::string inQuotes =
-        json(cut ? text.substr(0, kLimit) : text).dump(-1, ' ', false, json::error_handler_t::replace);
-    return cut ? inQuotes.insert(inQuotes.size() - 1, "...") : inQuotes;
-}
-
-// What a JSON value is, for "got ..." in messages.
-std::string describe(const json& value) {
-    switch (value.type()) {
-        case json::value_t::null:
-            return "null";
-        case json::value_t::boolean:
-            return value.get<bool>() ? "true" : "false";
-        case json::value_t::string:
-            return "a text (" + shown(value.get<std::string>()) + ")";
-        case json::value_t::number_integer:
-        case json::value_t::number_unsigned:
-            return "a whole number (" + value.dump() + ")";
-        case json::value_t::number_float:
-            return "a number (" + value.dump() + ")";
-        case json::value_t::object:
-            return "an object";
-        case json::value_t::array:
-            return "a list";
-        default:
-            return "a value of another kind";
-    }
-}
 
 // ---------------------------------------------------------------------------
 // The declaration around the value: comments, var NAME =, the value, ";".
@@ -119,7 +87,7 @@ public:
         const std::string keyword = word(plain, i);
         if (keyword != "var" && keyword != "let" && keyword != "const")
             fail(keywordAt, "expected var, let or const, the start of the one declaration; got " +
-                                (keyword.empty() ? shown(plain.substr(i, 1)) : shown(keyword)));
+                                (keyword.empty() ? quotedExcerpt(plain.substr(i, 1)) : quotedExcerpt(keyword)));
         i = skipBlanks(plain, keywordAt + keyword.size());
         const std::size_t nameAt = i;
         variable_ = word(plain, i);
@@ -209,7 +177,7 @@ json parseValue(const std::string& whole, std::size_t begin, std::size_t end, co
         return json::parse(whole.begin() + static_cast<std::ptrdiff_t>(begin),
                            whole.begin() + static_cast<std::ptrdiff_t>(end), callback);
     } catch (const DuplicateKey& duplicate) {
-        throw DialogScriptError(source + ": the key " + shown(duplicate.key) + " appears twice in one object");
+        throw DialogScriptError(source + ": the key " + quotedExcerpt(duplicate.key) + " appears twice in one object");
     } catch (const json::parse_error& error) {
         std::string what = error.what();
         // "[json.exception.parse_error.101] parse error at line 1, column 11: syntax error ..."
@@ -237,8 +205,8 @@ public:
         DialogScript script;
         script.variable = std::move(variable);
         object(value, "top level", {"title", "parameters"});
-        if (const json* title = find(value, "title")) script.title = text(*title, "title");
-        const json* list = find(value, "parameters");
+        if (const json* title = findMember(value, "title")) script.title = text(*title, "title");
+        const json* list = findMember(value, "parameters");
         if (list == nullptr) fail("top level", "the list \"parameters\" is missing");
         if (!list->is_array()) expected("parameters", "a list", *list);
         for (std::size_t i = 0; i < list->size(); ++i) script.parameters.push_back(parameter((*list)[i], i));
@@ -252,24 +220,13 @@ private:
     }
 
     [[noreturn]] void expected(const std::string& where, const std::string& what, const json& got) const {
-        fail(where, "expected " + what + ", got " + describe(got));
+        fail(where, "expected " + what + ", got " + describeJson(got, kScriptKindWords));
     }
 
     void object(const json& value, const std::string& where, std::initializer_list<const char*> keys) const {
         if (!value.is_object()) expected(where, "an object", value);
-        for (const auto& item : value.items()) {
-            bool known = false;
-            for (const char* key : keys) known = known || item.key() == key;
-            if (known) continue;
-            std::string list;
-            for (const char* key : keys) list += (list.empty() ? "" : ", ") + std::string(key);
-            fail(where, "unknown key " + shown(item.key()) + "; expected one of " + list);
-        }
-    }
-
-    static const json* find(const json& object, const char* key) {
-        auto found = object.find(key);
-        return found != object.end() ? &*found : nullptr;
+        if (const auto key = unknownKey(value, keys))
+            fail(where, "unknown key " + quotedExcerpt(*key) + "; expected one of " + keyList(keys));
     }
 
     std::string text(const json& value, const std::string& where) const {
@@ -279,23 +236,26 @@ private:
 
     // "parameters[3]", or "parameter \"MinP\"" once the name is known.
     static std::string place(std::size_t index, const std::string& name, const char* key) {
-        std::string where = name.empty() ? "parameters[" + std::to_string(index) + "]"
-                                         : "parameter " + shown(name) + " (parameters[" + std::to_string(index) + "])";
+        std::string where = name.empty()
+                                ? "parameters[" + std::to_string(index) + "]"
+                                : "parameter " + quotedExcerpt(name) + " (parameters[" + std::to_string(index) + "])";
         return key != nullptr ? where + ", " + key : where;
     }
 
     DialogParameter parameter(const json& value, std::size_t index) const {
         DialogParameter p;
         object(value, place(index, "", nullptr), {"name", "type", "label", "default", "choices", "enabledBy"});
-        const json* name = find(value, "name");
+        const json* name = findMember(value, "name");
         if (name == nullptr) fail(place(index, "", nullptr), "\"name\" is missing");
         p.name = text(*name, place(index, "", "name"));
         if (!isParameterName(p.name))
             fail(place(index, "", "name"),
-                 "expected a name of letters, digits and _ that does not start with a digit, got " + shown(p.name));
+                 "expected a name of letters, digits and _ that does not start with a digit, got " +
+                     quotedExcerpt(p.name));
         auto where = [&](const char* key) { return place(index, p.name, key); };
         for (const char* required : {"type", "label", "default"})
-            if (find(value, required) == nullptr) fail(where(nullptr), "\"" + std::string(required) + "\" is missing");
+            if (findMember(value, required) == nullptr)
+                fail(where(nullptr), "\"" + std::string(required) + "\" is missing");
 
         const std::string type = text(value["type"], where("type"));
         if (type == "switch")
@@ -307,12 +267,12 @@ private:
         else if (type == "string")
             p.type = DialogType::String;
         else
-            fail(where("type"), "expected \"switch\", \"int\", \"float\" or \"string\", got " + shown(type));
+            fail(where("type"), "expected \"switch\", \"int\", \"float\" or \"string\", got " + quotedExcerpt(type));
 
         p.label = text(value["label"], where("label"));
         if (p.label.empty()) fail(where("label"), "the label is empty; the user needs one");
 
-        if (const json* choices = find(value, "choices")) {
+        if (const json* choices = findMember(value, "choices")) {
             if (p.type != DialogType::Int)
                 fail(where("choices"), "only an int parameter can have choices (this one is a " + type + ")");
             if (!choices->is_array() || choices->empty()) expected(where("choices"), "a list of labels", *choices);
@@ -323,7 +283,7 @@ private:
             }
         }
         p.defaultValue = defaultValue(value["default"], p, where("default"));
-        if (const json* enabledBy = find(value, "enabledBy")) p.enabledBy = text(*enabledBy, where("enabledBy"));
+        if (const json* enabledBy = findMember(value, "enabledBy")) p.enabledBy = text(*enabledBy, where("enabledBy"));
         return p;
     }
 
@@ -375,9 +335,9 @@ private:
             if (p.enabledBy.empty()) continue;
             const DialogParameter* by = script.find(p.enabledBy);
             const std::string where = place(i, p.name, "enabledBy");
-            if (by == nullptr) fail(where, shown(p.enabledBy) + " is not a parameter of this script");
+            if (by == nullptr) fail(where, quotedExcerpt(p.enabledBy) + " is not a parameter of this script");
             if (by->type != DialogType::Switch)
-                fail(where, shown(p.enabledBy) + " is of type " + dialogTypeName(by->type) + ", not a switch");
+                fail(where, quotedExcerpt(p.enabledBy) + " is of type " + dialogTypeName(by->type) + ", not a switch");
             // Following the chain must end, or no parameter on it could ever be enabled.
             const DialogParameter* step = &p;
             for (std::size_t hops = 0; step != nullptr && !step->enabledBy.empty(); ++hops) {
@@ -460,7 +420,7 @@ std::string parameterValueText(const Parameter& parameter) {
             return text.find_first_of(".en") == std::string::npos ? text + ".0" : text;
         }
         case Parameter::Kind::Text:
-            return shown(parameter.text);
+            return quotedExcerpt(parameter.text);
     }
     return "";
 }

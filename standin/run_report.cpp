@@ -5,6 +5,7 @@
 #include <functional>
 #include <sstream>
 
+#include "standin/dialog_script.h"
 #include "standin/workspace_json.h"
 
 namespace nimbrel {
@@ -197,6 +198,24 @@ std::string mapsTable(const std::vector<VolumeMap>& before, const std::vector<Vo
     return out.str();
 }
 
+std::string wrapItems(const std::vector<std::string>& items) {
+    constexpr std::size_t kLineWidth = 84;
+    std::string text;
+    std::size_t column = 0;
+    for (const std::string& item : items) {
+        if (column > 0 && column + 2 + displayWidth(item) > kLineWidth) {
+            text += "\n              ";
+            column = 0;
+        } else if (column > 0) {
+            text += "  ";
+            column += 2;
+        }
+        text += item;
+        column += displayWidth(item);
+    }
+    return text;
+}
+
 void ConsolePrinter::header(const std::string& pluginPath, const std::optional<std::string>& workspacePath,
                             const Workspace& workspace, const PluginDescriptors& descriptors) {
     out_ << "Nimbrel.exe stand-in host\n";
@@ -220,34 +239,10 @@ void ConsolePrinter::header(const std::string& pluginPath, const std::optional<s
     for (std::size_t i = 0; i < modes.size(); ++i)
         out_ << (i == 0 ? "  hostile     " : "              ") << modes[i] << "\n";
 
-    std::string parameters;
-    std::size_t column = 0;
-    for (const auto& [name, p] : workspace.parameters) {
-        std::string item = name + "=";
-        switch (p.kind) {
-            case Parameter::Kind::Integer:
-                item += std::to_string(p.integer);
-                break;
-            case Parameter::Kind::Float: {
-                // A float shows a point even when whole, so that it reads as a float.
-                std::string text = shortestFloatText(p.real);
-                item += text.find_first_of(".en") == std::string::npos ? text + ".0" : text;
-                break;
-            }
-            case Parameter::Kind::Text:
-                item += "\"" + p.text + "\"";
-                break;
-        }
-        if (column > 0 && column + 2 + displayWidth(item) > 84) {
-            parameters += "\n              ";
-            column = 0;
-        } else if (column > 0) {
-            parameters += "  ";
-            column += 2;
-        }
-        parameters += item;
-        column += displayWidth(item);
-    }
+    std::vector<std::string> items;
+    for (const auto& [name, p] : workspace.parameters)
+        items.push_back(name + "=" + (p.kind == Parameter::Kind::Text ? "\"" + p.text + "\"" : parameterValueText(p)));
+    const std::string parameters = wrapItems(items);
     out_ << "  parameters  " << (parameters.empty() ? std::string("(none)") : parameters) << "\n\n";
 
     out_ << "Plug-in descriptors\n";

@@ -51,6 +51,10 @@ private:
     bool runStarted_ = false;
 };
 
+// Items two blanks apart in lines of at most 84 columns, each new line
+// starting at the value column of the report's "  label       " lines.
+std::string wrapItems(const std::vector<std::string>& items);
+
 // The before/after table of the maps' parameters: a cell that changed shows
 // "before → after"; a map present only after the run is marked new.
 std::string mapsTable(const std::vector<VolumeMap>& before, const std::vector<VolumeMap>& after);

@@ -18,6 +18,8 @@
 #include <system_error>
 #include <vector>
 
+#include "standin/json_messages.h"
+
 namespace nimbrel {
 namespace {
 
@@ -39,43 +41,25 @@ float floatOfBits(uint32_t bits) {
     return value;
 }
 
-// A short quotation of a text for messages, escaped as in JSON so that it
-// stays on one line.
-std::string quoted(const std::string& text) {
-    constexpr std::size_t kLimit = 40;
-    const bool cut = text.size() > kLimit;
-    std::string shown = json(cut ? text.substr(0, kLimit) : text).dump(-1, ' ', false, json::error_handler_t::replace);
-    return cut ? shown.insert(shown.size() - 1, "...") : shown;
+std::string member(const std::string& path, const std::string& key) {
+    return path.empty() ? key : path + "." + key;
 }
 
-// What a JSON value is, for "got ..." in messages.
-std::string describe(const json& value) {
-    switch (value.type()) {
-        case json::value_t::null: return "null";
-        case json::value_t::boolean: return value.get<bool>() ? "true" : "false";
-        case json::value_t::string: return "a string (" + quoted(value.get<std::string>()) + ")";
-        case json::value_t::number_integer:
-        case json::value_t::number_unsigned: return "an integer (" + value.dump() + ")";
-        case json::value_t::number_float: return "a number (" + value.dump() + ")";
-        case json::value_t::object: return "an object";
-        case json::value_t::array: return "an array";
-        default: return "a value of another kind";
-    }
+std::string element(const std::string& path, std::size_t index) {
+    return path + "[" + std::to_string(index) + "]";
 }
-
-std::string member(const std::string& path, const std::string& key) { return path.empty() ? key : path + "." + key; }
-
-std::string element(const std::string& path, std::size_t index) { return path + "[" + std::to_string(index) + "]"; }
 
 // A parameter's path: parameters.MinP, or parameters["odd name"].
 std::string parameterPath(const std::string& name) {
     bool plain = !name.empty();
     for (char c : name)
         if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_')) plain = false;
-    return plain ? "parameters." + name : "parameters[" + quoted(name) + "]";
+    return plain ? "parameters." + name : "parameters[" + quotedExcerpt(name) + "]";
 }
 
-bool isHexDigit(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
+bool isHexDigit(char c) {
+    return std::isxdigit(static_cast<unsigned char>(c)) != 0;
+}
 
 int hexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -102,28 +86,17 @@ public:
     }
 
     [[noreturn]] void expected(const std::string& path, const std::string& what, const json& got) const {
-        fail(path, "expected " + what + ", got " + describe(got));
+        fail(path, "expected " + what + ", got " + describeJson(got, kJsonKindWords));
     }
 
     void object(const json& value, const std::string& path, std::initializer_list<const char*> fields) const {
         if (!value.is_object()) expected(path, "an object", value);
-        for (const auto& item : value.items()) {
-            bool known = false;
-            for (const char* field : fields) known = known || item.key() == field;
-            if (known) continue;
-            std::string list;
-            for (const char* field : fields) list += (list.empty() ? "" : ", ") + std::string(field);
-            fail(member(path, item.key()), "unknown field; expected one of " + list);
-        }
-    }
-
-    const json* find(const json& object, const char* key) const {
-        auto found = object.find(key);
-        return found != object.end() ? &*found : nullptr;
+        if (const auto key = unknownKey(value, fields))
+            fail(member(path, *key), "unknown field; expected one of " + keyList(fields));
     }
 
     const json& require(const json& object, const std::string& path, const char* key, const char* what) const {
-        const json* value = find(object, key);
+        const json* value = findMember(object, key);
         if (value == nullptr) fail(member(path, key), std::string("expected ") + what + ", but the field is missing");
         return *value;
     }
@@ -178,32 +151,35 @@ public:
     }
 
     Workspace workspace(const json& root) const {
-        object(root, "", {"description", "hostVersion", "documents", "currentDocument", "mapNameCapacity", "maps",
-                          "parameters", "hostile"});
+        object(root, "",
+               {"description", "hostVersion", "documents", "currentDocument", "mapNameCapacity", "maps", "parameters",
+                "hostile"});
         Workspace w;
-        if (const json* v = find(root, "description")) w.description = text(*v, "description");
-        if (const json* v = find(root, "hostVersion")) w.version = version(*v, "hostVersion");
-        if (const json* v = find(root, "documents")) {
+        if (const json* v = findMember(root, "description")) w.description = text(*v, "description");
+        if (const json* v = findMember(root, "hostVersion")) w.version = version(*v, "hostVersion");
+        if (const json* v = findMember(root, "documents")) {
             if (!v->is_array()) expected("documents", "an array", *v);
-            for (std::size_t i = 0; i < v->size(); ++i) w.documents.push_back(document((*v)[i], element("documents", i)));
+            for (std::size_t i = 0; i < v->size(); ++i)
+                w.documents.push_back(document((*v)[i], element("documents", i)));
         }
         w.currentDocument = w.documents.empty() ? -1 : 0;
-        if (const json* v = find(root, "currentDocument")) w.currentDocument = currentDocument(*v, w.documents.size());
-        if (const json* v = find(root, "mapNameCapacity")) {
+        if (const json* v = findMember(root, "currentDocument"))
+            w.currentDocument = currentDocument(*v, w.documents.size());
+        if (const json* v = findMember(root, "mapNameCapacity")) {
             if (!v->is_number_unsigned() || v->get<uint64_t>() < 1 || v->get<uint64_t>() > kMaxNameCapacity)
                 expected("mapNameCapacity", "an integer from 1 to " + std::to_string(kMaxNameCapacity), *v);
             w.mapNameCapacity = static_cast<std::size_t>(v->get<uint64_t>());
         }
-        if (const json* v = find(root, "maps")) {
+        if (const json* v = findMember(root, "maps")) {
             if (!v->is_array()) expected("maps", "an array", *v);
             for (std::size_t i = 0; i < v->size(); ++i)
                 w.maps.push_back(map((*v)[i], element("maps", i), w.mapNameCapacity));
         }
-        if (const json* v = find(root, "parameters")) {
+        if (const json* v = findMember(root, "parameters")) {
             if (!v->is_object()) expected("parameters", "an object", *v);
             for (const auto& item : v->items()) w.parameters[item.key()] = parameter(item.key(), item.value());
         }
-        if (const json* v = find(root, "hostile")) w.hostile = hostile(*v, "hostile");
+        if (const json* v = findMember(root, "hostile")) w.hostile = hostile(*v, "hostile");
         return w;
     }
 
@@ -221,8 +197,8 @@ private:
         object(value, path, {"type", "name", "typeName"});
         Document d;
         d.type = int32(require(value, path, "type", "an integer (1 FMR, 2 DMR, 3 VMR, 4 SRF)"), member(path, "type"));
-        if (const json* v = find(value, "name")) d.name = text(*v, member(path, "name"));
-        if (const json* v = find(value, "typeName")) {
+        if (const json* v = findMember(value, "name")) d.name = text(*v, member(path, "name"));
+        if (const json* v = findMember(value, "typeName")) {
             if (v->is_null())
                 d.typeNameIsNull = true;
             else if (v->is_string())
@@ -234,14 +210,15 @@ private:
     }
 
     int32_t currentDocument(const json& value, std::size_t documents) const {
-        const std::string range = documents == 0 ? std::string("-1 (there are no documents)")
-                                                  : "a document index from 0 to " + std::to_string(documents - 1) +
-                                                        ", or -1 for none";
+        const std::string range =
+            documents == 0 ? std::string("-1 (there are no documents)")
+                           : "a document index from 0 to " + std::to_string(documents - 1) + ", or -1 for none";
         if (value.is_number_unsigned()) {
             if (value.get<uint64_t>() < documents) return static_cast<int32_t>(value.get<uint64_t>());
         } else if (value.is_number_integer()) {
             // Any negative id means no current document; it is kept as given.
-            if (value.get<int64_t>() >= std::numeric_limits<int32_t>::min()) return static_cast<int32_t>(value.get<int64_t>());
+            if (value.get<int64_t>() >= std::numeric_limits<int32_t>::min())
+                return static_cast<int32_t>(value.get<int64_t>());
         }
         expected("currentDocument", range, value);
     }
@@ -253,7 +230,7 @@ private:
         VolumeMap m;
         NRVMPRecord& r = m.record;
         std::string name;
-        if (const json* v = find(value, "name")) {
+        if (const json* v = findMember(value, "name")) {
             name = text(*v, member(path, "name"));
             if (name.size() > capacity - 1)
                 fail(member(path, "name"), "expected a name of at most " + std::to_string(capacity - 1) +
@@ -262,10 +239,10 @@ private:
         }
         m.setName(name, capacity);
         auto integer = [&](const char* key, int32_t& field) {
-            if (const json* v = find(value, key)) field = int32(*v, member(path, key));
+            if (const json* v = findMember(value, key)) field = int32(*v, member(path, key));
         };
         auto floating = [&](const char* key, float& field) {
-            if (const json* v = find(value, key)) field = real(*v, member(path, key));
+            if (const json* v = findMember(value, key)) field = real(*v, member(path, key));
         };
         integer("mapType", r.mapType);
         floating("thresholdMin", r.thresholdMin);
@@ -276,7 +253,7 @@ private:
         integer("showPosNeg", r.showPosNeg);
         floating("transparency", r.transparency);
         integer("overlay", r.overlay);
-        if (const json* v = find(value, "opaque")) opaque(*v, member(path, "opaque"), r);
+        if (const json* v = findMember(value, "opaque")) opaque(*v, member(path, "opaque"), r);
         return m;
     }
 
@@ -284,11 +261,11 @@ private:
         object(value, path, {"20", "36", "48", "88", "108"});
         auto* bytes = reinterpret_cast<unsigned char*>(&record);
         for (const OpaqueRange& range : kOpaqueRanges) {
-            const json* v = find(value, range.key);
+            const json* v = findMember(value, range.key);
             if (v == nullptr) continue;
             const std::string where = member(path, range.key);
-            const std::string want = std::to_string(range.size * 2) + " hex digits (" + std::to_string(range.size) +
-                                     " bytes)";
+            const std::string want =
+                std::to_string(range.size * 2) + " hex digits (" + std::to_string(range.size) + " bytes)";
             if (!v->is_string()) expected(where, want, *v);
             const std::string hex = v->get<std::string>();
             if (hex.size() != range.size * 2)
@@ -298,7 +275,8 @@ private:
                     fail(where, "expected " + want + ", got a character that is not a hex digit at position " +
                                     std::to_string(i + 1));
             for (std::size_t i = 0; i < range.size; ++i)
-                bytes[range.offset + i] = static_cast<unsigned char>(hexValue(hex[2 * i]) * 16 + hexValue(hex[2 * i + 1]));
+                bytes[range.offset + i] =
+                    static_cast<unsigned char>(hexValue(hex[2 * i]) * 16 + hexValue(hex[2 * i + 1]));
         }
     }
 
@@ -316,21 +294,23 @@ private:
                {"nullRecordIndices", "randomNullRecords", "reportedMapCount", "unterminatedStrings", "mapCreationFails",
                 "nullMapNames", "reportedDocumentCount"});
         HostileModes h;
-        if (const json* v = find(value, "nullRecordIndices")) {
+        if (const json* v = findMember(value, "nullRecordIndices")) {
             const std::string where = member(path, "nullRecordIndices");
             if (!v->is_array()) expected(where, "an array of map indices", *v);
-            for (std::size_t i = 0; i < v->size(); ++i) h.nullRecordIndices.push_back(int32((*v)[i], element(where, i)));
+            for (std::size_t i = 0; i < v->size(); ++i)
+                h.nullRecordIndices.push_back(int32((*v)[i], element(where, i)));
         }
-        if (const json* v = find(value, "randomNullRecords"))
+        if (const json* v = findMember(value, "randomNullRecords"))
             if (!v->is_null()) h.randomNullRecords = randomNullRecords(*v, member(path, "randomNullRecords"));
-        if (const json* v = find(value, "reportedMapCount"))
+        if (const json* v = findMember(value, "reportedMapCount"))
             if (!v->is_null()) h.reportedMapCount = int32(*v, member(path, "reportedMapCount"));
-        if (const json* v = find(value, "unterminatedStrings"))
+        if (const json* v = findMember(value, "unterminatedStrings"))
             h.unterminatedStrings = boolean(*v, member(path, "unterminatedStrings"));
-        if (const json* v = find(value, "mapCreationFails"))
+        if (const json* v = findMember(value, "mapCreationFails"))
             h.mapCreationFails = boolean(*v, member(path, "mapCreationFails"));
-        if (const json* v = find(value, "nullMapNames")) h.nullMapNames = boolean(*v, member(path, "nullMapNames"));
-        if (const json* v = find(value, "reportedDocumentCount"))
+        if (const json* v = findMember(value, "nullMapNames"))
+            h.nullMapNames = boolean(*v, member(path, "nullMapNames"));
+        if (const json* v = findMember(value, "reportedDocumentCount"))
             if (!v->is_null()) h.reportedDocumentCount = int32(*v, member(path, "reportedDocumentCount"));
         return h;
     }
@@ -342,7 +322,7 @@ private:
         if (!seed.is_number_unsigned() || seed.get<uint64_t>() > std::numeric_limits<uint32_t>::max())
             expected(member(path, "seed"), "an integer from 0 to 4294967295", seed);
         r.seed = static_cast<uint32_t>(seed.get<uint64_t>());
-        if (const json* v = find(value, "chance")) {
+        if (const json* v = findMember(value, "chance")) {
             if (!v->is_number() || !(v->get<double>() >= 0.0 && v->get<double>() <= 1.0))
                 expected(member(path, "chance"), "a number from 0 to 1", *v);
             r.chance = v->get<double>();
@@ -362,9 +342,7 @@ struct DuplicateKey {
 // or array.
 class ParsePosition {
 public:
-    void open(bool isObject) {
-        frames_.push_back({isObject, {}, 0, {}});
-    }
+    void open(bool isObject) { frames_.push_back({isObject, {}, 0, {}}); }
     void close() {
         if (!frames_.empty()) frames_.pop_back();
         completedValue();
@@ -398,12 +376,22 @@ json parseStrictly(const std::string& text, const std::string& source) {
     ParsePosition position;
     json::parser_callback_t callback = [&position](int, json::parse_event_t event, json& parsed) {
         switch (event) {
-            case json::parse_event_t::object_start: position.open(true); break;
-            case json::parse_event_t::array_start: position.open(false); break;
+            case json::parse_event_t::object_start:
+                position.open(true);
+                break;
+            case json::parse_event_t::array_start:
+                position.open(false);
+                break;
             case json::parse_event_t::object_end:
-            case json::parse_event_t::array_end: position.close(); break;
-            case json::parse_event_t::key: position.key(parsed.get<std::string>()); break;
-            case json::parse_event_t::value: position.completedValue(); break;
+            case json::parse_event_t::array_end:
+                position.close();
+                break;
+            case json::parse_event_t::key:
+                position.key(parsed.get<std::string>());
+                break;
+            case json::parse_event_t::value:
+                position.completedValue();
+                break;
         }
         return true;
     };
@@ -421,8 +409,8 @@ json parseStrictly(const std::string& text, const std::string& source) {
 }
 
 bool isDefault(const HostileModes& h) {
-    return h.nullRecordIndices.empty() && !h.randomNullRecords && !h.reportedMapCount && !h.unterminatedStrings && !h.mapCreationFails &&
-           !h.nullMapNames && !h.reportedDocumentCount;
+    return h.nullRecordIndices.empty() && !h.randomNullRecords && !h.reportedMapCount && !h.unterminatedStrings &&
+           !h.mapCreationFails && !h.nullMapNames && !h.reportedDocumentCount;
 }
 
 }  // namespace
@@ -525,9 +513,15 @@ json workspaceToJson(const Workspace& w) {
     json parameters = json::object();
     for (const auto& [name, p] : w.parameters) {
         switch (p.kind) {
-            case Parameter::Kind::Integer: parameters[name] = p.integer; break;
-            case Parameter::Kind::Float: parameters[name] = floatToJson(p.real); break;
-            case Parameter::Kind::Text: parameters[name] = p.text; break;
+            case Parameter::Kind::Integer:
+                parameters[name] = p.integer;
+                break;
+            case Parameter::Kind::Float:
+                parameters[name] = floatToJson(p.real);
+                break;
+            case Parameter::Kind::Text:
+                parameters[name] = p.text;
+                break;
         }
     }
     root["parameters"] = parameters;
@@ -536,7 +530,8 @@ json workspaceToJson(const Workspace& w) {
         json hostile;
         hostile["nullRecordIndices"] = h.nullRecordIndices;
         if (h.randomNullRecords)
-            hostile["randomNullRecords"] = {{"seed", h.randomNullRecords->seed}, {"chance", h.randomNullRecords->chance}};
+            hostile["randomNullRecords"] = {{"seed", h.randomNullRecords->seed},
+                                            {"chance", h.randomNullRecords->chance}};
         else
             hostile["randomNullRecords"] = nullptr;
         hostile["reportedMapCount"] = h.reportedMapCount ? json(*h.reportedMapCount) : json(nullptr);
@@ -553,7 +548,9 @@ std::string dumpJson(const json& value) {
     return value.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }
 
-std::string workspaceText(const Workspace& workspace) { return dumpJson(workspaceToJson(workspace)); }
+std::string workspaceText(const Workspace& workspace) {
+    return dumpJson(workspaceToJson(workspace));
+}
 
 void writeWorkspaceFile(const Workspace& workspace, const std::string& path) {
     const std::string text = workspaceText(workspace);
