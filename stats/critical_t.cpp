@@ -149,6 +149,14 @@ double largeDegreesOfFreedomT(double nu, double target, CriticalTOutcome& outcom
     return z + (g1 + (g2 + (g3 + g4 / nu) / nu) / nu) / nu;
 }
 
+// The true critical t (0 < target < 1) into outcome: the solver's, or beyond
+// LARGEST_SEARCHED_DEGREES_OF_FREEDOM the expansion's.
+void solve(double nu, double target, CriticalTOutcome& outcome) {
+    outcome.t = nu > LARGEST_SEARCHED_DEGREES_OF_FREEDOM ? largeDegreesOfFreedomT(nu, target, outcome)
+                                                         : bracketCriticalT(nu, target, outcome);
+    outcome.solved = true;
+}
+
 }  // namespace
 
 double halvingSearchP(double nu, double t) {
@@ -162,8 +170,7 @@ CriticalTOutcome solveCriticalT(double nu, double p) {
     if (!(p > 0.0 && p <= 1.0) || !(nu > 0.0) || !std::isfinite(nu)) {
         outcome.t = std::numeric_limits<double>::quiet_NaN();
     } else if (p < 1.0) {
-        outcome.t = nu > LARGEST_SEARCHED_DEGREES_OF_FREEDOM ? largeDegreesOfFreedomT(nu, p, outcome)
-                                                             : bracketCriticalT(nu, p, outcome);
+        solve(nu, p, outcome);
     }
     return outcome;
 }
@@ -176,8 +183,7 @@ CriticalTOutcome criticalTOutcome(double nu, double p, double tolerance) {
     }
     if (p == 1.0) return outcome;  // t = 0
     if (nu > LARGEST_SEARCHED_DEGREES_OF_FREEDOM) {
-        outcome.t = largeDegreesOfFreedomT(nu, p, outcome);
-        outcome.solved = true;
+        solve(nu, p, outcome);
         return outcome;
     }
     if (nu <= 0.0) {
@@ -195,8 +201,7 @@ CriticalTOutcome criticalTOutcome(double nu, double p, double tolerance) {
     if (reachable && halvingSearch(nu, p, tolerance, outcome) && outcome.searchEvaluations > 0) {
         return outcome;
     }
-    outcome.t = bracketCriticalT(nu, p, outcome);
-    outcome.solved = true;
+    solve(nu, p, outcome);
     return outcome;
 }
 
