@@ -80,7 +80,7 @@ public:
     }
 
     // The offsets of the JSON value within the text: [begin, end).
-    std::pair<std::size_t, std::size_t> value(const std::string& plain) const {
+    std::pair<std::size_t, std::size_t> value(const std::string& plain) {
         std::size_t i = skipBlanks(plain, 0);
         if (i == plain.size()) fail(i, "the script declares nothing; expected var NAME = { ... };");
         const std::size_t keywordAt = i;
@@ -142,7 +142,7 @@ private:
 
     const std::string& text_;
     std::string source_;
-    mutable std::string variable_;
+    std::string variable_;
 };
 
 // ---------------------------------------------------------------------------

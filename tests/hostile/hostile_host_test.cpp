@@ -17,6 +17,7 @@
 #include "tests/hostile/hostile_run.h"
 #include "tests/support/standin_fixture.h"
 #include "util/document_census.h"
+#include "tests/support/float_bits.h"
 
 namespace kelvane {
 namespace {
@@ -43,11 +44,7 @@ std::string unreadable(int map) {
     return "Kelvane>  Map " + std::to_string(map) + " could not be read, left unchanged";
 }
 
-uint32_t bitsOf(float value) {
-    uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
+using testing::floatBits;
 
 struct SetRecord {
     int32_t index;
@@ -254,12 +251,12 @@ INSTANTIATE_TEST_SUITE_P(
                     {{0, 0}, {1, 0}},
                     [](const Workspace& w) {
                         for (const auto& map : w.maps) {
-                            EXPECT_EQ(bitsOf(map.record.thresholdMin), 0u);
-                            EXPECT_EQ(bitsOf(map.record.thresholdMax), 0u);
+                            EXPECT_EQ(floatBits(map.record.thresholdMin), 0u);
+                            EXPECT_EQ(floatBits(map.record.thresholdMax), 0u);
                             EXPECT_EQ(map.record.clusterSize, 0);
                             EXPECT_EQ(map.record.useClusterSize, 0);
                             EXPECT_EQ(map.record.showPosNeg, 1);
-                            EXPECT_EQ(bitsOf(map.record.transparency), 0u);
+                            EXPECT_EQ(floatBits(map.record.transparency), 0u);
                             EXPECT_EQ(map.record.overlay, 0);
                         }
                     }},
@@ -282,9 +279,9 @@ INSTANTIATE_TEST_SUITE_P(
                     {{0, 0}, {1, 0}},
                     [](const Workspace& w) {
                         for (const auto& map : w.maps) {
-                            EXPECT_EQ(bitsOf(map.record.thresholdMin), bitsOf(kNaN));
-                            EXPECT_EQ(bitsOf(map.record.thresholdMax), bitsOf(kInfinity));
-                            EXPECT_EQ(bitsOf(map.record.transparency), bitsOf(-kInfinity));
+                            EXPECT_EQ(floatBits(map.record.thresholdMin), floatBits(kNaN));
+                            EXPECT_EQ(floatBits(map.record.thresholdMax), floatBits(kInfinity));
+                            EXPECT_EQ(floatBits(map.record.transparency), floatBits(-kInfinity));
                         }
                     }},
         HostileCase{"InfiniteP",

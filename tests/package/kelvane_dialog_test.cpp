@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "standin/dialog_script.h"
+#include "tests/support/float_bits.h"
 
 namespace {
 
@@ -28,11 +29,7 @@ std::string readFile(const fs::path& path) {
     return text.str();
 }
 
-uint32_t bits(float value) {
-    uint32_t b;
-    std::memcpy(&b, &value, sizeof b);
-    return b;
-}
+using kelvane::testing::floatBits;
 
 const DialogScript& kelvaneDialog() {
     static const DialogScript script = nimbrel::readDialogScript(kSource);
@@ -113,7 +110,7 @@ TEST(KelvaneDialog, DefaultsAreTheHeadlineJobWithSensibleValues) {
     auto real = [](const char* name) { return kelvaneDialog().find(name)->defaultValue.real; };
     EXPECT_EQ(integer("DoSetMin"), 1);
     EXPECT_EQ(integer("DoSetMinP"), 1);
-    EXPECT_EQ(bits(real("MinP")), bits(0.001f));
+    EXPECT_EQ(floatBits(real("MinP")), floatBits(0.001f));
     for (const char* off :
          {"DoSetMax", "DoClusterSize", "DoUseClusterSize", "DoShowPosNegBoth", "DoTransparancy", "DoOverlayMaps"})
         EXPECT_EQ(integer(off), 0) << off;

@@ -2,6 +2,7 @@
 // why, and the defaults it gives a workspace.
 
 #include "standin/dialog_script.h"
+#include "tests/support/float_bits.h"
 
 #include <gtest/gtest.h>
 
@@ -19,11 +20,7 @@ using nimbrel::DialogType;
 using nimbrel::Parameter;
 using Kind = Parameter::Kind;
 
-uint32_t bits(float value) {
-    uint32_t b;
-    std::memcpy(&b, &value, sizeof b);
-    return b;
-}
+using kelvane::testing::floatBits;
 
 // A script around a list of parameter declarations.
 std::string script(const std::string& parameters) {
@@ -75,7 +72,7 @@ var MyDialog = {
     EXPECT_EQ(s.parameters[2].type, DialogType::Float);
     EXPECT_EQ(s.parameters[2].label, "Level /* here */");
     EXPECT_EQ(s.parameters[2].defaultValue.kind, Kind::Float);
-    EXPECT_EQ(bits(s.parameters[2].defaultValue.real), bits(0.001f));
+    EXPECT_EQ(floatBits(s.parameters[2].defaultValue.real), floatBits(0.001f));
 
     EXPECT_EQ(s.parameters[3].type, DialogType::String);
     EXPECT_EQ(s.parameters[3].defaultValue.kind, Kind::Text);
@@ -393,9 +390,9 @@ TEST(DialogScript, DefaultsFillOnlyWhatTheWorkspaceLacksAndKeepTheirTypes) {
     EXPECT_EQ(workspace.parameters["Count"].kind, Kind::Text);
     EXPECT_EQ(workspace.parameters["Count"].text, "seven");
     EXPECT_EQ(workspace.parameters["Level"].kind, Kind::Float);
-    EXPECT_EQ(bits(workspace.parameters["Level"].real), bits(0.5f));
+    EXPECT_EQ(floatBits(workspace.parameters["Level"].real), floatBits(0.5f));
     EXPECT_EQ(workspace.parameters["List"].text, "All");
-    EXPECT_EQ(bits(workspace.parameters["Other"].real), bits(2.0f));
+    EXPECT_EQ(floatBits(workspace.parameters["Other"].real), floatBits(2.0f));
 
     // A second time there is nothing left to fill.
     EXPECT_TRUE(nimbrel::applyDialogDefaults(s, workspace).empty());

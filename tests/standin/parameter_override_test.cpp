@@ -1,4 +1,5 @@
 #include "standin/parameter_override.h"
+#include "tests/support/float_bits.h"
 
 #include <gtest/gtest.h>
 
@@ -11,23 +12,24 @@ using nimbrel::Parameter;
 using nimbrel::ParameterError;
 using Kind = Parameter::Kind;
 
-uint32_t bits(float value) {
-    uint32_t b;
-    std::memcpy(&b, &value, sizeof b);
-    return b;
-}
+using kelvane::testing::floatBits;
 
 // What a parameter is, as one comparable text: "integer 5", "float 0.05", "text <a b>".
 std::string shown(const Parameter& p) {
     switch (p.kind) {
-        case Kind::Integer: return "integer " + std::to_string(p.integer);
-        case Kind::Float: return "float bits " + std::to_string(bits(p.real));
-        case Kind::Text: return "text <" + p.text + ">";
+        case Kind::Integer:
+            return "integer " + std::to_string(p.integer);
+        case Kind::Float:
+            return "float bits " + std::to_string(floatBits(p.real));
+        case Kind::Text:
+            return "text <" + p.text + ">";
     }
     return "?";
 }
 
-std::string floatShown(float value) { return "float bits " + std::to_string(bits(value)); }
+std::string floatShown(float value) {
+    return "float bits " + std::to_string(floatBits(value));
+}
 
 std::string outcome(const std::string& value, const Parameter* existing) {
     try {
@@ -57,12 +59,15 @@ TEST_P(ParameterValue, TakesTheKindItMust) {
     EXPECT_EQ(outcome(c.value, c.existing ? &existing : nullptr), c.expected);
 }
 
-const std::string kIntegerError = "error: --param P=%: P is an integer parameter; expected an integer from "
-                                  "-2147483648 to 2147483647";
+const std::string kIntegerError =
+    "error: --param P=%: P is an integer parameter; expected an integer from "
+    "-2147483648 to 2147483647";
 const std::string kFloatError =
     "error: --param P=%: P is a float parameter; expected a finite number in single-precision range";
 
-std::string with(std::string message, const std::string& value) { return message.replace(message.find('%'), 1, value); }
+std::string with(std::string message, const std::string& value) {
+    return message.replace(message.find('%'), 1, value);
+}
 
 INSTANTIATE_TEST_SUITE_P(
     NewParameters, ParameterValue,
@@ -76,17 +81,18 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{std::nullopt, "0x10", "text <0x10>"}, Case{std::nullopt, "inf", "text <inf>"},
                       Case{std::nullopt, "nan", "text <nan>"}, Case{std::nullopt, "1e50", "text <1e50>"}));
 
-INSTANTIATE_TEST_SUITE_P(
-    ExistingParameters, ParameterValue,
-    ::testing::Values(Case{Kind::Integer, "-3", "integer -3"}, Case{Kind::Integer, "7.0", with(kIntegerError, "7.0")},
-                      Case{Kind::Integer, "x", with(kIntegerError, "x")},
-                      Case{Kind::Integer, "", with(kIntegerError, "")},
-                      Case{Kind::Integer, "4294967296", with(kIntegerError, "4294967296")},
-                      Case{Kind::Float, "3", floatShown(3.0f)}, Case{Kind::Float, "0.001", floatShown(0.001f)},
-                      Case{Kind::Float, "abc", with(kFloatError, "abc")},
-                      Case{Kind::Float, "1e50", with(kFloatError, "1e50")},
-                      Case{Kind::Float, "inf", with(kFloatError, "inf")},
-                      Case{Kind::Text, "12", "text <12>"}, Case{Kind::Text, "", "text <>"}));
+INSTANTIATE_TEST_SUITE_P(ExistingParameters, ParameterValue,
+                         ::testing::Values(Case{Kind::Integer, "-3", "integer -3"},
+                                           Case{Kind::Integer, "7.0", with(kIntegerError, "7.0")},
+                                           Case{Kind::Integer, "x", with(kIntegerError, "x")},
+                                           Case{Kind::Integer, "", with(kIntegerError, "")},
+                                           Case{Kind::Integer, "4294967296", with(kIntegerError, "4294967296")},
+                                           Case{Kind::Float, "3", floatShown(3.0f)},
+                                           Case{Kind::Float, "0.001", floatShown(0.001f)},
+                                           Case{Kind::Float, "abc", with(kFloatError, "abc")},
+                                           Case{Kind::Float, "1e50", with(kFloatError, "1e50")},
+                                           Case{Kind::Float, "inf", with(kFloatError, "inf")},
+                                           Case{Kind::Text, "12", "text <12>"}, Case{Kind::Text, "", "text <>"}));
 
 TEST(ParameterAssignment, SplitsAtTheFirstEquals) {
     auto a = nimbrel::splitAssignment("Overlay=1,3-5=x");

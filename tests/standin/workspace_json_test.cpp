@@ -1,4 +1,5 @@
 #include "standin/workspace_json.h"
+#include "tests/support/float_bits.h"
 
 #include <gtest/gtest.h>
 
@@ -17,11 +18,7 @@ using nimbrel::parseWorkspace;
 using nimbrel::Workspace;
 using nimbrel::WorkspaceFileError;
 
-uint32_t bits(float value) {
-    uint32_t b;
-    std::memcpy(&b, &value, sizeof b);
-    return b;
-}
+using kelvane::testing::floatBits;
 
 float ofBits(uint32_t b) {
     float value;
@@ -100,8 +97,8 @@ TEST(WorkspaceJson, ReadsEveryField) {
     EXPECT_EQ(w.maps[0].nameStorage.size(), 16u);
     std::vector<unsigned char> expected(112, 0);
     put32(expected, 8, 1);
-    put32(expected, 12, bits(2.5f));
-    put32(expected, 16, bits(-8.25f));
+    put32(expected, 12, floatBits(2.5f));
+    put32(expected, 16, floatBits(-8.25f));
     put32(expected, 20, 0x04030201);
     put32(expected, 24, 12);
     put32(expected, 28, 1);
@@ -109,7 +106,7 @@ TEST(WorkspaceJson, ReadsEveryField) {
     for (int i = 0; i < 8; ++i) expected[36 + i] = static_cast<unsigned char>(0xa1 + i);
     put32(expected, 44, 3);
     for (int i = 0; i < 36; ++i) expected[48 + i] = static_cast<unsigned char>(i);
-    put32(expected, 84, bits(0.75f));
+    put32(expected, 84, floatBits(0.75f));
     for (int i = 0; i < 16; ++i) expected[88 + i] = static_cast<unsigned char>(0xf0 + i);
     put32(expected, 104, 1);
     put32(expected, 108, 0xfcfdfeff);
@@ -126,7 +123,7 @@ TEST(WorkspaceJson, ReadsEveryField) {
     EXPECT_EQ(w.parameters["DoSetMin"].integer, 1);
     EXPECT_EQ(w.parameters["Neg"].integer, -7);
     EXPECT_EQ(w.parameters["MinP"].kind, Parameter::Kind::Float);
-    EXPECT_EQ(bits(w.parameters["MinP"].real), bits(0.001f));
+    EXPECT_EQ(floatBits(w.parameters["MinP"].real), floatBits(0.001f));
     EXPECT_EQ(w.parameters["Whole"].kind, Parameter::Kind::Float);
     EXPECT_EQ(w.parameters["Overlay"].kind, Parameter::Kind::Text);
     EXPECT_EQ(w.parameters["Overlay"].text, "1,3-5");
@@ -200,7 +197,9 @@ struct FloatCase {
     const char* json;  // as written
 };
 
-void PrintTo(const FloatCase& c, std::ostream* out) { *out << c.json; }
+void PrintTo(const FloatCase& c, std::ostream* out) {
+    *out << c.json;
+}
 
 class FloatText : public ::testing::TestWithParam<FloatCase> {};
 
@@ -208,17 +207,15 @@ TEST_P(FloatText, WritesTheShortestTextAndReadsTheSameBits) {
     const FloatCase& c = GetParam();
     EXPECT_EQ(nimbrel::floatToJson(ofBits(c.bits)).dump(), c.json);
     Workspace w = parseWorkspace(std::string(R"({"maps": [{"transparency": )") + c.json + "}]}", "f.json");
-    EXPECT_EQ(bits(w.maps[0].record.transparency), c.bits);
+    EXPECT_EQ(floatBits(w.maps[0].record.transparency), c.bits);
 }
 
 INSTANTIATE_TEST_SUITE_P(Floats, FloatText,
                          ::testing::Values(FloatCase{0x3dcccccd, "0.1"}, FloatCase{0x3a83126f, "0.001"},
                                            FloatCase{0x40000000, "2.0"}, FloatCase{0x80000000, "-0.0"},
-                                           FloatCase{0x407afbc0, "3.9216156"},
-                                           FloatCase{0x7f7fffff, "3.4028235e+38"}, FloatCase{0x00000001, "1e-45"},
-                                           FloatCase{0x7f800000, R"("Infinity")"},
-                                           FloatCase{0xff800000, R"("-Infinity")"},
-                                           FloatCase{0x7fc00000, R"("NaN")"},
+                                           FloatCase{0x407afbc0, "3.9216156"}, FloatCase{0x7f7fffff, "3.4028235e+38"},
+                                           FloatCase{0x00000001, "1e-45"}, FloatCase{0x7f800000, R"("Infinity")"},
+                                           FloatCase{0xff800000, R"("-Infinity")"}, FloatCase{0x7fc00000, R"("NaN")"},
                                            FloatCase{0xffc00001, R"("NaN:0xffc00001")"}));
 
 struct BadCase {
@@ -253,10 +250,12 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{R"({"maps": [{"clusterSize": 2147483648}]})",
                 "ws.json: maps[0].clusterSize: expected an integer from -2147483648 to 2147483647, got an integer "
                 "(2147483648)"},
-        BadCase{R"({"maps": [{"thresholdMin": "2.5"}]})",
-                R"(ws.json: maps[0].thresholdMin: expected a number (or "NaN", "Infinity", "-Infinity"), got a string ("2.5"))"},
-        BadCase{R"({"maps": [{"thresholdMax": "NaN:0x00000001"}]})",
-                R"(ws.json: maps[0].thresholdMax: expected a number (or "NaN", "Infinity", "-Infinity"), got a string ("NaN:0x00000001"))"},
+        BadCase{
+            R"({"maps": [{"thresholdMin": "2.5"}]})",
+            R"(ws.json: maps[0].thresholdMin: expected a number (or "NaN", "Infinity", "-Infinity"), got a string ("2.5"))"},
+        BadCase{
+            R"({"maps": [{"thresholdMax": "NaN:0x00000001"}]})",
+            R"(ws.json: maps[0].thresholdMax: expected a number (or "NaN", "Infinity", "-Infinity"), got a string ("NaN:0x00000001"))"},
         BadCase{R"({"maps": [{"transparency": 1e39}]})",
                 "ws.json: maps[0].transparency: expected a number within single-precision range, got a number (1e+39)"},
         BadCase{R"({"maps": [{"treshold": 1}]})",
@@ -317,8 +316,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"{\n  \"maps\": [\n    {\"name\": \"a\",}\n  ]\n}",
                 "ws.json: invalid JSON at line 3, column 18: syntax error while parsing object key - unexpected "
                 "'}'; expected string literal"},
-        BadCase{"", "ws.json: invalid JSON at line 1, column 1: syntax error while parsing value - unexpected end of "
-                    "input; expected '[', '{', or a literal"}));
+        BadCase{"",
+                "ws.json: invalid JSON at line 1, column 1: syntax error while parsing value - unexpected end of "
+                "input; expected '[', '{', or a literal"}));
 
 TEST(WorkspaceJson, DeepNestingIsAnErrorNotACrash) {
     const std::string deep = std::string(100000, '[') + std::string(100000, ']');
@@ -370,15 +370,17 @@ TEST(WorkspaceJson, ExamplesHoldWhatTheirRunsNeed) {
     Workspace main = nimbrel::readWorkspaceFile(KELVANE_SOURCE_DIR "/examples/default.json");
     EXPECT_EQ(main.parameters["DoSetMin"].integer, 1);
     EXPECT_EQ(main.parameters["DoSetMinP"].integer, 1);
-    EXPECT_EQ(bits(main.parameters["MinP"].real), bits(0.001f));
-    for (const char* other : {"DoSetMax", "DoClusterSize", "DoUseClusterSize", "DoShowPosNegBoth", "DoTransparancy",
-                              "DoOverlayMaps"})
+    EXPECT_EQ(floatBits(main.parameters["MinP"].real), floatBits(0.001f));
+    for (const char* other :
+         {"DoSetMax", "DoClusterSize", "DoUseClusterSize", "DoShowPosNegBoth", "DoTransparancy", "DoOverlayMaps"})
         EXPECT_EQ(main.parameters[other].integer, 0) << other;
     std::set<int32_t> degrees;
     int tMaps = 0, otherMaps = 0, overlaid = 0;
     for (const auto& map : main.maps) {
-        if (map.record.mapType == 1) ++tMaps, degrees.insert(map.record.degreesOfFreedom);
-        else ++otherMaps;
+        if (map.record.mapType == 1)
+            ++tMaps, degrees.insert(map.record.degreesOfFreedom);
+        else
+            ++otherMaps;
         overlaid += map.record.overlay == 1;
     }
     EXPECT_GE(degrees.size(), 3u);
