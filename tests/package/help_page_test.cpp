@@ -16,7 +16,6 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <random>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -26,6 +25,7 @@
 #include <nlohmann/json.hpp>
 
 #include "standin/dialog_script.h"
+#include "tests/support/temporary_folder.h"
 
 namespace {
 
@@ -141,16 +141,9 @@ protected:
                 FAIL() << "chromium is not installed, and this run requires it (scripts/install-deps.sh chromium)";
             GTEST_SKIP() << "chromium is not installed (scripts/install-deps.sh chromium)";
         }
-        folder_ = fs::temp_directory_path() / ("kelvane-help-" + std::to_string(std::random_device{}()));
-        fs::create_directories(folder_);
         fs::create_directories(kArtifacts);
         ASSERT_TRUE(fs::exists(kPage)) << kPage;
     }
-    void TearDown() override {
-        std::error_code ignored;
-        if (!folder_.empty()) fs::remove_all(folder_, ignored);
-    }
-
     // Runs Chromium on a page with a fresh profile; its standard output goes to
     // the file returned.
     fs::path chromium(const std::string& url, const std::vector<std::string>& options) {
@@ -189,7 +182,8 @@ protected:
     }
 
     std::optional<fs::path> chromium_;
-    fs::path folder_;
+    kelvane::testing::TemporaryFolder temporary_{"help"};
+    const fs::path& folder_ = temporary_.path();
     int runs_ = 0;
 };
 

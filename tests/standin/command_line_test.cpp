@@ -1,10 +1,10 @@
 #include "standin/command_line.h"
+#include "tests/support/temporary_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 
 namespace {
@@ -32,8 +32,8 @@ Parsed parse(std::vector<const char*> args) {
 }
 
 TEST(CommandLine, TakesEveryOptionAndRepeatedParams) {
-    Parsed p = parse({"--param", "MinP=0.05", "ws.json", "--param", "Overlay=1,3-5", "--plugin", "k.so",
-                      "--dialog", "d.js", "--save-workspace", "out.json", "--report-json", "-", "--trace", "--quiet"});
+    Parsed p = parse({"--param", "MinP=0.05", "ws.json", "--param", "Overlay=1,3-5", "--plugin", "k.so", "--dialog",
+                      "d.js", "--save-workspace", "out.json", "--report-json", "-", "--trace", "--quiet"});
     ASSERT_TRUE(p.options) << p.err;
     EXPECT_EQ(p.options->workspace, std::optional<std::string>("ws.json"));
     EXPECT_EQ(p.options->params, (std::vector<std::string>{"MinP=0.05", "Overlay=1,3-5"}));
@@ -77,16 +77,16 @@ TEST_P(BadCommandLine, EndsWithOneLineAndStatusTwo) {
 
 INSTANTIATE_TEST_SUITE_P(
     Arguments, BadCommandLine,
-    ::testing::Values(
-        BadArguments{{"--param", "MinP", "ws.json"},
-                     "--param MinP: expected NAME=VALUE, with '=' between name and value"},
-        BadArguments{{"--param", "=0.05"}, "--param =0.05: the parameter name before '=' is empty"},
-        BadArguments{{"--bogus"}, "The following argument was not expected: --bogus (see --help)"},
-        BadArguments{{"a.json", "b.json"}, "The following argument was not expected: b.json (see --help)"},
-        BadArguments{{"--plugin"}, "--plugin: 1 required PATH missing (see --help)"},
-        BadArguments{{"--dialog"}, "--dialog: 1 required PATH missing (see --help)"},
-        BadArguments{{"--no-dialog", "--dialog", "d.js"},
-                     "--dialog and --no-dialog cannot be given together (see --help)"}));
+    ::testing::Values(BadArguments{{"--param", "MinP", "ws.json"},
+                                   "--param MinP: expected NAME=VALUE, with '=' between name and value"},
+                      BadArguments{{"--param", "=0.05"}, "--param =0.05: the parameter name before '=' is empty"},
+                      BadArguments{{"--bogus"}, "The following argument was not expected: --bogus (see --help)"},
+                      BadArguments{{"a.json", "b.json"},
+                                   "The following argument was not expected: b.json (see --help)"},
+                      BadArguments{{"--plugin"}, "--plugin: 1 required PATH missing (see --help)"},
+                      BadArguments{{"--dialog"}, "--dialog: 1 required PATH missing (see --help)"},
+                      BadArguments{{"--no-dialog", "--dialog", "d.js"},
+                                   "--dialog and --no-dialog cannot be given together (see --help)"}));
 
 TEST(CommandLine, HelpAndVersionAnswerAndEnd) {
     Parsed help = parse({"--help"});
@@ -125,7 +125,8 @@ TEST(CommandLine, DefaultPluginIsLookedForAsInstalledThenAsBuilt) {
 // The two trees, made in a temporary folder: each finds its own plug-in.
 TEST(CommandLine, DefaultPluginIsTheFirstThatExists) {
     namespace fs = std::filesystem;
-    const fs::path root = fs::temp_directory_path() / ("kelvane-layout-" + std::to_string(std::random_device{}()));
+    kelvane::testing::TemporaryFolder temporary("layout");
+    const fs::path& root = temporary.path();
     const fs::path exe = root / "bin" / "Nimbrel.exe";
     const fs::path installed = root / "plugins" / "Kelvane" / kModule;
     const fs::path built = root / "plugin" / kModule;
@@ -140,9 +141,6 @@ TEST(CommandLine, DefaultPluginIsTheFirstThatExists) {
     fs::remove(installed);
     fs::create_directories(installed);  // a folder of that name is no module
     EXPECT_EQ(fs::path(nimbrel::defaultPluginPath(exe.string())), built.lexically_normal());
-
-    std::error_code ignored;
-    fs::remove_all(root, ignored);
 }
 
 }  // namespace

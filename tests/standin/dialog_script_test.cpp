@@ -3,13 +3,13 @@
 
 #include "standin/dialog_script.h"
 #include "tests/support/float_bits.h"
+#include "tests/support/temporary_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <random>
 
 namespace {
 
@@ -330,15 +330,8 @@ TEST(DialogScript, EveryTruncationIsRefusedCleanly) {
 
 class DialogScriptFile : public ::testing::Test {
 protected:
-    void SetUp() override {
-        folder_ = fs::temp_directory_path() / ("kelvane-dialog-" + std::to_string(std::random_device{}()));
-        fs::create_directories(folder_);
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
-    }
-    fs::path folder_;
+    kelvane::testing::TemporaryFolder temporary_{"dialog"};
+    const fs::path& folder_ = temporary_.path();
 };
 
 TEST_F(DialogScriptFile, IsReadFromItsPathAndFileErrorsNameIt) {

@@ -6,12 +6,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 
 #include <nlohmann/json.hpp>
 
 #include "standin/workspace_json.h"
+#include "tests/support/temporary_folder.h"
 
 #if !defined(_WIN32)
 #include <sys/wait.h>
@@ -40,15 +40,6 @@ std::string readFile(const fs::path& path) {
 
 class NimbrelExe : public ::testing::Test {
 protected:
-    void SetUp() override {
-        folder_ = fs::temp_directory_path() / ("kelvane-standin-" + std::to_string(std::random_device{}()));
-        fs::create_directories(folder_);
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
-    }
-
     fs::path file(const std::string& name, const std::string& text) const {
         fs::path path = folder_ / name;
         std::ofstream(path, std::ios::binary) << text;
@@ -74,7 +65,8 @@ protected:
         return result;
     }
 
-    fs::path folder_;
+    kelvane::testing::TemporaryFolder temporary_{"standin"};
+    const fs::path& folder_ = temporary_.path();
 };
 
 std::string inQuotes(const fs::path& path) {

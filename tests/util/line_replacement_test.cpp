@@ -8,7 +8,6 @@
 #include <fstream>
 #include <iterator>
 #include <ostream>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -25,6 +24,7 @@
 #include "standin/host_session.h"
 #include "standin/workspace.h"
 #include "util/line_replacement.h"
+#include "tests/support/temporary_folder.h"
 
 namespace kelvane {
 namespace {
@@ -60,15 +60,11 @@ class LineReplacement : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(bindHostFunctions());
-        std::random_device random;
-        folder = fs::temp_directory_path() / ("kelvane-lines-" + std::to_string(random()) + std::to_string(random()));
-        ASSERT_TRUE(fs::create_directories(folder));
-        file = folder / "settings.txt";
+        ASSERT_TRUE(fs::is_directory(folder));
     }
     void TearDown() override {
         std::error_code ignored;
         fs::permissions(file, fs::perms::owner_all, ignored);
-        fs::remove_all(folder, ignored);
     }
 
     // Runs the routine on file and returns its log lines.
@@ -91,8 +87,9 @@ protected:
     }
 
     nimbrel::Workspace workspace;
-    fs::path folder;
-    fs::path file;
+    testing::TemporaryFolder temporary{"lines"};
+    const fs::path& folder = temporary.path();
+    const fs::path file = folder / "settings.txt";
 };
 
 struct RoundTrip {
