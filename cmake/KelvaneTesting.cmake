@@ -24,14 +24,9 @@ function(kelvane_add_host_test name)
     nimbrel_host_library(${host} WITHHOLD ${ARG_WITHHOLD})
   endif()
   add_executable(${name} ${ARG_UNPARSED_ARGUMENTS})
-  target_link_libraries(${name} PRIVATE ${host} kelvane_core GTest::gmock GTest::gtest_main ${ARG_LIBS})
-  target_compile_definitions(${name} PRIVATE
-    KELVANE_MODULE_PATH="$<TARGET_FILE:Kelvane>"
-    KELVANE_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
-  add_dependencies(${name} Kelvane)
-  kelvane_make_host(${name})
-  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/${name}
-                                           ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/${name})
+  kelvane_make_plugin_host(${name} HOST ${host})
+  target_link_libraries(${name} PRIVATE kelvane_core GTest::gmock GTest::gtest_main ${ARG_LIBS})
+  target_compile_definitions(${name} PRIVATE KELVANE_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
   set(properties)
   if(ARG_LABELS)
     set(properties PROPERTIES LABELS "${ARG_LABELS}")

@@ -21,4 +21,4 @@ wineserver -p </dev/null >/dev/null 2>&1
 wine wineboot -i </dev/null >/dev/null 2>&1
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 
-ctest --preset mingw --timeout 120
+ctest --preset mingw
