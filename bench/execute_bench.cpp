@@ -10,7 +10,6 @@
 #include <memory>
 #include <string>
 
-#include "plugin/plugin_interface.h"
 #include "standin/host_session.h"
 #include "standin/plugin_runner.h"
 #include "standin/workspace.h"
@@ -73,10 +72,10 @@ void BM_Execute(benchmark::State& state, bool overlayLast) {
     nimbrel::Workspace workspace = workspaceWith(mapCount, overlayLast ? std::to_string(mapCount) : "All");
 
     auto session = std::make_unique<nimbrel::HostSession>(workspace);
-    NMBLPluginInterface* plugin = pluginModule().createPlugin();
-    if (plugin == nullptr || !plugin->initPlugin()) {
+    nimbrel::PluginObject plugin = pluginModule().createPlugin();
+    if (!plugin || !plugin.initPlugin()) {
         state.SkipWithError("the plug-in did not start");
-        delete plugin;
+        plugin.destroy();
         return;
     }
     std::size_t calls = 0, recordCalls = 0;
@@ -86,11 +85,11 @@ void BM_Execute(benchmark::State& state, bool overlayLast) {
         session.reset();
         session = std::make_unique<nimbrel::HostSession>(workspace);
         state.ResumeTiming();
-        executed = plugin->execute() && executed;
+        executed = plugin.execute() && executed;
     }
     calls = session->calls().size();
     for (const std::string& call : session->calls()) recordCalls += isRecordCall(call);
-    delete plugin;
+    plugin.destroy();
     session.reset();
     if (!executed) state.SkipWithError("execute returned false");
 

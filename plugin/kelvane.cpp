@@ -1,6 +1,7 @@
 #include "plugin/kelvane.h"
 
 #include <exception>
+#include <new>
 
 #include "editing/map_editing.h"
 #include "host/host_forwarders.h"
@@ -26,6 +27,14 @@ Kelvane::Kelvane() = default;
 Kelvane::~Kelvane() {
     // Makes no call when the host was never bound.
     kelvane::nbLogText(" ");
+}
+
+// Storage comes from createPlugin's allocation, which the ordinary operator
+// delete frees; the host never frees it itself.
+void* Kelvane::destroy(unsigned int flags) {
+    this->~Kelvane();
+    if ((flags & kFreeStorage) != 0) ::operator delete(this);
+    return this;
 }
 
 // Nothing thrown may reach the host: its process is ours too.

@@ -5,12 +5,15 @@
 #include "plugin/export.h"
 #include "plugin/plugin_interface.h"
 
-class KELVANE_PLUGIN_API Kelvane : public NMBLPluginInterface {
+class KELVANE_PLUGIN_API Kelvane final : public NMBLPluginInterface {
 public:
     Kelvane();
     // Writes one blank line to the host's log (when the host was bound).
-    ~Kelvane() override;
+    ~Kelvane();
 
+    // Runs the destructor and, with kFreeStorage, frees what createPlugin
+    // allocated; returns this object's address.
+    void* destroy(unsigned int flags) override;
     bool execute() override;
     bool initPlugin() override;
 };

@@ -19,8 +19,9 @@ const char* const kGUIScript = "Kelvane.js";
 
 }  // namespace
 
-// A new, independent plug-in object that the caller owns and destroys through
-// its virtual destructor; null when it could not be allocated.
+// A new, independent plug-in object; null when it could not be allocated. The
+// caller owns it and ends it through its dispatch table's slot 0 with
+// kFreeStorage set (a host built by Microsoft's compiler: `delete object`).
 KELVANE_C_EXPORT NMBLPluginInterface* createPlugin() {
     return new (std::nothrow) Kelvane();
 }

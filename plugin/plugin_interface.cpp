@@ -4,14 +4,14 @@
 // nothing to construct, copy or destroy.
 NMBLPluginInterface::NMBLPluginInterface() = default;
 NMBLPluginInterface::NMBLPluginInterface(const NMBLPluginInterface&) = default;
-NMBLPluginInterface::~NMBLPluginInterface() = default;
 NMBLPluginInterface& NMBLPluginInterface::operator=(const NMBLPluginInterface&) = default;
+NMBLPluginInterface::~NMBLPluginInterface() = default;
 
 namespace static_intf {
 
 NMBLPluginInterface::NMBLPluginInterface() = default;
 NMBLPluginInterface::NMBLPluginInterface(const NMBLPluginInterface&) = default;
-NMBLPluginInterface::~NMBLPluginInterface() = default;
 NMBLPluginInterface& NMBLPluginInterface::operator=(const NMBLPluginInterface&) = default;
+NMBLPluginInterface::~NMBLPluginInterface() = default;
 
 }  // namespace static_intf

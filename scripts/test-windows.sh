@@ -5,7 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install-deps.sh g++-mingw-w64-x86-64 wine wine64
+# clang compiles the host-side calls of the Microsoft ABI test.
+bash scripts/install-deps.sh g++-mingw-w64-x86-64 wine wine64 clang
 
 export WINEPREFIX="$PWD/build/wine-prefix"
 export WINEDEBUG=-all

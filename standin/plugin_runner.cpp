@@ -2,7 +2,6 @@
 
 #include <exception>
 
-#include "plugin/plugin_interface.h"
 #include "standin/host_session.h"
 
 #if defined(_WIN32)
@@ -14,7 +13,7 @@
 namespace nimbrel {
 namespace {
 
-using CreatePluginFunction = NMBLPluginInterface* (*)();
+using CreatePluginFunction = void* (*)();
 using DescriptorFunction = const char* (*)();
 
 #if defined(_WIN32)
@@ -71,21 +70,21 @@ PluginDescriptors PluginModule::descriptors() const {
             text("getHelpFile"),   text("getPluginVersion"),     text("getGUIScript")};
 }
 
-NMBLPluginInterface* PluginModule::createPlugin() const {
+PluginObject PluginModule::createPlugin() const {
     auto create = reinterpret_cast<CreatePluginFunction>(exportNamed("createPlugin"));
-    return create != nullptr ? create() : nullptr;
+    return PluginObject(create != nullptr ? create() : nullptr);
 }
 
 RunOutcome runPlugin(const PluginModule& module, HostSession& session) {
     (void)session;  // the host functions reach it as the current session
     RunOutcome outcome;
     outcome.descriptors = module.descriptors();
-    NMBLPluginInterface* plugin = module.createPlugin();
-    outcome.created = plugin != nullptr;
-    if (plugin == nullptr) return outcome;
-    outcome.initialised = plugin->initPlugin();
-    if (outcome.initialised) outcome.executed = plugin->execute();
-    delete plugin;
+    PluginObject plugin = module.createPlugin();
+    outcome.created = static_cast<bool>(plugin);
+    if (!plugin) return outcome;
+    outcome.initialised = plugin.initPlugin();
+    if (outcome.initialised) outcome.executed = plugin.execute();
+    plugin.destroy();
     return outcome;
 }
 

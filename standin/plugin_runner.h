@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-class NMBLPluginInterface;
+#include "standin/plugin_object.h"
 
 namespace nimbrel {
 
@@ -32,9 +32,9 @@ public:
 
     const std::string& path() const { return path_; }
     PluginDescriptors descriptors() const;
-    // A new plug-in object (null when the plug-in could not make one); the
-    // caller destroys it with delete.
-    NMBLPluginInterface* createPlugin() const;
+    // A new plug-in object from the module's createPlugin (empty when it gave
+    // none), destroyed as the host destroys it when it goes out of scope.
+    PluginObject createPlugin() const;
     // The module's export of that plain name, or null.
     void* exportNamed(const char* name) const;
 

@@ -20,10 +20,10 @@ TEST(BindingWithoutVersionFunction, FailsWithoutFillingAnyEntry) {
 TEST(BindingWithoutVersionFunction, PluginRefusesInSilence) {
     nimbrel::Workspace workspace = testing::vmrWorkspace(2);
     nimbrel::HostSession session(workspace);
-    NMBLPluginInterface* plugin = testing::pluginModule().createPlugin();
-    ASSERT_NE(plugin, nullptr);
-    EXPECT_FALSE(plugin->initPlugin());
-    delete plugin;
+    nimbrel::PluginObject plugin = testing::pluginModule().createPlugin();
+    ASSERT_TRUE(plugin);
+    EXPECT_FALSE(plugin.initPlugin());
+    plugin.destroy();
     EXPECT_TRUE(session.calls().empty());
     EXPECT_TRUE(session.events().empty());
 }

@@ -7,7 +7,6 @@
 
 #include <string>
 
-#include "plugin/plugin_interface.h"
 #include "tests/support/standin_fixture.h"
 
 namespace kelvane {
@@ -26,7 +25,7 @@ class Descriptor : public ::testing::TestWithParam<DescriptorCase> {};
 
 TEST_P(Descriptor, IsTheSameConstantTextOnEveryCall) {
     auto function = reinterpret_cast<DescriptorFunction>(testing::pluginModule().exportNamed(GetParam().exportName));
-    ASSERT_NE(function, nullptr);
+    ASSERT_TRUE(function);
     const char* first = function();
     EXPECT_EQ(std::string(first), GetParam().text);
     EXPECT_EQ(function(), first);
@@ -43,14 +42,14 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.exportName); });
 
 TEST(CreatePlugin, YieldsIndependentObjectsThatNeedNoHost) {
-    NMBLPluginInterface* first = testing::pluginModule().createPlugin();
-    NMBLPluginInterface* second = testing::pluginModule().createPlugin();
-    ASSERT_NE(first, nullptr);
-    ASSERT_NE(second, nullptr);
-    EXPECT_NE(first, second);
-    delete first;  // never bound: writes nothing, does not fail
-    EXPECT_FALSE(second->initPlugin());  // no host module in this process
-    delete second;
+    nimbrel::PluginObject first = testing::pluginModule().createPlugin();
+    nimbrel::PluginObject second = testing::pluginModule().createPlugin();
+    ASSERT_TRUE(first);
+    ASSERT_TRUE(second);
+    EXPECT_NE(first.address(), second.address());
+    first.destroy();  // never bound: writes nothing, does not fail
+    EXPECT_FALSE(second.initPlugin());  // no host module in this process
+    second.destroy();
 }
 
 }  // namespace

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "plugin/plugin_interface.h"
 #include "tests/support/standin_fixture.h"
 
 namespace kelvane {
@@ -46,11 +45,11 @@ TEST_P(Startup, ChecksInOrderAndShowsOneMessageOnFailure) {
     workspace.documents.push_back({1, "run.fmr", {}, false});
     workspace.currentDocument = c.currentDocument;
     nimbrel::HostSession session(workspace);
-    NMBLPluginInterface* plugin = testing::pluginModule().createPlugin();
-    ASSERT_NE(plugin, nullptr);
-    EXPECT_EQ(plugin->initPlugin(), c.accepted);
+    nimbrel::PluginObject plugin = testing::pluginModule().createPlugin();
+    ASSERT_TRUE(plugin);
+    EXPECT_EQ(plugin.initPlugin(), c.accepted);
     EXPECT_EQ(testing::eventLines(session), c.events);
-    delete plugin;
+    plugin.destroy();
 }
 
 const char* const kTooOld = "message: Can not execute this plugin - Nimbrel version 2.2 or higher required.";
@@ -81,54 +80,65 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Startup, AsksTheHostInOrder) {
     nimbrel::Workspace workspace = testing::vmrWorkspace(1);
     nimbrel::HostSession session(workspace);
-    NMBLPluginInterface* plugin = testing::pluginModule().createPlugin();
-    ASSERT_TRUE(plugin->initPlugin());
+    nimbrel::PluginObject plugin = testing::pluginModule().createPlugin();
+    ASSERT_TRUE(plugin.initPlugin());
     EXPECT_EQ(session.calls(), (Lines{"nbGetVersionOfNimbrel", "nbShowLogTab", "nbLogText", "nbLogText", "nbLogText",
                                       "nbGetIDOfCurrentDocument", "nbGetDocumentType(0)", "nbGetNRVMPsOfCurrentVMR"}));
-    delete plugin;
+    plugin.destroy();
 }
 
 TEST(Startup, AcceptsAnyMapCountWhenTheHostAnswersWithMaps) {
     nimbrel::Workspace workspace = testing::vmrWorkspace(0);
     workspace.hostile.reportedMapCount = -5;
     nimbrel::HostSession session(workspace);
-    NMBLPluginInterface* plugin = testing::pluginModule().createPlugin();
-    EXPECT_TRUE(plugin->initPlugin());
-    delete plugin;
+    nimbrel::PluginObject plugin = testing::pluginModule().createPlugin();
+    EXPECT_TRUE(plugin.initPlugin());
+    plugin.destroy();
 }
 
 TEST(Startup, RunsTheWholeSequenceOnEveryCall) {
     nimbrel::Workspace workspace = testing::vmrWorkspace(2);
     nimbrel::HostSession session(workspace);
-    NMBLPluginInterface* plugin = testing::pluginModule().createPlugin();
-    EXPECT_TRUE(plugin->initPlugin());
-    EXPECT_TRUE(plugin->initPlugin());
+    nimbrel::PluginObject plugin = testing::pluginModule().createPlugin();
+    EXPECT_TRUE(plugin.initPlugin());
+    EXPECT_TRUE(plugin.initPlugin());
     Lines twice = kOpening;
     twice.insert(twice.end(), kOpening.begin(), kOpening.end());
     EXPECT_EQ(testing::eventLines(session), twice);
-    delete plugin;
+    plugin.destroy();
 }
 
 TEST(PluginObject, DestructionAfterBindingWritesOneBlankLine) {
     nimbrel::Workspace workspace = testing::vmrWorkspace(2);
     nimbrel::HostSession session(workspace);
-    NMBLPluginInterface* plugin = testing::pluginModule().createPlugin();
-    ASSERT_TRUE(plugin->initPlugin());
+    nimbrel::PluginObject plugin = testing::pluginModule().createPlugin();
+    ASSERT_TRUE(plugin.initPlugin());
     std::size_t before = session.events().size();
-    delete plugin;
+    plugin.destroy();
     EXPECT_EQ(testing::eventLines(session), opening({"log:  "}));
     EXPECT_EQ(session.events().size(), before + 1);
+}
+
+TEST(PluginObject, SlotZeroWithoutTheFreeBitDestroysButKeepsTheStorage) {
+    nimbrel::Workspace workspace = testing::vmrWorkspace(1);
+    nimbrel::HostSession session(workspace);
+    nimbrel::PluginObject plugin = testing::pluginModule().createPlugin();
+    ASSERT_TRUE(plugin.initPlugin());
+    void* storage = plugin.address();
+    EXPECT_EQ(plugin.destroyWithFlags(0), storage);
+    EXPECT_EQ(testing::eventLines(session), opening({"log:  "}));
+    ::operator delete(storage);  // the module and this host share the C runtime's allocator
 }
 
 TEST(PluginObject, DestroyingOneObjectLeavesTheOtherUsable) {
     nimbrel::Workspace workspace = testing::vmrWorkspace(1);
     nimbrel::HostSession session(workspace);
-    NMBLPluginInterface* first = testing::pluginModule().createPlugin();
-    NMBLPluginInterface* second = testing::pluginModule().createPlugin();
-    ASSERT_NE(first, second);
-    delete first;
-    EXPECT_TRUE(second->initPlugin());
-    delete second;
+    nimbrel::PluginObject first = testing::pluginModule().createPlugin();
+    nimbrel::PluginObject second = testing::pluginModule().createPlugin();
+    ASSERT_NE(first.address(), second.address());
+    first.destroy();
+    EXPECT_TRUE(second.initPlugin());
+    second.destroy();
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "plugin/plugin_interface.h"
 #include "standin/host_session.h"
 #include "standin/plugin_runner.h"
 #include "standin/workspace.h"

@@ -1,0 +1,48 @@
+#pragma once
+// The plug-in object as a host sees it: an address whose first word points at
+// a dispatch table of three slots (0 destroy with flags, 1 execute, 2
+// initPlugin). Every call goes through those slots as plain function pointers,
+// so no compiler's own layout of a C++ class comes into it: a plug-in built by
+// any compiler is driven the way the real host drives it.
+
+#include <cstdint>
+
+namespace nimbrel {
+
+class PluginObject {
+public:
+    // The flags the host passes to slot 0 when it deletes an object.
+    static constexpr std::uint32_t kDestroyAndFree = 1;
+
+    PluginObject() = default;
+    // Takes over an object that createPlugin returned (null is allowed).
+    explicit PluginObject(void* object) : object_(object) {}
+    PluginObject(PluginObject&& other) noexcept : object_(other.release()) {}
+    PluginObject& operator=(PluginObject&& other) noexcept;
+    PluginObject(const PluginObject&) = delete;
+    PluginObject& operator=(const PluginObject&) = delete;
+    // Destroys the object as the host does, when there is one.
+    ~PluginObject() { destroy(); }
+
+    explicit operator bool() const { return object_ != nullptr; }
+    void* address() const { return object_; }
+
+    bool initPlugin() const;
+    bool execute() const;
+    // Slot 0 with kDestroyAndFree; the object is gone afterwards.
+    void destroy();
+    // Slot 0 with the given flags; returns what the slot returns. The caller
+    // owns whatever storage is left.
+    void* destroyWithFlags(std::uint32_t flags);
+    // Gives the object up without destroying it.
+    void* release() {
+        void* object = object_;
+        object_ = nullptr;
+        return object;
+    }
+
+private:
+    void* object_ = nullptr;
+};
+
+}  // namespace nimbrel
