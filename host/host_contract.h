@@ -1,5 +1,7 @@
 #pragma once
-// What the plug-in relies on from the host: its module, its version, its codes.
+// The host as the plug-in finds it: its module, the oldest version the plug-in
+// runs on, and the codes and sizes that the notes of host_function_list.inc
+// name.
 
 #include <cstddef>
 #include <cstdint>
@@ -21,7 +23,7 @@ inline constexpr DocumentType kDocumentDMR = 2;
 inline constexpr DocumentType kDocumentVMR = 3;
 inline constexpr DocumentType kDocumentSRF = 4;
 
-// nbGetStringParameter writes a zero-terminated text into a buffer of this size.
+// The size of the caller's buffer that nbGetStringParameter fills.
 inline constexpr std::size_t kStringParameterSize = 512;
 
 }  // namespace kelvane

@@ -23,9 +23,11 @@ HostCall<Result, Params...> through(Result (*entry)(Params...)) {
 
 }  // namespace
 
-#define KELVANE_HOST_FUNCTION(result, name, arity, params) \
-    result name(KELVANE_PARAMS(arity, params)) { return through(hostFunctionTable().name)(KELVANE_ARGS(arity)); }
-#define KELVANE_HOST_FUNCTION_BOUND_ONLY(result, name, arity, params)
+#define KELVANE_HOST_FUNCTION(result, name, params)                     \
+    result name(KELVANE_PARAMS(params)) {                               \
+        return through(hostFunctionTable().name)(KELVANE_ARGS(params)); \
+    }
+#define KELVANE_HOST_FUNCTION_BOUND_ONLY(result, name, params)
 #include "host/host_function_list.inc"
 
 }  // namespace kelvane

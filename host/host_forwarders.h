@@ -13,8 +13,8 @@ namespace kelvane {
 struct NRVMPRecord;
 struct NRVMPsHeader;
 
-#define KELVANE_HOST_FUNCTION(result, name, arity, params) result name(KELVANE_PARAMS(arity, params));
-#define KELVANE_HOST_FUNCTION_BOUND_ONLY(result, name, arity, params)
+#define KELVANE_HOST_FUNCTION(result, name, params) result name(KELVANE_PARAMS(params));
+#define KELVANE_HOST_FUNCTION_BOUND_ONLY(result, name, params)
 #include "host/host_function_list.inc"
 
 }  // namespace kelvane

@@ -15,7 +15,9 @@ Entry lookUp(const platform::LoadedModule& module, const char* name) {
 
 }  // namespace
 
-HostFunctionTable& hostFunctionTable() { return table; }
+HostFunctionTable& hostFunctionTable() {
+    return table;
+}
 
 bool bindHostFunctions() {
     platform::LoadedModule host(kHostModuleFileName);
@@ -25,9 +27,9 @@ bool bindHostFunctions() {
     // nothing else is bound without it. Every later name replaces its entry
     // with what the lookup gave, null included.
     bool first = true;
-#define KELVANE_HOST_FUNCTION(result, name, arity, params)              \
-    table.name = lookUp<decltype(table.name)>(host, #name);            \
-    if (first && table.name == nullptr) return false;                  \
+#define KELVANE_HOST_FUNCTION(result, name, params)         \
+    table.name = lookUp<decltype(table.name)>(host, #name); \
+    if (first && table.name == nullptr) return false;       \
     first = false;
 #include "host/host_function_list.inc"
     return true;

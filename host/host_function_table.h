@@ -11,7 +11,7 @@ struct NRVMPsHeader;
 // One entry per host function, null until bound. Binding fills every entry;
 // nothing ever clears them.
 struct HostFunctionTable {
-#define KELVANE_HOST_FUNCTION(result, name, arity, params) result(*name) params = nullptr;
+#define KELVANE_HOST_FUNCTION(result, name, params) result(*name) params = nullptr;
 #include "host/host_function_list.inc"
 };
 

@@ -40,7 +40,6 @@ bool runStartupChecks() {
     if (currentDocument < 0) return refuse(kNoCurrentDocument);
     if (nbGetDocumentType(currentDocument) != kDocumentVMR) return refuse(kNotAVMR);
 
-    // Only the result counts here; the map count is not looked at.
     NRVMPsHeader header;
     if (nbGetNRVMPsOfCurrentVMR(&header) == nullptr) return refuse(kNoMapsLoaded);
     return true;

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <string>
+#include <type_traits>
 
 #include "host/host_signature_macros.h"
 #include "host/nrvmp_record.h"
@@ -24,15 +25,19 @@ using kelvane::NRVMPsHeader;
 #define KELVANE_STRINGIFY_EXPANDED(name) KELVANE_STRINGIFY(name)
 #define KELVANE_STRINGIFY(name) #name
 
-#define KELVANE_HOST_FUNCTION(result, name, arity, params) \
-    KELVANE_C_EXPORT result name(KELVANE_PARAMS(arity, params)) { return nimbrel::served::name(KELVANE_ARGS(arity)); }
+// A served function with another signature than the list's does not compile.
+#define KELVANE_HOST_FUNCTION(result, name, params)                                                        \
+    static_assert(std::is_same_v<decltype(&nimbrel::served::name), result(*) params>, #name " as listed"); \
+    KELVANE_C_EXPORT result name(KELVANE_PARAMS(params)) {                                                 \
+        return nimbrel::served::name(KELVANE_ARGS(params));                                                \
+    }
 #include "host/host_function_list.inc"
 
 namespace nimbrel {
 
 const std::vector<ExportedHostFunction>& exportedHostFunctions() {
     static const std::vector<ExportedHostFunction> functions = {
-#define KELVANE_HOST_FUNCTION(result, name, arity, params) \
+#define KELVANE_HOST_FUNCTION(result, name, params) \
     {KELVANE_STRINGIFY_EXPANDED(name), reinterpret_cast<void (*)()>(&::name)},
 #include "host/host_function_list.inc"
     };

@@ -53,7 +53,7 @@ public:
     void recordCall(std::string call);
     void countRedraw() { ++redraws_; }
     void recordSet(int32_t index, const kelvane::NRVMPRecord& record) { recordsSet_.push_back({index, record}); }
-    // Storage for the last type name handed out (the plug-in copies it at once).
+    // Storage behind the last type name handed out by nbGetDocumentTypeName.
     std::string typeNameBuffer;
     // Whether this record read fails, under the workspace's random null records.
     bool drawNullRecord();

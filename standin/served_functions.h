@@ -1,7 +1,9 @@
 #pragma once
 // What the stand-in host does when a plug-in calls one of its functions.
-// nimbrel::served holds the functions that work for real; every other host
-// function falls back to an answer of zero (or null) that the session traces.
+// nimbrel::served holds the functions that work for real, each as its note in
+// host/host_function_list.inc describes it and with the list's own signature;
+// every other host function falls back to an answer of zero (or null) that the
+// session traces.
 
 #include <cstdint>
 #include <string>
@@ -16,10 +18,10 @@ void traceUnprovided(const char* function);
 namespace unprovided {
 using kelvane::NRVMPRecord;
 using kelvane::NRVMPsHeader;
-#define KELVANE_HOST_FUNCTION(result, name, arity, params) \
-    inline result name params {                             \
-        traceUnprovided(#name);                             \
-        return {};                                          \
+#define KELVANE_HOST_FUNCTION(result, name, params) \
+    inline result name params {                     \
+        traceUnprovided(#name);                     \
+        return {};                                  \
     }
 #include "host/host_function_list.inc"
 }  // namespace unprovided

@@ -12,26 +12,23 @@
 #include <vector>
 
 #include "stats/critical_t.h"
+#include "tests/support/execute_lines.h"
 #include "tests/support/standin_fixture.h"
 
 namespace kelvane {
 namespace {
 
-using Lines = std::vector<std::string>;
 using nimbrel::Parameter;
-
-const std::string kRule = "Kelvane>  -----";
-const Lines kClosing = {"Kelvane>", "Kelvane>  Finished!"};
-
-Lines concat(std::initializer_list<Lines> parts) {
-    Lines all;
-    for (const Lines& part : parts) all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
+using testing::concat;
+using testing::kClosing;
+using testing::kRule;
+using testing::Lines;
+using testing::SetRecord;
+using testing::setsOf;
 
 Lines perMapLines(int count) {
     Lines lines;
-    for (int i = 1; i <= count; ++i) lines.push_back("Kelvane>  Setting parameters for map " + std::to_string(i));
+    for (int i = 1; i <= count; ++i) lines.push_back(testing::setting(i));
     return lines;
 }
 
@@ -180,19 +177,6 @@ TEST_F(Execute, UnterminatedOverlayTextIsReadAsIts511Characters) {
     run();
     EXPECT_EQ(executeLines()[1], "Kelvane>  Overlay the following maps: 2" + std::string(510, 'x'));
     EXPECT_EQ(workspace.maps[1].record.overlay, 1);
-}
-
-struct SetRecord {
-    int32_t index;
-    int32_t overlay;
-    bool operator==(const SetRecord& o) const { return index == o.index && overlay == o.overlay; }
-};
-void PrintTo(const SetRecord& r, std::ostream* os) { *os << "(map " << r.index << ", overlay " << r.overlay << ")"; }
-
-std::vector<SetRecord> setsOf(const nimbrel::HostSession& session) {
-    std::vector<SetRecord> sets;
-    for (const auto& set : session.recordsSet()) sets.push_back({set.index, set.record.overlay});
-    return sets;
 }
 
 TEST_F(Execute, OverlayListThenRefreshOfTheFirstOverlaidMap) {

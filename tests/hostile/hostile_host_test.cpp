@@ -15,51 +15,28 @@
 
 #include "host/host_function_table.h"
 #include "tests/hostile/hostile_run.h"
+#include "tests/support/execute_lines.h"
+#include "tests/support/float_bits.h"
 #include "tests/support/standin_fixture.h"
 #include "util/document_census.h"
-#include "tests/support/float_bits.h"
 
 namespace kelvane {
 namespace {
 
 using nimbrel::Parameter;
 using nimbrel::Workspace;
+using testing::concat;
+using testing::floatBits;
+using testing::kClosing;
+using testing::kRule;
 using testing::Lines;
+using testing::SetRecord;
+using testing::setsOf;
+using testing::setting;
+using testing::unreadable;
 
-const std::string kRule = "Kelvane>  -----";
-const Lines kClosing = {"Kelvane>", "Kelvane>  Finished!"};
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float kInfinity = std::numeric_limits<float>::infinity();
-
-Lines concat(std::initializer_list<Lines> parts) {
-    Lines all;
-    for (const Lines& part : parts) all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
-
-std::string setting(int map) {
-    return "Kelvane>  Setting parameters for map " + std::to_string(map);
-}
-std::string unreadable(int map) {
-    return "Kelvane>  Map " + std::to_string(map) + " could not be read, left unchanged";
-}
-
-using testing::floatBits;
-
-struct SetRecord {
-    int32_t index;
-    int32_t overlay;
-    bool operator==(const SetRecord& o) const { return index == o.index && overlay == o.overlay; }
-};
-void PrintTo(const SetRecord& r, std::ostream* os) {
-    *os << "(map " << r.index << ", overlay " << r.overlay << ")";
-}
-
-std::vector<SetRecord> setsOf(const nimbrel::HostSession& session) {
-    std::vector<SetRecord> sets;
-    for (const auto& set : session.recordsSet()) sets.push_back({set.index, set.record.overlay});
-    return sets;
-}
 
 // One hostile host, what execute must log, and what it must have written.
 struct HostileCase {
@@ -449,8 +426,7 @@ class HostileCensus : public ::testing::TestWithParam<CensusCase> {};
 
 TEST_P(HostileCensus, CountsWhatTheHostAnswers) {
     const CensusCase& c = GetParam();
-    Workspace workspace;
-    for (int32_t type : {1, 3, 3}) workspace.documents.push_back({type, "document", {}, false});
+    Workspace workspace = testing::documentsWorkspace({1, 3, 3});
     c.setUp(workspace);
     ASSERT_TRUE(bindHostFunctions());
     nimbrel::HostSession session(workspace);

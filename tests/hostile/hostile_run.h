@@ -12,10 +12,9 @@
 #include "standin/host_session.h"
 #include "standin/plugin_runner.h"
 #include "standin/workspace.h"
+#include "tests/support/execute_lines.h"
 
 namespace kelvane::testing {
-
-using Lines = std::vector<std::string>;
 
 // The bytes of a record that execute may set under a workspace's parameters:
 // each field whose switch is on.

@@ -10,7 +10,6 @@
 #include <functional>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "host/host_contract.h"
@@ -18,6 +17,8 @@
 #include "host/host_function_table.h"
 #include "host/nrvmp_record.h"
 #include "tests/hostile/hostile_run.h"
+#include "tests/support/bound_entries.h"
+#include "tests/support/execute_lines.h"
 #include "tests/support/standin_fixture.h"
 
 namespace kelvane {
@@ -25,33 +26,20 @@ namespace {
 
 using nimbrel::Parameter;
 using nimbrel::Workspace;
+using testing::concat;
+using testing::kRule;
 using testing::Lines;
-using Sets = std::vector<std::pair<int32_t, int32_t>>;  // (map index, overlay) of each record handed back
+using testing::logged;
+using testing::SetRecord;
+using testing::setting;
+using testing::unreadable;
+using Sets = std::vector<SetRecord>;
 
-// The names of the host functions the binding found no entry for.
-std::vector<std::string> missingHostFunctions() {
-    std::vector<std::string> missing;
-    const HostFunctionTable& table = hostFunctionTable();
-#define KELVANE_HOST_FUNCTION(result, name, arity, params) \
-    if (table.name == nullptr) missing.push_back(#name);
-#include "host/host_function_list.inc"
-    return missing;
-}
-
-std::string setting(int map) {
-    return "log: Kelvane>  Setting parameters for map " + std::to_string(map);
-}
-
-const Lines kOpening = {"log:  ", "log: Kelvane>  Running Kelvane Plugin...", "log: Kelvane>"};
-const Lines kReport = {"log: Kelvane>  -----", "log: Kelvane>  Set Max to 7.50",
-                       "log: Kelvane>  Overlay the following maps: 2", "log: Kelvane>  -----"};
-const Lines kClosing = {"log: Kelvane>", "log: Kelvane>  Finished!", "log:  "};
-
-Lines concat(std::initializer_list<Lines> parts) {
-    Lines all;
-    for (const Lines& part : parts) all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
+// Events of the run, as eventLines gives them: initPlugin's opening lines,
+// the option report, and the closing lines with the destructor's blank.
+const Lines kOpening = logged({" ", "Kelvane>  Running Kelvane Plugin...", "Kelvane>"});
+const Lines kReport = logged({kRule, "Kelvane>  Set Max to 7.50", "Kelvane>  Overlay the following maps: 2", kRule});
+const Lines kClosingEvents = logged(concat({testing::kClosing, {" "}}));
 
 struct MissingCase {
     const char* function;
@@ -79,10 +67,8 @@ const MissingCase kCases[] = {
      true,
      concat({kOpening,
              kReport,
-             {"log: Kelvane>  Map 1 could not be read, left unchanged",
-              "log: Kelvane>  Map 2 could not be read, left unchanged",
-              "log: Kelvane>  Map 3 could not be read, left unchanged"},
-             kClosing}),
+             logged({unreadable(1), unreadable(2), unreadable(3)}),
+             kClosingEvents}),
      {},
      {1, 0, 0},
      8.0f},
@@ -94,7 +80,7 @@ const MissingCase kCases[] = {
      },
      true,
      true,
-     concat({kOpening, kReport, {setting(1), setting(2), setting(3)}, kClosing}),
+     concat({kOpening, kReport, logged({setting(1), setting(2), setting(3)}), kClosingEvents}),
      {},
      {1, 0, 0},
      8.0f},
@@ -116,10 +102,10 @@ const MissingCase kCases[] = {
      true,
      true,
      concat({kOpening,
-             {"log: Kelvane>  -----", "log: Kelvane>  Set Max to 7.50", "log: Kelvane>  Overlay the following maps: ",
-              "log: Kelvane>  -----", "log: Kelvane>  No Map numbers detected"},
-             {setting(1), setting(2), setting(3)},
-             kClosing}),
+             logged({kRule, "Kelvane>  Set Max to 7.50", "Kelvane>  Overlay the following maps: ", kRule,
+                     "Kelvane>  No Map numbers detected"}),
+             logged({setting(1), setting(2), setting(3)}),
+             kClosingEvents}),
      Sets{{0, 0}, {1, 0}, {2, 0}},
      {0, 0, 0},
      7.5f},
@@ -142,14 +128,14 @@ const MissingCase kCases[] = {
 // tests' parameter, so that each program's tests bear its function's name.
 std::vector<std::string> missingFunctionsOfThisHost() {
     if (!bindHostFunctions()) return {"NoHostAtAll"};
-    return missingHostFunctions();
+    return testing::unboundNames();
 }
 
 class MissingHostFunction : public ::testing::TestWithParam<std::string> {
 protected:
     void SetUp() override {
         ASSERT_TRUE(bindHostFunctions());
-        ASSERT_EQ(missingHostFunctions(), std::vector<std::string>{GetParam()})
+        ASSERT_EQ(testing::unboundNames(), std::vector<std::string>{GetParam()})
             << "the host lacks exactly one function";
         for (const MissingCase& c : kCases)
             if (GetParam() == c.function) row = &c;
@@ -180,9 +166,7 @@ TEST_P(MissingHostFunction, PluginReturnsAndTouchesOnlyWhatItOwns) {
     EXPECT_EQ(run.outcome.initialised, row->initialised);
     EXPECT_EQ(run.outcome.executed, row->executed);
     EXPECT_EQ(testing::eventLines(*run.session), row->events);
-    Sets sets;
-    for (const auto& set : run.session->recordsSet()) sets.emplace_back(set.index, set.record.overlay);
-    EXPECT_EQ(sets, row->sets);
+    EXPECT_EQ(testing::setsOf(*run.session), row->sets);
     for (std::size_t m = 0; m < workspace.maps.size(); ++m) {
         EXPECT_EQ(workspace.maps[m].record.overlay, row->overlays[m]) << "map " << m + 1;
         EXPECT_EQ(workspace.maps[m].record.thresholdMax, row->thresholdMax) << "map " << m + 1;

@@ -43,6 +43,12 @@ nimbrel::Workspace vmrWorkspace(int mapCount) {
     return workspace;
 }
 
+nimbrel::Workspace documentsWorkspace(const std::vector<int32_t>& types) {
+    nimbrel::Workspace workspace;
+    for (int32_t type : types) workspace.documents.push_back({type, "document", {}, false});
+    return workspace;
+}
+
 std::vector<std::string> eventLines(const nimbrel::HostSession& session) {
     std::vector<std::string> lines;
     for (const nimbrel::HostEvent& event : session.events())

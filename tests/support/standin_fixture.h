@@ -2,6 +2,7 @@
 // Helpers for tests that run the real plug-in module inside a test program that
 // is itself a host stand-in (see kelvane_add_host_test).
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,6 +19,9 @@ const nimbrel::PluginModule& pluginModule();
 // A workspace with one current VMR carrying mapCount maps (t-maps, 20 degrees
 // of freedom, each with recognisable opaque bytes) and no parameters.
 nimbrel::Workspace vmrWorkspace(int mapCount);
+
+// A workspace of one document of each type, in order, none of them current.
+nimbrel::Workspace documentsWorkspace(const std::vector<int32_t>& types);
 
 // The events of a session as "log: text" / "message: text" lines.
 std::vector<std::string> eventLines(const nimbrel::HostSession& session);

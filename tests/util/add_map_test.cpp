@@ -12,12 +12,14 @@
 #include "host/nrvmp_record.h"
 #include "standin/host_session.h"
 #include "standin/workspace.h"
+#include "tests/support/standin_fixture.h"
 #include "util/add_map.h"
 
 namespace kelvane {
 namespace {
 
 using Lines = std::vector<std::string>;
+using testing::eventLines;
 
 // A caller's record with its path inline from byte 56; the bytes before are
 // never read.
@@ -31,25 +33,6 @@ struct SourceRecord {
         std::memcpy(path, text.data(), text.size());
     }
 };
-
-nimbrel::Workspace vmrWithMaps(int mapCount) {
-    nimbrel::Workspace workspace;
-    workspace.documents.push_back({3, "anatomy.vmr", {}, false});
-    workspace.currentDocument = 0;
-    for (int i = 0; i < mapCount; ++i) {
-        nimbrel::VolumeMap map;
-        map.setName("map " + std::to_string(i + 1), workspace.mapNameCapacity);
-        workspace.maps.push_back(std::move(map));
-    }
-    return workspace;
-}
-
-Lines eventLines(const nimbrel::HostSession& session) {
-    Lines lines;
-    for (const nimbrel::HostEvent& event : session.events())
-        lines.push_back((event.kind == nimbrel::HostEvent::Kind::Log ? "log: " : "message: ") + event.text);
-    return lines;
-}
 
 // The caller's outputs, filled with marks so that an unwritten one shows.
 struct Outputs {
@@ -68,7 +51,7 @@ struct Outputs {
 class AddMap : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(bindHostFunctions()); }
-    nimbrel::Workspace workspace = vmrWithMaps(3);
+    nimbrel::Workspace workspace = testing::vmrWorkspace(3);
     Outputs out;
 };
 
@@ -221,7 +204,7 @@ TEST_F(AddMap, AppendingFromAnAbsentSourceRecordAppendsNothing) {
 }
 
 TEST_F(AddMap, IndexComesFromTheCountAfterCreation) {
-    nimbrel::Workspace empty = vmrWithMaps(0);
+    nimbrel::Workspace empty = testing::vmrWorkspace(0);
     nimbrel::HostSession session(empty);
     EXPECT_TRUE(addNRVMP(nullptr, out.header, out.mapData, out.mapIndex, out.record, "First", false));
     EXPECT_EQ(out.mapIndex, 0);

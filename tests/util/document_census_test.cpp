@@ -10,27 +10,17 @@
 #include "host/host_function_table.h"
 #include "standin/host_session.h"
 #include "standin/workspace.h"
+#include "tests/support/standin_fixture.h"
 #include "util/document_census.h"
 
 namespace kelvane {
 namespace {
 
 using Lines = std::vector<std::string>;
+using testing::documentsWorkspace;
+using testing::eventLines;
 
 constexpr int32_t kUntouched = -99;
-
-nimbrel::Workspace workspaceOf(const std::vector<int32_t>& types) {
-    nimbrel::Workspace workspace;
-    for (int32_t type : types) workspace.documents.push_back({type, "document", {}, false});
-    return workspace;
-}
-
-Lines eventLines(const nimbrel::HostSession& session) {
-    Lines lines;
-    for (const nimbrel::HostEvent& event : session.events())
-        lines.push_back((event.kind == nimbrel::HostEvent::Kind::Log ? "log: " : "message: ") + event.text);
-    return lines;
-}
 
 struct Outcome {
     bool result = false;
@@ -74,7 +64,7 @@ class Census : public ::testing::TestWithParam<CensusCase> {};
 
 TEST_P(Census, ResultOutputsAndEventsWithDetails) {
     const CensusCase& c = GetParam();
-    nimbrel::Workspace workspace = workspaceOf(c.documents);
+    nimbrel::Workspace workspace = documentsWorkspace(c.documents);
     Outcome outcome = census(workspace, c.type, c.minimum, c.maximum, true);
     EXPECT_EQ(outcome.result, c.result);
     EXPECT_EQ(outcome.count, c.count);
@@ -84,7 +74,7 @@ TEST_P(Census, ResultOutputsAndEventsWithDetails) {
 
 TEST_P(Census, WithoutDetailsOnlyTheMessagesRemain) {
     const CensusCase& c = GetParam();
-    nimbrel::Workspace workspace = workspaceOf(c.documents);
+    nimbrel::Workspace workspace = documentsWorkspace(c.documents);
     Outcome outcome = census(workspace, c.type, c.minimum, c.maximum, false);
     Lines messages;
     for (const std::string& line : c.events)
@@ -146,7 +136,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST(CensusHost, AsksInOrderOncePerDocument) {
-    nimbrel::Workspace workspace = workspaceOf({1, 3});
+    nimbrel::Workspace workspace = documentsWorkspace({1, 3});
     Outcome outcome = census(workspace, 3, 1, 1, true);
     EXPECT_EQ(outcome.calls, (std::vector<std::string>{
                                  "nbGetNumberOfDocsInWorkspace", "nbLogText", "nbGetDocumentType(0)",
@@ -155,13 +145,13 @@ TEST(CensusHost, AsksInOrderOncePerDocument) {
 }
 
 TEST(CensusHost, InvalidTypeAsksTheHostNothing) {
-    nimbrel::Workspace workspace = workspaceOf({3});
+    nimbrel::Workspace workspace = documentsWorkspace({3});
     Outcome outcome = census(workspace, 0, 0, 1, true);
     EXPECT_EQ(outcome.calls, (std::vector<std::string>{"nbMessageBox"}));
 }
 
 TEST(CensusHost, HostTypeNamesAreCutToSevenCharactersAndNullIsEmpty) {
-    nimbrel::Workspace workspace = workspaceOf({3, 3, 3, 3});
+    nimbrel::Workspace workspace = documentsWorkspace({3, 3, 3, 3});
     workspace.documents[0].typeName = "VOLUMETRIC";
     workspace.documents[1].typeNameIsNull = true;
     workspace.documents[2].typeName = "1234567";
@@ -175,7 +165,7 @@ TEST(CensusHost, HostTypeNamesAreCutToSevenCharactersAndNullIsEmpty) {
 }
 
 TEST(CensusHost, NegativeDocumentCountCountsAsNoDocuments) {
-    nimbrel::Workspace workspace = workspaceOf({3});
+    nimbrel::Workspace workspace = documentsWorkspace({3});
     workspace.hostile.reportedDocumentCount = -3;
     Outcome outcome = census(workspace, 3, 0, 1, true);
     EXPECT_FALSE(outcome.result);
@@ -187,7 +177,7 @@ TEST(CensusHost, NegativeDocumentCountCountsAsNoDocuments) {
 
 TEST(CensusHost, SummaryOfManyDocumentsIsNotCut) {
     std::vector<int32_t> types(300, kDocumentVMR);
-    nimbrel::Workspace workspace = workspaceOf(types);
+    nimbrel::Workspace workspace = documentsWorkspace(types);
     ASSERT_TRUE(bindHostFunctions());
     nimbrel::HostSession session(workspace);
     int32_t count = 0;
