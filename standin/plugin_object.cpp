@@ -18,7 +18,7 @@ void* slot(void* object, Slot index) {
     return table[index];
 }
 
-bool callOperation(void* object, Slot index) {
+NIMBREL_CALLS_PLUGIN_CODE bool callOperation(void* object, Slot index) {
     return reinterpret_cast<OperationSlot>(slot(object, index))(object);
 }
 
@@ -40,7 +40,7 @@ void PluginObject::destroy() {
     if (object_ != nullptr) destroyWithFlags(kDestroyAndFree);
 }
 
-void* PluginObject::destroyWithFlags(std::uint32_t flags) {
+NIMBREL_CALLS_PLUGIN_CODE void* PluginObject::destroyWithFlags(std::uint32_t flags) {
     void* object = release();
     return reinterpret_cast<DestroySlot>(slot(object, kDestroySlot))(object, flags);
 }

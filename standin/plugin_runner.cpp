@@ -70,7 +70,7 @@ PluginDescriptors PluginModule::descriptors() const {
             text("getHelpFile"),   text("getPluginVersion"),     text("getGUIScript")};
 }
 
-PluginObject PluginModule::createPlugin() const {
+NIMBREL_CALLS_PLUGIN_CODE PluginObject PluginModule::createPlugin() const {
     auto create = reinterpret_cast<CreatePluginFunction>(exportNamed("createPlugin"));
     return PluginObject(create != nullptr ? create() : nullptr);
 }
