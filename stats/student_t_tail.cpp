@@ -47,23 +47,35 @@ double logBetaHalf(double a) {
     return LN_SQRT_PI - halfStepLogGammaRatio(a);
 }
 
-StudentTail studentTwoTailedAtLogT(double nu, double logT) {
+namespace {
+
+// Where r = t/√nu lies between these, r^2 and 1/r^2 are normal doubles and
+// are formed from r itself; beyond them, from ln r.
+constexpr double DIRECT_LOWEST_R = 1e-150;
+constexpr double DIRECT_HIGHEST_R = 1e150;
+
+// Both tails at t = e^logT (t >= 0, logT its logarithm).
+StudentTail tailsAt(double nu, double t, double logT) {
     const double a = 0.5 * nu;
     const double b = 0.5;
 
     // x = nu/(nu + t^2) and y = 1 - x, with their logarithms, from r = t/√nu
-    // when t is small and from s = √nu/t when it is large, each from ln r, so
-    // that nothing overflows and neither is formed as 1 minus the other.
-    const double logR = logT - 0.5 * std::log(nu);
+    // when t is small and from s = √nu/t when it is large, so that nothing
+    // overflows and neither is formed as 1 minus the other.
+    const double rootNu = std::sqrt(nu);
+    const double r = t / rootNu;
+    const bool direct = r >= DIRECT_LOWEST_R && r <= DIRECT_HIGHEST_R;
+    const double logR = direct ? std::log(r) : logT - 0.5 * std::log(nu);
     double x, y, logX, logY;
     if (logR <= 0.0) {
-        const double r2 = std::exp(2.0 * logR);
+        const double r2 = direct ? r * r : std::exp(2.0 * logR);
         x = 1.0 / (1.0 + r2);
         y = r2 / (1.0 + r2);
         logX = -std::log1p(r2);
         logY = 2.0 * logR + logX;
     } else {
-        const double s2 = std::exp(-2.0 * logR);
+        const double s = rootNu / t;
+        const double s2 = direct ? s * s : std::exp(-2.0 * logR);
         x = s2 / (1.0 + s2);
         y = 1.0 / (1.0 + s2);
         logY = -std::log1p(s2);
@@ -96,8 +108,15 @@ StudentTail studentTwoTailedAtLogT(double nu, double logT) {
     return tail;
 }
 
+}  // namespace
+
+StudentTail studentTwoTailedAtLogT(double nu, double logT) {
+    return tailsAt(nu, std::exp(logT), logT);
+}
+
 StudentTail studentTwoTailed(double nu, double t) {
-    return studentTwoTailedAtLogT(nu, std::log(std::fabs(t)));
+    t = std::fabs(t);
+    return tailsAt(nu, t, std::log(t));
 }
 
 }  // namespace kelvane
