@@ -90,6 +90,12 @@ def numeric_suffix(name):
     return int(name.rsplit("/", 1)[1])
 
 
+def uptime_load(text):
+    """The one-minute load average in uptime's line, or None."""
+    found = re.search(r"load average:\s*([0-9.]+)", text or "")
+    return float(found.group(1)) if found else None
+
+
 def render(context, m, uptime_before=None, uptime_after=None):
     out = []
     load = context.get("load_avg", [])
@@ -101,6 +107,12 @@ def render(context, m, uptime_before=None, uptime_after=None):
     if uptime_before or uptime_after:
         out.append(f"`uptime` before the run: `{(uptime_before or 'n/a').strip()}`; "
                    f"after it: `{(uptime_after or 'n/a').strip()}`.  ")
+    loads = list(load[:1]) + [uptime_load(text) for text in (uptime_before, uptime_after) if uptime_load(text)]
+    if loads and max(loads) > (os.cpu_count() or 1):
+        out.append(f"**The machine was busy:** a load average of up to {max(loads):.1f} on {os.cpu_count()} CPUs. "
+                   "Other work shared the cores during the run, so wall-clock figures, and ratios between "
+                   "benchmarks, carry that load and vary from run to run; CPU times and ratios less so. "
+                   "Rerun on a quiet machine for figures to hold to.  ")
     out.append(
         f"Date: {context.get('date', '?')}. Release build; every figure is the median of "
         f"{repetitions(m)} repetitions, wall-clock time unless marked CPU."

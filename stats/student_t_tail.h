@@ -23,13 +23,14 @@ struct StudentTail {
 // logarithm, 1e-15 of it) however small. x and 1 - x come from t^2/nu
 // without rounding nu + t^2, their logarithms through log1p, and
 // ln B(nu/2, 1/2) from an asymptotic series rather than a difference of two
-// logGamma values, which for nu in the millions keeps only 8 digits. The
-// tail below the fraction's turning point, x < (a + 1)/(a + 3/2 + 1), comes
-// from the incomplete beta continued fraction (betacfRelaxed); for a =
-// nu/2 >= 500 and x >= 1/e, where the fraction would lose digits to x near 1,
-// from the large-a expansion (logIncompleteBetaHalfLargeA) instead. Beyond
-// 2^31 - 1 the fraction's terms lose nu itself to rounding, and criticalT
-// does not ask for these tails there.
+// logGamma values, which for nu in the millions keeps only 8 digits. Below
+// the fraction's turning point, x < (a + 1)/(a + 5/2) with a = nu/2, p comes
+// from the incomplete beta continued fraction of I_x(a, 1/2) (betacfRelaxed),
+// or, for a >= 500 and x >= 1/e, where that fraction would lose digits to x
+// near 1, from the large-a expansion (logIncompleteBetaHalfLargeA); at and
+// above it q comes from the fraction of I_y(1/2, a). Beyond 2^31 - 1 the
+// fraction's terms lose nu itself to rounding, and criticalT does not ask
+// for these tails there.
 StudentTail studentTwoTailed(double nu, double t);
 
 // The same at t = e^logT, for the solver that steps in ln t.
