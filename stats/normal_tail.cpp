@@ -1,7 +1,6 @@
 #include "stats/normal_tail.h"
 
 #include <cmath>
-#include <limits>
 
 #include "stats/log_scale_solver.h"
 #include "stats/math_constants.h"
