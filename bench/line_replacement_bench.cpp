@@ -1,5 +1,6 @@
-// replaceLinesInFile against GNU sed doing the same replacement in place, on
-// the same file, in the same run.
+// replaceLinesInFile against a plain read and write of the same bytes, its
+// floor, and against GNU sed doing the same replacement in place, on the same
+// file, in the same run.
 
 #include <benchmark/benchmark.h>
 
@@ -51,8 +52,8 @@ void writeFile(const fs::path& path, int64_t lineCount) {
 class TestFile {
 public:
     TestFile(int64_t lineCount, const std::string& tag) {
-        path_ = fs::temp_directory_path() / ("kelvane-bench-" + std::to_string(::getpid()) + "-" + tag + "-" +
-                                             std::to_string(lineCount) + ".txt");
+        path_ = fs::temp_directory_path() /
+                ("kelvane-bench-" + std::to_string(::getpid()) + "-" + tag + "-" + std::to_string(lineCount) + ".txt");
         writeFile(path_, lineCount);
         bytes_ = static_cast<int64_t>(fs::file_size(path_));
     }
@@ -75,7 +76,9 @@ void replaceOnce(const fs::path& path, bool normalise) {
     replaceLinesInFile(path.c_str(), 1, keys, normalise, !normalise, replacements);
 }
 
-double seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + 1e-6 * static_cast<double>(t.tv_usec); }
+double seconds(const timeval& t) {
+    return static_cast<double>(t.tv_sec) + 1e-6 * static_cast<double>(t.tv_usec);
+}
 
 // sed -i '/THRESHOLD/c\<replacement>' <file>: the same lines replaced as a whole.
 // Adds the child's processor time (user and system) to childCpu.
@@ -152,21 +155,46 @@ void BM_Sed(benchmark::State& state) {
     state.counters["child_cpu_time"] = benchmark::Counter(childCpu, benchmark::Counter::kAvgIterations);
 }
 
+// The floor: the whole file read with one read and written back in place with
+// one write, through the same text-mode streams, nothing looked at.
+void BM_PlainReadWrite(benchmark::State& state) {
+    const int64_t lineCount = state.range(0);
+    TestFile file(lineCount, "plain");
+    const std::string before = contents(file.path());
+    for (auto _ : state) {
+        std::string content;
+        {
+            std::ifstream in(file.path());
+            content.resize(static_cast<std::size_t>(fs::file_size(file.path())));
+            in.read(&content[0], static_cast<std::streamsize>(content.size()));
+            content.resize(static_cast<std::size_t>(in.gcount()));
+        }
+        std::ofstream out(file.path());
+        out.write(content.data(), static_cast<std::streamsize>(content.size()));
+    }
+    if (contents(file.path()) != before) state.SkipWithError("the plain copy changed the file");
+    finish(state, file, lineCount);
+}
+
 BENCHMARK_CAPTURE(BM_ReplaceLinesInFile, plain, false)
     ->Name("replace/replaceLinesInFile")
-    ->Arg(10'000)->Arg(1'000'000)
+    ->Arg(10'000)
+    ->Arg(1'000'000)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_ReplaceLinesInFile, normalised, true)
     ->Name("replace/replaceLinesInFile-blanks-case")
-    ->Arg(10'000)->Arg(1'000'000)
+    ->Arg(10'000)
+    ->Arg(1'000'000)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Sed)
-    ->Name("replace/sed-i")
-    ->Arg(10'000)->Arg(1'000'000)
+BENCHMARK(BM_PlainReadWrite)
+    ->Name("replace/baseline/plain-read-write")
+    ->Arg(10'000)
+    ->Arg(1'000'000)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Sed)->Name("replace/sed-i")->Arg(10'000)->Arg(1'000'000)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace kelvane

@@ -4,6 +4,8 @@ results table of BENCHMARKS.md: machine, date, medians and ratios.
 
     report.py results.json            print the table
     report.py results.json --into F   also put it between the markers in F
+    --uptime-before T --uptime-after T  the machine's load around the run, as
+                                      uptime printed it
 """
 
 import argparse
@@ -88,7 +90,13 @@ def numeric_suffix(name):
     return int(name.rsplit("/", 1)[1])
 
 
-def render(context, m):
+def uptime_load(text):
+    """The one-minute load average in uptime's line, or None."""
+    found = re.search(r"load average:\s*([0-9.]+)", text or "")
+    return float(found.group(1)) if found else None
+
+
+def render(context, m, uptime_before=None, uptime_after=None):
     out = []
     load = context.get("load_avg", [])
     out.append(
@@ -96,6 +104,15 @@ def render(context, m):
         f"({context.get('mhz_per_cpu', '?')} MHz), {platform.system()} {platform.release()}; "
         f"load average at the start {', '.join(f'{x:.2f}' for x in load) if load else 'n/a'}.  "
     )
+    if uptime_before or uptime_after:
+        out.append(f"`uptime` before the run: `{(uptime_before or 'n/a').strip()}`; "
+                   f"after it: `{(uptime_after or 'n/a').strip()}`.  ")
+    loads = list(load[:1]) + [uptime_load(text) for text in (uptime_before, uptime_after) if uptime_load(text)]
+    if loads and max(loads) > (os.cpu_count() or 1):
+        out.append(f"**The machine was busy:** a load average of up to {max(loads):.1f} on {os.cpu_count()} CPUs. "
+                   "Other work shared the cores during the run, so wall-clock figures, and ratios between "
+                   "benchmarks, carry that load and vary from run to run; CPU times and ratios less so. "
+                   "Rerun on a quiet machine for figures to hold to.  ")
     out.append(
         f"Date: {context.get('date', '?')}. Release build; every figure is the median of "
         f"{repetitions(m)} repetitions, wall-clock time unless marked CPU."
@@ -114,12 +131,14 @@ def render(context, m):
         if name.startswith("criticalT/"):
             path = "search" if "/search/" in name else "solver"
             rows.append([f"`{name}`", duration(run["real"]), duration(run["cpu"]),
-                         f"{run['evaluations']:.0f} evaluations of p ({run['search_evaluations']:.0f} by the search), {path}"])
+                         f"{run['evaluations']:.0f} evaluations of p ({run['search_evaluations']:.0f} by the search, "
+                         f"{run.get('solver_evaluations', 0):.0f} by the solver), {path}"])
     out += ["", "### betai and criticalT, per call", "", table(["Call", "Time per call", "CPU per call", "Work per call"], rows)]
 
-    # execute per map.
+    # execute per map, beside the same host calls made with no arithmetic.
     rows = []
     flat = []
+    over_baseline = []
     for overlay in ("All", "last"):
         per_map, cpu_per_map = [], []
         runs = sorted(((numeric_suffix(n), r) for n, r in m.items() if n.startswith(f"execute/overlay={overlay}/")))
@@ -127,33 +146,45 @@ def render(context, m):
             t = run["real"] / count
             per_map.append(t)
             cpu_per_map.append(run["cpu"] / count)
+            base = m.get(f"baseline/same-host-calls/overlay={overlay}/{count}")
+            base_t = base["real"] / count if base else 0.0
+            base_cpu = base["cpu"] / count if base else 0.0
             rows.append([overlay, f"{count:,}", duration(run["real"]), duration(t), duration(run["cpu"] / count),
+                         duration(base_t) if base else "n/a", ratio(t, base_t), ratio(run["cpu"] / count, base_cpu),
                          f"{run['record_calls_per_map']:.3f}", f"{run['host_calls_per_map']:.3f}"])
+            if base and count == max(c for c, _ in runs):
+                over_baseline.append(f"overlay {overlay}: {ratio(t, base_t)} (CPU {ratio(run['cpu'] / count, base_cpu)})")
         if per_map:
             flat.append(f"overlay {overlay}: {max(per_map) / min(per_map):.2f} "
                         f"(CPU {max(cpu_per_map) / min(cpu_per_map):.2f})")
-    out += ["", "### execute, in process, every option on", "",
-            table(["Overlay", "Maps", "Time per execute", "Time per map", "CPU per map", "Record calls per map",
-                   "Host calls per map"], rows),
-            "", "Largest over smallest time per map across the three counts: " + "; ".join(flat) + "."]
+    out += ["", "### execute, in process, every option on, beside the same host calls with no arithmetic", "",
+            table(["Overlay", "Maps", "Time per execute", "Time per map", "CPU per map", "Same host calls per map",
+                   "Ratio", "CPU ratio", "Record calls per map", "Host calls per map"], rows),
+            "", "Largest over smallest time per map across the three counts: " + "; ".join(flat) + ".",
+            "Time per map over the same host calls' at the largest count (target at most 1.5×): "
+            + "; ".join(over_baseline) + "."]
 
-    # Line replacement against sed.
+    # Line replacement against a plain read and write of the file, and sed.
     rows = []
     for name, run in sorted(m.items()):
         if not name.startswith("replace/replaceLinesInFile"):
             continue
         lines = numeric_suffix(name)
+        plain = m.get(f"replace/baseline/plain-read-write/{lines}")
         sed = m.get(f"replace/sed-i/{lines}")
-        if sed is None:
+        if plain is None or sed is None:
             continue
         sed_cpu = sed["cpu"] + sed.get("child_cpu_time", 0.0)
-        variant = "blanks removed, case folded" if "blanks-case" in name else "as is"
-        rows.append([f"{lines:,}", variant, duration(run["real"]), duration(sed["real"]), ratio(run["real"], sed["real"]),
-                     duration(run["cpu"]), duration(sed_cpu), ratio(run["cpu"], sed_cpu)])
+        normalised = "blanks-case" in name
+        variant = "blanks removed, case folded" if normalised else "as is"
+        rows.append([f"{lines:,}", variant, duration(run["real"]), duration(plain["real"]),
+                     ratio(run["real"], plain["real"]), ratio(run["cpu"], plain["cpu"]), "3×" if normalised else "2×",
+                     duration(sed["real"]), ratio(run["real"], sed["real"]), ratio(run["cpu"], sed_cpu)])
     rows.sort(key=lambda r: (int(r[0].replace(",", "")), r[1] != "as is"))
-    out += ["", "### replaceLinesInFile against `sed -i` (one key, every tenth line, ~40 bytes a line)", "",
-            table(["Lines", "Matching", "replaceLinesInFile", "sed -i", "Ratio", "replaceLinesInFile CPU", "sed CPU",
-                   "CPU ratio"], rows)]
+    out += ["", "### replaceLinesInFile against a plain read and write of the same file, and `sed -i` "
+            "(one key, every tenth line, ~40 bytes a line)", "",
+            table(["Lines", "Matching", "replaceLinesInFile", "Plain read and write", "Ratio", "CPU ratio", "Target",
+                   "sed -i", "Ratio to sed", "CPU ratio to sed"], rows)]
 
     # Descriptive statistics against loops that only sum.
     rows = []
@@ -182,10 +213,12 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("results")
     parser.add_argument("--into", help="file whose results section is replaced by the table")
+    parser.add_argument("--uptime-before", help="uptime's line before the run")
+    parser.add_argument("--uptime-after", help="uptime's line after the run")
     args = parser.parse_args()
 
     context, medians = load_medians(args.results)
-    text = render(context, medians)
+    text = render(context, medians, args.uptime_before, args.uptime_after)
     print(text, end="")
     if args.into:
         with open(args.into) as f:

@@ -39,7 +39,8 @@ void registerBetai(double nu, double t) {
 }
 
 // criticalT with the map update pass's tolerance. "search": the halving search
-// meets the target; "solver": it cannot, and the bracketing solver finds t.
+// meets the target; "solver": it cannot, and the solver finds t (beyond 2^31 -
+// 1 degrees of freedom, the expansion from the normal z).
 void registerCriticalT(double nu, double p, bool expectSolver) {
     const std::string name =
         std::string("criticalT/") + (expectSolver ? "solver" : "search") + "/nu=" + number(nu) + "/p=" + number(p);
@@ -57,6 +58,7 @@ void registerCriticalT(double nu, double p, bool expectSolver) {
         }
         state.counters["evaluations"] = outcome.evaluations;
         state.counters["search_evaluations"] = outcome.searchEvaluations;
+        state.counters["solver_evaluations"] = outcome.solverEvaluations;
     })->UseRealTime();
 }
 
@@ -140,25 +142,29 @@ BENCHMARK(BM_ValueRange)->Name("descriptive/valueRange")->UseRealTime()->Unit(be
 
 void BM_AutoCorrelation(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(autoCorrelation(kValueCount, values().data(), 1));
-    setBytes(state, 4);
+    setBytes(state, 2);
 }
 BENCHMARK(BM_AutoCorrelation)->Name("descriptive/autoCorrelation/lag=1")->UseRealTime()->Unit(benchmark::kMillisecond);
 
 const bool registered = [] {
-    registerBetai(10, 3);      // direct branch of the fraction
-    registerBetai(10, 0.5);    // symmetric branch
+    registerBetai(10, 3);    // direct branch of the fraction
+    registerBetai(10, 0.5);  // symmetric branch
     registerBetai(100, 3.4);
     registerBetai(1000, 3);
-    registerBetai(1e6, 3);     // a in the millions
+    registerBetai(1e6, 3);  // a in the millions
 
     registerCriticalT(10, 0.05, false);
     registerCriticalT(20, 0.01, false);
     registerCriticalT(100, 0.001, false);
     registerCriticalT(2, 0.05, false);
-    registerCriticalT(1, 0.05, true);    // t above the search's reach
-    registerCriticalT(10, 0.2, true);    // t below it
+    registerCriticalT(1, 0.05, true);  // t above the search's reach
+    registerCriticalT(10, 0.2, true);  // t below it
     registerCriticalT(20, 1e-6, true);
     registerCriticalT(1000, 1e-8, true);
+    registerCriticalT(2, 5e-324, true);         // the smallest subnormal p
+    registerCriticalT(1e6, 1e-100, true);       // the large-a expansion of the tail
+    registerCriticalT(2147483647, 1e-7, true);  // any map's largest count
+    registerCriticalT(1e12, 0.05, true);        // beyond it: the expansion from the normal z
     return true;
 }();
 

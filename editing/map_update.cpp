@@ -1,5 +1,7 @@
 #include "editing/map_update.h"
 
+#include <unordered_map>
+
 #include "host/host_forwarders.h"
 #include "host/host_log.h"
 #include "host/nrvmp_record.h"
@@ -9,9 +11,24 @@ namespace kelvane {
 namespace {
 
 // Whether a p value and degrees of freedom give a t value at all.
-bool convertibleToT(float p, int32_t degreesOfFreedom) { return degreesOfFreedom >= 1 && p > 0.0f && p <= 1.0f; }
+bool convertibleToT(float p, int32_t degreesOfFreedom) {
+    return degreesOfFreedom >= 1 && p > 0.0f && p <= 1.0f;
+}
 
-void setLowerThreshold(const EditingOptions& o, NRVMPRecord& record, int32_t mapNumber) {
+// The t threshold of each degrees of freedom this run has met, for its one
+// "MinP": maps of one VMR share few degrees of freedom, and criticalT gives
+// the same t for the same arguments, so each is computed once.
+using ThresholdsByDegreesOfFreedom = std::unordered_map<int32_t, float>;
+
+float thresholdFor(const EditingOptions& o, int32_t degreesOfFreedom, ThresholdsByDegreesOfFreedom& thresholds) {
+    const auto known = thresholds.find(degreesOfFreedom);
+    if (known != thresholds.end()) return known->second;
+    const double t = criticalT(static_cast<double>(degreesOfFreedom), static_cast<double>(o.minP), kCriticalTTolerance);
+    return thresholds.emplace(degreesOfFreedom, static_cast<float>(t)).first->second;
+}
+
+void setLowerThreshold(const EditingOptions& o, NRVMPRecord& record, int32_t mapNumber,
+                       ThresholdsByDegreesOfFreedom& thresholds) {
     if (!o.doSetMin) return;
     if (!o.doSetMinP) {
         record.thresholdMin = o.min;
@@ -26,19 +43,20 @@ void setLowerThreshold(const EditingOptions& o, NRVMPRecord& record, int32_t map
                 mapNumber, static_cast<double>(o.minP), record.degreesOfFreedom);
         return;
     }
-    double t = criticalT(static_cast<double>(record.degreesOfFreedom), static_cast<double>(o.minP),
-                         kCriticalTTolerance);
-    record.thresholdMin = static_cast<float>(t);
+    record.thresholdMin = thresholdFor(o, record.degreesOfFreedom, thresholds);
 }
 
 // "PNB" 0, 1, 2 become 1 positive, 2 negative, 3 both; any other value is
 // passed on plus one, wrapping rather than overflowing.
-int32_t shownSignCode(int32_t pnb) { return static_cast<int32_t>(static_cast<uint32_t>(pnb) + 1u); }
+int32_t shownSignCode(int32_t pnb) {
+    return static_cast<int32_t>(static_cast<uint32_t>(pnb) + 1u);
+}
 
 }  // namespace
 
 void updateMaps(const EditingOptions& o, int32_t mapCount, const std::vector<unsigned char>& overlaid) {
     NRVMPRecord record;
+    ThresholdsByDegreesOfFreedom thresholds;
     for (int32_t index = 0; index < mapCount; ++index) {
         const int32_t mapNumber = index + 1;
         // No map may ever receive another map's record.
@@ -46,7 +64,7 @@ void updateMaps(const EditingOptions& o, int32_t mapCount, const std::vector<uns
             logLine("Kelvane>  Map %i could not be read, left unchanged", mapNumber);
             continue;
         }
-        setLowerThreshold(o, record, mapNumber);
+        setLowerThreshold(o, record, mapNumber, thresholds);
         if (o.doSetMax) record.thresholdMax = o.max;
         if (o.doClusterSize) record.clusterSize = o.clusterSize;
         if (o.doUseClusterSize) record.useClusterSize = o.useCluster ? 1 : 0;

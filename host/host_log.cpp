@@ -29,11 +29,22 @@ std::string formatText(const char* format, ...) {
 }
 
 void logLine(const char* format, ...) {
+    // A line that fits a local buffer goes to the host from there, with no
+    // allocation; a longer one is formatted again with room enough.
+    char small[512];
     va_list arguments;
     va_start(arguments, format);
-    std::string text = formatTextV(format, arguments);
+    va_list copy;
+    va_copy(copy, arguments);
+    const int length = std::vsnprintf(small, sizeof small, format, copy);
+    va_end(copy);
+    if (length >= 0 && static_cast<size_t>(length) < sizeof small) {
+        nbLogText(small);
+    } else {
+        const std::string text = formatTextV(format, arguments);
+        nbLogText(text.c_str());
+    }
     va_end(arguments);
-    nbLogText(text.c_str());
 }
 
 }  // namespace kelvane

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Builds the benchmarks (Release, build/bench) and runs every one of them, then
-# prints the results table: machine, date, medians and ratios.
+# prints the results tables: machine, load around the run, date, medians,
+# baselines and ratios.
 #
 #   scripts/bench.sh [--update] [Google Benchmark flags...]
 #
-# --update also writes the table into BENCHMARKS.md. Other flags go to the
+# --update also writes the tables into BENCHMARKS.md (everything between its
+# results markers). Other flags go to the
 # benchmark program (for example --benchmark_filter=criticalT). Takes a couple
 # of minutes on two cores; not part of the tests.
 set -euo pipefail
@@ -16,11 +18,12 @@ for argument in "$@"; do
   if [[ $argument == --update ]]; then update=true; else flags+=("$argument"); fi
 done
 
-bash scripts/install-deps.sh python3 sed
+bash scripts/install-deps.sh python3 sed procps
 cmake --preset bench
 cmake --build --preset bench
 
 results=build/bench/results.json
+uptime_before=$(uptime)
 build/bench/bench/kelvane_bench/Nimbrel.exe \
   --benchmark_repetitions=7 \
   --benchmark_enable_random_interleaving=true \
@@ -30,9 +33,12 @@ build/bench/bench/kelvane_bench/Nimbrel.exe \
   --benchmark_out_format=json \
   "${flags[@]}"
 
+uptime_after=$(uptime)
+
 echo
+report=(python3 bench/report.py "$results" --uptime-before "$uptime_before" --uptime-after "$uptime_after")
 if $update; then
-  python3 bench/report.py "$results" --into BENCHMARKS.md
+  "${report[@]}" --into BENCHMARKS.md
 else
-  python3 bench/report.py "$results"
+  "${report[@]}"
 fi

@@ -4,6 +4,9 @@
 #include <limits>
 
 #include "stats/incomplete_beta.h"
+#include "stats/log_scale_solver.h"
+#include "stats/math_constants.h"
+#include "stats/normal_tail.h"
 #include "stats/student_t_tail.h"
 
 namespace kelvane {
@@ -19,25 +22,25 @@ constexpr double SEARCH_HIGHEST_T = 4.5;
 // t stops changing after about 54 halvings; a search not done by then never is.
 constexpr int SEARCH_MAX_EVALUATIONS = 64;
 
-// The solver brackets ln t, widening by doubling (12 doublings span every
-// double), then bisects until ln t is known to within SOLVER_LOG_T_WIDTH:
-// t to within half that, relatively. At most about 65 evaluations.
-constexpr int SOLVER_MAX_WIDENINGS = 12;
-constexpr int SOLVER_MAX_BISECTIONS = 100;
-constexpr double SOLVER_LOG_T_WIDTH = 1e-12;
-
 // The largest degrees of freedom a map can have (a signed 32-bit count), and
 // the last the search and the solver serve. Beyond them the search's p, from
 // ln Gamma(nu/2 + 1/2) - ln Gamma(nu/2) with ln Gamma in the billions, keeps
-// too few digits, and the solver's tails lose 1 - x = t^2/(nu + t^2) to the
-// rounding of x: at nu = 1e16 the search takes a p of 7e-41 for t = 3.75.
-// There the t comes from the normal quantile z and the expansion of t in 1/nu
-// (Abramowitz and Stegun 26.7.5), whose next term is below 1e-30 of t there.
+// too few digits (at nu = 1e16 it takes a p of 7e-41 for t = 3.75), and the
+// terms of the solver's continued fraction lose nu itself to rounding. There
+// the t comes from the exact normal critical z and the expansion of t in 1/nu
+// (Abramowitz and Stegun 26.7.5), whose next term is below 1e-30 of t for
+// every p down to the smallest subnormal.
 constexpr double LARGEST_SEARCHED_DEGREES_OF_FREEDOM = 2147483647.0;
-// z lies below 40 for every positive double p (erfc(40/sqrt 2) is below the
-// smallest); bisection halves the bracket until it holds one or two doubles.
-constexpr double NORMAL_HIGHEST_Z = 40.0;
-constexpr int NORMAL_MAX_BISECTIONS = 200;
+// The solver's bracket on ln t: from the smallest subnormal to the largest
+// double. A critical t beyond the largest double (one degree of freedom and p
+// below about 3.5e-309) is +infinity.
+constexpr double LOWEST_LOG_T = -745.0;
+const double HIGHEST_LOG_T = std::log(std::numeric_limits<double>::max());
+
+// Where the expansion's last term is above this share of t (few degrees of
+// freedom and a small p), the solver starts from the tail's leading term
+// instead.
+constexpr double EXPANSION_TRUSTED_SHARE = 0.01;
 
 void tallyFraction(const ContinuedFraction& fraction, CriticalTOutcome& outcome) {
     ++outcome.evaluations;
@@ -72,88 +75,68 @@ bool halvingSearch(double nu, double target, double tolerance, CriticalTOutcome&
     return true;
 }
 
-// The t with two-tailed p equal to target (0 < target < 1), by bisection on
-// ln t over studentTwoTailed, which keeps its accuracy where the search's p
-// does not. Targets above 1/2 are matched in the upper tail, against
-// 1 - target (exact for them), so t stays accurate as p approaches 1.
-double bracketCriticalT(double nu, double target, CriticalTOutcome& outcome) {
-    const bool upperTail = target > 0.5;
-    const double tailTarget = upperTail ? 1.0 - target : target;
-    // True when t = e^logT lies below the critical t.
-    auto below = [&](double logT) {
-        const StudentTail tail = studentTwoTailed(nu, std::exp(logT));
-        tallyFraction(tail.fraction, outcome);
-        return upperTail ? tail.q < tailTarget : tail.p > tailTarget;
-    };
-
-    double low = std::log(SEARCH_START_T);
-    double high = low;
-    double width = 1.0;
-    if (below(low)) {
-        for (int i = 0; i < SOLVER_MAX_WIDENINGS; ++i, width *= 2.0) {
-            high = low + width;
-            if (!below(high)) break;
-            low = high;
-        }
-    } else {
-        for (int i = 0; i < SOLVER_MAX_WIDENINGS; ++i, width *= 2.0) {
-            low = high - width;
-            if (below(low)) break;
-            high = low;
-        }
-    }
-    for (int i = 0; i < SOLVER_MAX_BISECTIONS && high - low > SOLVER_LOG_T_WIDTH; ++i) {
-        const double middle = 0.5 * (low + high);
-        if (below(middle)) {
-            low = middle;
-        } else {
-            high = middle;
-        }
-    }
-    return std::exp(0.5 * (low + high));
-}
-
-// The z whose two-tailed normal p, erfc(z/sqrt 2), is target (0 < target <
-// 1); targets above 1/2 are matched as 1 - target = erf(z/sqrt 2), exact for
-// them, so that z keeps its digits as target approaches 1.
-double normalCriticalZ(double target, CriticalTOutcome& outcome) {
-    const bool upperTail = target > 0.5;
-    const double tailTarget = upperTail ? 1.0 - target : target;
-    const double rootHalf = std::sqrt(0.5);
-    double low = 0.0;
-    double high = NORMAL_HIGHEST_Z;
-    for (int i = 0; i < NORMAL_MAX_BISECTIONS; ++i) {
-        const double middle = 0.5 * (low + high);
-        if (middle <= low || middle >= high) break;
-        ++outcome.evaluations;
-        const bool below =
-            upperTail ? std::erf(middle * rootHalf) < tailTarget : std::erfc(middle * rootHalf) > tailTarget;
-        if (below) {
-            low = middle;
-        } else {
-            high = middle;
-        }
-    }
-    return 0.5 * (low + high);
-}
-
-// The critical t for nu beyond LARGEST_SEARCHED_DEGREES_OF_FREEDOM (0 <
-// target < 1): z + g1(z)/nu + g2(z)/nu^2 + g3(z)/nu^3 + g4(z)/nu^4.
-double largeDegreesOfFreedomT(double nu, double target, CriticalTOutcome& outcome) {
-    const double z = normalCriticalZ(target, outcome);
+// The expansion of t in 1/nu around the normal critical z (Abramowitz and
+// Stegun 26.7.5): z + g1(z)/nu + g2(z)/nu^2 + g3(z)/nu^3 + g4(z)/nu^4.
+// lastTerm receives |g4(z)/nu^4|.
+double expandedT(double z, double nu, double& lastTerm) {
     const double z2 = z * z;
     const double g1 = z * (z2 + 1.0) / 4.0;
     const double g2 = z * ((5.0 * z2 + 16.0) * z2 + 3.0) / 96.0;
     const double g3 = z * (((3.0 * z2 + 19.0) * z2 + 17.0) * z2 - 15.0) / 384.0;
     const double g4 = z * ((((79.0 * z2 + 776.0) * z2 + 1482.0) * z2 - 1920.0) * z2 - 945.0) / 92160.0;
+    lastTerm = std::fabs(g4 / nu / nu / nu / nu);
     return z + (g1 + (g2 + (g3 + g4 / nu) / nu) / nu) / nu;
+}
+
+// Where the solver starts, as ln t: the expansion from the approximate normal
+// z, or, where that is not to be trusted (few degrees of freedom), the
+// leading term of the tail: below one half p = x^a / (a B(a, 1/2)) with x =
+// nu/(nu + t^2), above it 1 - p = 2 t / (√nu B(a, 1/2)).
+double solverStart(double nu, double target) {
+    double lastTerm = 0.0;
+    const double t = expandedT(approximateNormalCriticalZ(target), nu, lastTerm);
+    if (lastTerm <= EXPANSION_TRUSTED_SHARE * t) return std::log(t);
+    const double a = 0.5 * nu;
+    if (target > 0.5) return std::log1p(-target) + 0.5 * std::log(nu) + logBetaHalf(a) - LN_TWO;
+    const double logX = (std::log(target) + std::log(a) + logBetaHalf(a)) / a;
+    if (!(logX < 0.0)) return std::log(t);
+    // t^2 = nu (1/x - 1); ln(e^w - 1) is w itself once e^-w is below ε.
+    const double w = -logX;
+    return 0.5 * std::log(nu) + 0.5 * (w > 40.0 ? w : std::log(std::expm1(w)));
+}
+
+// The true critical t (0 < target < 1, 0 < nu <= 2^31 - 1): Halley steps on
+// ln t against the logarithm of the tail, the upper one for targets above one
+// half (exact as 1 - target there, and holding t's digits as the target nears
+// 1), inside a bracket.
+double solvedCriticalT(double nu, double target, CriticalTOutcome& outcome) {
+    const bool upper = target > 0.5;
+    const double logTarget = upper ? std::log1p(-target) : std::log(target);
+    auto tails = [nu, &outcome](double logT) {
+        const StudentTail tail = studentTwoTailedAtLogT(nu, logT);
+        tallyFraction(tail.fraction, outcome);
+        ++outcome.solverEvaluations;
+        return tail.logs;
+    };
+    return std::exp(solveOnLogScale(solverStart(nu, target), logTarget, upper, LOWEST_LOG_T, HIGHEST_LOG_T, tails));
+}
+
+// The critical t for nu beyond LARGEST_SEARCHED_DEGREES_OF_FREEDOM (0 <
+// target < 1): the expansion from the exact normal z.
+double largeDegreesOfFreedomT(double nu, double target, CriticalTOutcome& outcome) {
+    int evaluations = 0;
+    const double z = normalCriticalZ(target, evaluations);
+    outcome.evaluations += evaluations;
+    outcome.solverEvaluations += evaluations;
+    double lastTerm = 0.0;
+    return expandedT(z, nu, lastTerm);
 }
 
 // The true critical t (0 < target < 1) into outcome: the solver's, or beyond
 // LARGEST_SEARCHED_DEGREES_OF_FREEDOM the expansion's.
 void solve(double nu, double target, CriticalTOutcome& outcome) {
     outcome.t = nu > LARGEST_SEARCHED_DEGREES_OF_FREEDOM ? largeDegreesOfFreedomT(nu, target, outcome)
-                                                         : bracketCriticalT(nu, target, outcome);
+                                                         : solvedCriticalT(nu, target, outcome);
     outcome.solved = true;
 }
 

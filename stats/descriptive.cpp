@@ -52,9 +52,16 @@ float autoCorrelation(std::int32_t n, const float* values, std::int32_t lag) {
     const float m = mean(n, values);
     // Wide enough that n - lag cannot overflow for a negative n.
     const std::int64_t products = (std::int64_t{n} - lag) - (n % 2);
+    // One pass for both sums, each still in index order: the products over the
+    // first products values and the squared deviations over all n, which
+    // standardDeviation would sum from the same mean.
     float sum = 0.0f;
-    for (std::int64_t i = 0; i < products; ++i) sum += (values[i] - m) * (values[i + lag] - m);
-    const float sd = standardDeviation(n, values);
+    float squares = 0.0f;
+    for (std::int64_t i = 0; i < n; ++i) {
+        if (i < products) sum += (values[i] - m) * (values[i + lag] - m);
+        squares += (values[i] - m) * (values[i] - m);
+    }
+    const float sd = std::sqrt(squares / static_cast<float>(std::int64_t{n} - 1));
     if (static_cast<double>(sd) > AUTOCORRELATION_MIN_SD) {
         return sum / ((static_cast<float>(products) * sd) * sd);
     }

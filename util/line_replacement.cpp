@@ -1,7 +1,11 @@
 #include "util/line_replacement.h"
 
+#include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstddef>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <string_view>
 #include <vector>
@@ -11,15 +15,106 @@
 namespace kelvane {
 namespace {
 
-// The normalised form of text: blanks (0x20) taken out and letters folded to
-// upper case, as asked; one pass, written into result.
-void normalise(std::string_view text, bool removeBlanks, bool foldCase, std::string& result) {
-    result.clear();
-    for (char c : text) {
-        if (removeBlanks && c == ' ') continue;
-        result.push_back(foldCase ? static_cast<char>(std::toupper(static_cast<unsigned char>(c))) : c);
+constexpr std::size_t NOT_FOUND = std::string_view::npos;
+// The rewrite goes out through a buffer this large.
+constexpr std::size_t WRITE_BUFFER_BYTES = 1 << 20;
+
+// The working copy's view of the text: blanks (0x20) taken out and letters
+// folded to upper case through the runtime's toupper, as asked. The fold is
+// read once into a table, so that every byte is folded as toupper folds it
+// now.
+class Normalisation {
+public:
+    Normalisation(bool removeBlanks, bool foldCase) : removeBlanks_(removeBlanks), foldCase_(foldCase) {
+        for (int c = 0; c < 256; ++c) fold_[c] = static_cast<char>(foldCase ? std::toupper(c) : c);
     }
-}
+    bool active() const { return removeBlanks_ || foldCase_; }
+    bool skips(char c) const { return removeBlanks_ && c == ' '; }
+    char fold(char c) const { return fold_[static_cast<unsigned char>(c)]; }
+
+    std::string apply(std::string_view text) const {
+        std::string result;
+        for (char c : text)
+            if (!skips(c)) result.push_back(fold(c));
+        return result;
+    }
+
+private:
+    bool removeBlanks_;
+    bool foldCase_;
+    std::array<char, 256> fold_{};
+};
+
+// Finds a normalised key in the lines of the content as their working copies
+// would show it, without making those copies: a match may not cross a line
+// break, skips blanks when they are removed and compares folded bytes.
+class KeyFinder {
+public:
+    KeyFinder(std::string_view content, const std::string& key, const Normalisation& normalisation)
+        : content_(content), key_(key), normalisation_(normalisation) {
+        // No line holds a line break, so a key with one matches nowhere.
+        never_ = key.find('\n') != std::string::npos;
+        if (key.empty() || never_ || !normalisation.active()) return;
+        for (int c = 0; c < 256; ++c) {
+            const char byte = static_cast<char>(c);
+            if (byte != '\n' && !normalisation.skips(byte) && normalisation.fold(byte) == key[0])
+                firstBytes_.push_back({byte, 0, false});
+        }
+    }
+
+    // The first position at or after from (a line's start) where the key
+    // occurs within one line, or NOT_FOUND. An empty key occurs at the start
+    // of every line.
+    std::size_t find(std::size_t from) {
+        if (never_) return NOT_FOUND;
+        if (key_.empty()) return from;
+        if (!normalisation_.active()) return content_.find(key_, from);
+        for (std::size_t at = from; (at = nextFirstByte(at)) != NOT_FOUND; ++at)
+            if (matchesAt(at)) return at;
+        return NOT_FOUND;
+    }
+
+private:
+    // The next byte at or after from that folds into the key's first; each
+    // candidate byte's next place is kept, so no stretch is searched twice.
+    std::size_t nextFirstByte(std::size_t from) {
+        std::size_t nearest = NOT_FOUND;
+        for (FirstByte& candidate : firstBytes_) {
+            if (!candidate.searched || (candidate.next != NOT_FOUND && candidate.next < from)) {
+                const void* hit = std::memchr(content_.data() + from, candidate.byte, content_.size() - from);
+                candidate.next = hit == nullptr
+                                     ? NOT_FOUND
+                                     : static_cast<std::size_t>(static_cast<const char*>(hit) - content_.data());
+                candidate.searched = true;
+            }
+            if (candidate.next < nearest) nearest = candidate.next;
+        }
+        return nearest;
+    }
+
+    bool matchesAt(std::size_t at) const {
+        std::size_t matched = 1;
+        for (std::size_t i = at + 1; matched < key_.size(); ++i) {
+            if (i == content_.size() || content_[i] == '\n') return false;
+            if (normalisation_.skips(content_[i])) continue;
+            if (normalisation_.fold(content_[i]) != key_[matched]) return false;
+            ++matched;
+        }
+        return true;
+    }
+
+    std::string_view content_;
+    const std::string& key_;
+    const Normalisation& normalisation_;
+    bool never_ = false;
+    // The bytes that fold into the key's first, each with its next place.
+    struct FirstByte {
+        char byte;
+        std::size_t next;
+        bool searched;
+    };
+    std::vector<FirstByte> firstBytes_;
+};
 
 // The whole file, read in text mode. False when it cannot be opened or a read
 // fails before the end.
@@ -27,27 +122,73 @@ bool readWholeFile(const char* path, std::string& content) {
     if (path == nullptr) return false;
     std::ifstream in(path);
     if (!in.is_open()) return false;
+    // One read of the size the file has now (text mode may deliver fewer
+    // bytes), then whatever more it has grown to.
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    if (!error && size > 0 && size < content.max_size()) {
+        content.resize(static_cast<std::size_t>(size));
+        in.read(&content[0], static_cast<std::streamsize>(size));
+        content.resize(static_cast<std::size_t>(in.gcount()));
+    }
     char chunk[1 << 16];
     while (in.read(chunk, sizeof chunk) || in.gcount() > 0) content.append(chunk, static_cast<size_t>(in.gcount()));
     return !in.bad();
 }
 
-// Writes text and closes the stream; false when a write failed (a full disk).
-bool writeAndClose(std::ofstream& out, const std::string& text) {
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+// The rewrite in text mode: the content with every matched line replaced,
+// streamed out piece by piece. Counts the replaced lines into replaced.
+void writeRewrite(std::ofstream& out, std::string_view content, std::vector<KeyFinder>& finders,
+                  const std::vector<std::string>& replacements, int32_t& replaced) {
+    std::vector<std::size_t> nextMatch;
+    for (KeyFinder& finder : finders) nextMatch.push_back(finder.find(0));
+    std::size_t unchangedFrom = 0;  // start of the bytes not yet written
+    std::size_t line = 0;           // start of the first line not yet decided
+    for (;;) {
+        // The first line from here on that a key occurs in, and the first key in
+        // array order that occurs in it.
+        std::size_t nearest = NOT_FOUND;
+        for (std::size_t k = 0; k < finders.size(); ++k) {
+            if (nextMatch[k] != NOT_FOUND && nextMatch[k] < line) nextMatch[k] = finders[k].find(line);
+            if (nextMatch[k] < nearest) nearest = nextMatch[k];
+        }
+        if (nearest == NOT_FOUND) break;
+        const std::size_t lineEnd = std::min(content.find('\n', nearest), content.size());
+        const std::size_t before = nearest == line ? NOT_FOUND : content.rfind('\n', nearest - 1);
+        const std::size_t lineStart = before == NOT_FOUND || before < line ? line : before + 1;
+        std::size_t k = 0;
+        while (nextMatch[k] > lineEnd) ++k;
+        out.write(content.data() + unchangedFrom, static_cast<std::streamsize>(lineStart - unchangedFrom));
+        out.write(replacements[k].data(), static_cast<std::streamsize>(replacements[k].size()));
+        ++replaced;
+        unchangedFrom = lineEnd;  // the line break, if any, stays
+        if (lineEnd == content.size()) break;
+        line = lineEnd + 1;
+    }
+    out.write(content.data() + unchangedFrom, static_cast<std::streamsize>(content.size() - unchangedFrom));
+}
+
+// Writes the rewrite and closes the stream; false when a write failed (a full
+// disk).
+bool rewrite(const char* path, std::string_view content, std::vector<KeyFinder>& finders,
+             const std::vector<std::string>& replacements, int32_t& replaced, bool& opened) {
+    std::vector<char> buffer(WRITE_BUFFER_BYTES);
+    std::ofstream out;
+    out.rdbuf()->pubsetbuf(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+    out.open(path);
+    opened = out.is_open();
+    if (!opened) return false;
+    writeRewrite(out, content, finders, replacements, replaced);
     out.close();
     return !out.fail();
 }
 
-// The lines of content: the text up to each line feed, without it. A final
-// line break gives a last, empty line, and empty content one empty line.
-std::vector<std::string_view> splitLines(std::string_view content) {
-    std::vector<std::string_view> lines;
-    size_t start = 0;
-    for (size_t end; (end = content.find('\n', start)) != std::string_view::npos; start = end + 1)
-        lines.push_back(content.substr(start, end - start));
-    lines.push_back(content.substr(start));
-    return lines;
+bool writeAndClose(const char* path, const std::string& text) {
+    std::ofstream out(path);
+    if (!out.is_open()) return false;
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    out.close();
+    return !out.fail();
 }
 
 }  // namespace
@@ -55,58 +196,36 @@ std::vector<std::string_view> splitLines(std::string_view content) {
 void replaceLinesInFile(const char* path, int32_t keyCount, std::string* keys, bool removeBlanks, bool caseSensitive,
                         const std::ostringstream* replacementTexts) {
     const std::size_t keyTotal = keyCount > 0 && keys != nullptr ? static_cast<std::size_t>(keyCount) : 0;
-    const bool foldCase = !caseSensitive;
+    const Normalisation normalisation(removeBlanks, !caseSensitive);
 
     std::string content;
     const bool readable = readWholeFile(path, content);
     if (!readable) nbLogText("File could not be opened for reading");
 
-    std::string normalised;
-    for (std::size_t k = 0; k < keyTotal; ++k) {
-        normalise(keys[k], removeBlanks, foldCase, normalised);
-        keys[k].swap(normalised);
-    }
+    for (std::size_t k = 0; k < keyTotal; ++k) keys[k] = normalisation.apply(keys[k]);
     // Nothing was read: the file keeps its content, and none is created.
     if (!readable) return;
 
     // Without replacement texts no line can be replaced.
     std::vector<std::string> replacements;
-    if (replacementTexts != nullptr)
-        for (std::size_t k = 0; k < keyTotal; ++k) replacements.push_back(replacementTexts[k].str());
+    std::vector<KeyFinder> finders;
+    if (replacementTexts != nullptr) {
+        for (std::size_t k = 0; k < keyTotal; ++k) {
+            replacements.push_back(replacementTexts[k].str());
+            finders.emplace_back(content, keys[k], normalisation);
+        }
+    }
 
-    const std::vector<std::string_view> lines = splitLines(content);
-    std::string rewritten;
-    rewritten.reserve(content.size());
     int32_t replaced = 0;
-    std::string working;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        std::string_view line = lines[i];
-        if (removeBlanks || foldCase) {
-            normalise(line, removeBlanks, foldCase, working);
-            line = working;
+    bool opened = false;
+    if (!rewrite(path, content, finders, replacements, replaced, opened)) {
+        if (!opened) {
+            nbLogText("File could not be opened for writing");
+            return;
         }
-        std::size_t k = 0;
-        while (k < replacements.size() && line.find(keys[k]) == std::string_view::npos) ++k;
-        if (k < replacements.size()) {
-            ++replaced;
-            rewritten += replacements[k];
-        } else {
-            rewritten += lines[i];
-        }
-        if (i + 1 < lines.size()) rewritten += '\n';
-    }
-
-    std::ofstream out(path);
-    if (!out.is_open()) {
-        nbLogText("File could not be opened for writing");
-        return;
-    }
-    if (!writeAndClose(out, rewritten)) {
         // The file was emptied when it was opened: give it back what it held.
-        std::ofstream restore(path);
-        nbLogText(restore.is_open() && writeAndClose(restore, content)
-                      ? "File could not be written, its former content was put back"
-                      : "File could not be written, its former content could not be put back");
+        nbLogText(writeAndClose(path, content) ? "File could not be written, its former content was put back"
+                                               : "File could not be written, its former content could not be put back");
         return;
     }
     nbLogText((std::to_string(replaced) + " lines were replaced in " + path).c_str());

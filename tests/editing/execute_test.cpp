@@ -71,12 +71,15 @@ float expectedT(int32_t degreesOfFreedom, float p) {
     return static_cast<float>(criticalT(static_cast<double>(degreesOfFreedom), static_cast<double>(p), 1e-7));
 }
 
+// Degrees of freedom met again, after others, get their t once more.
 TEST_F(Execute, RoadOfOneRunSetsATThresholdPerTMap) {
-    workspace = testing::vmrWorkspace(4);
+    workspace = testing::vmrWorkspace(6);
     workspace.maps[0].record.degreesOfFreedom = 10;
     workspace.maps[1].record.degreesOfFreedom = 20;
     workspace.maps[2].record.mapType = 4;
     workspace.maps[3].record.degreesOfFreedom = 100;
+    workspace.maps[4].record.degreesOfFreedom = 20;
+    workspace.maps[5].record.degreesOfFreedom = 10;
     setInt("DoSetMin", 1);
     setInt("DoSetMinP", 1);
     setFloat("MinP", 0.001f);
@@ -86,11 +89,14 @@ TEST_F(Execute, RoadOfOneRunSetsATThresholdPerTMap) {
                                       perMapLines(2),
                                       {"Kelvane>  Map 3 is not a T-map, setting of P threshold not supported"},
                                       {"Kelvane>  Setting parameters for map 3", "Kelvane>  Setting parameters for map 4"},
+                                      {"Kelvane>  Setting parameters for map 5", "Kelvane>  Setting parameters for map 6"},
                                       kClosing}));
     EXPECT_EQ(workspace.maps[0].record.thresholdMin, expectedT(10, 0.001f));
     EXPECT_EQ(workspace.maps[1].record.thresholdMin, expectedT(20, 0.001f));
     EXPECT_EQ(workspace.maps[2].record.thresholdMin, before.maps[2].record.thresholdMin);
     EXPECT_EQ(workspace.maps[3].record.thresholdMin, expectedT(100, 0.001f));
+    EXPECT_EQ(workspace.maps[4].record.thresholdMin, expectedT(20, 0.001f));
+    EXPECT_EQ(workspace.maps[5].record.thresholdMin, expectedT(10, 0.001f));
     EXPECT_NEAR(workspace.maps[3].record.thresholdMin, 3.3905181884765625, 1e-4);
     EXPECT_NEAR(workspace.maps[0].record.thresholdMin, 4.5869, 1e-3);  // beyond the halving search's reach
     EXPECT_EQ(session->redraws(), 1);

@@ -4,8 +4,9 @@
 // never ends the process, and its t is what it promises: where the halving
 // search met the tolerance, the t one step back along the search has a p
 // within tolerance of the target; where the search could not, the t is the
-// true critical t, which the accurate tails bracket (beyond 2^31 - 1 degrees
-// of freedom, the normal's critical z and that of 2^31 - 1).
+// true critical t, which the accurate tails bracket, compared by their
+// logarithms (beyond 2^31 - 1 degrees of freedom, the normal's critical z and
+// that of 2^31 - 1).
 
 #include <cmath>
 #include <cstddef>
@@ -15,6 +16,7 @@
 #include <string>
 
 #include "stats/critical_t.h"
+#include "stats/normal_tail.h"
 #include "stats/student_t_tail.h"
 #include "tests/fuzz/fuzz_input.h"
 
@@ -25,9 +27,9 @@ constexpr const char* kTarget = "critical_t";
 constexpr double kDialogTolerance = 1e-7;  // what the map update pass passes
 // Reach check, search and solver together stay well below this.
 constexpr int kMostEvaluations = 200;
-// The solver's t is good to 2e-8 relative or better; the tails are checked
-// this far either side of it.
-constexpr double kSolverWindow = 1e-7;
+// The solver's t is good to 1e-12 relative; the tails are checked this far
+// either side of it.
+constexpr double kSolverWindow = 1e-12;
 // More degrees of freedom than any map has (a signed 32-bit count).
 constexpr double kLargestMapDegreesOfFreedom = 2147483647.0;
 
@@ -84,34 +86,40 @@ double tolerance(FuzzInput& in) {
     return std::ldexp(1.0, -static_cast<int>(choice % 40));
 }
 
+// The logarithm of the tail matched with p at nu degrees of freedom, and of
+// that target: the upper tail, exact there, for p above one half.
+double logTail(const StudentTail& tail, double p) {
+    return p > 0.5 ? tail.logs.logQ : tail.logs.logP;
+}
+double logTarget(double p) {
+    return p > 0.5 ? std::log1p(-p) : std::log(p);
+}
+
 // Whether t is the critical t for p: the tails a hair either side of it
-// bracket p (the upper tail, exact there, for p above one half).
+// bracket p.
 bool isTrueCriticalT(double nu, double p, double t) {
     if (p == 1.0) return t == 0.0;
     if (!(t > 0.0)) return false;
-    const double below = t * (1.0 - kSolverWindow);
-    const double above = std::isinf(t) ? std::numeric_limits<double>::max() : t * (1.0 + kSolverWindow);
-    const StudentTail atBelow = studentTwoTailed(nu, below);
-    const StudentTail atAbove = studentTwoTailed(nu, above);
-    if (std::isinf(t)) return atAbove.p >= p;  // the true t lies beyond every double
-    if (p > 0.5) return atBelow.q <= 1.0 - p && 1.0 - p <= atAbove.q;
-    return atAbove.p <= p && p <= atBelow.p;
+    const double target = logTarget(p);
+    if (std::isinf(t)) {  // the true t lies beyond every double
+        return logTail(studentTwoTailed(nu, std::numeric_limits<double>::max()), p) >= target;
+    }
+    const double atBelow = logTail(studentTwoTailed(nu, t * (1.0 - kSolverWindow)), p);
+    const double atAbove = logTail(studentTwoTailed(nu, t * (1.0 + kSolverWindow)), p);
+    return p > 0.5 ? atBelow <= target && target <= atAbove : atAbove <= target && target <= atBelow;
 }
 
-// Beyond any map's degrees of freedom the tails above lose their accuracy.
+// Beyond any map's degrees of freedom the Student tails are not evaluated.
 // There the t lies between the normal quantile z, the limit as nu grows, and
 // the critical t for 2^31 - 1 degrees of freedom: the normal tail at t is at
-// most p and the tail for 2^31 - 1 at t at least p, each a hair either side
-// (erfc is good to a few units in the last place; the tails' t to about 1e-8).
+// most p and the tail for 2^31 - 1 at t at least p, each a hair either side.
 bool liesBetweenTheNormalAndTheLargestMap(double p, double t) {
-    const double rootHalf = std::sqrt(0.5);
-    // A p below the smallest normal double holds few digits, and so does erfc
-    // there (its subnormal results are not even monotone): t to 1e-3.
-    if (p < std::numeric_limits<double>::min()) return std::erfc(t * (1.0 + 1e-3) * rootHalf) <= p;
-    const double above = t * (1.0 + 1e-12);
-    const bool normalAtMostP = p > 0.5 ? std::erf(above * rootHalf) >= 1.0 - p : std::erfc(above * rootHalf) <= p;
-    const StudentTail largest = studentTwoTailed(kLargestMapDegreesOfFreedom, t * (1.0 - kSolverWindow));
-    return normalAtMostP && (p > 0.5 ? largest.q <= 1.0 - p : largest.p >= p);
+    const double target = logTarget(p);
+    const double above = t * (1.0 + kSolverWindow);
+    const double normalAbove =
+        p > 0.5 ? std::log(std::erf(above * std::sqrt(0.5))) : logErfcOfSquareRoot(0.5 * above * above);
+    const double largestBelow = logTail(studentTwoTailed(kLargestMapDegreesOfFreedom, t * (1.0 - kSolverWindow)), p);
+    return p > 0.5 ? normalAbove >= target && largestBelow <= target : normalAbove <= target && largestBelow >= target;
 }
 
 // Whether the search's last evaluation, one halved step back from t, met the

@@ -1,10 +1,15 @@
 #include "stats/descriptive.h"
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <ostream>
+#include <random>
+#include <vector>
 
 #include <gtest/gtest.h>
+
+#include "tests/support/float_bits.h"
 
 namespace kelvane {
 namespace {
@@ -110,6 +115,28 @@ TEST(AutoCorrelationEdgeTest, NoProducts) {
     const float negativeK = autoCorrelation(4, ONE_TO_FOUR, 5);   // K = -1
     EXPECT_EQ(negativeK, 0.0f);
     EXPECT_TRUE(std::signbit(negativeK));
+}
+
+// The four passes as written out (its mean, the products, the standard
+// deviation's own mean and squared deviations) give the bits the routine
+// gives, over noisy series where any change of order would show.
+TEST(AutoCorrelationPassesTest, SameBitsAsTheFourPasses) {
+    std::mt19937 random(16);
+    std::normal_distribution<float> noise(100.0f, 15.0f);
+    std::vector<float> values(1001);
+    for (float& value : values) value = noise(random);
+    for (int n : {1001, 1000}) {
+        for (int lag : {0, 1, 7, 500}) {
+            const float m = mean(n, values.data());
+            const int64_t products = (int64_t{n} - lag) - (n % 2);
+            float sum = 0.0f;
+            for (int64_t i = 0; i < products; ++i) sum += (values[i] - m) * (values[i + lag] - m);
+            const float sd = standardDeviation(n, values.data());
+            const float fourPasses = sum / ((static_cast<float>(products) * sd) * sd);
+            EXPECT_EQ(testing::floatBits(autoCorrelation(n, values.data(), lag)), testing::floatBits(fourPasses))
+                << "n " << n << " lag " << lag;
+        }
+    }
 }
 
 // A negative lag would read before the array: NaN, reading nothing.

@@ -6,7 +6,8 @@ Each table is one command; from the repository root:
   python3 tests/stats/make_reference.py NAME > tests/stats/NAME_reference.inc
 
 for NAME in betai, logGamma, logBetaHalf, studentTail, criticalT,
-largeCriticalT, continuedFraction, exactLogGamma and exactBetai.
+largeCriticalT, extremeCriticalT, continuedFraction, exactLogGamma and
+exactBetai. Needs mpmath (Debian: apt-get install python3-mpmath).
 """
 import math
 import sys
@@ -17,7 +18,7 @@ mp.mp.dps = 50
 
 
 def num(value):
-    return repr(float(value))
+    return "HUGE_VAL" if value == mp.inf else repr(float(value))
 
 
 def betai():
@@ -72,7 +73,7 @@ def two_tailed(nu, t):
 
 
 def student_tail():
-    for nu in [1, 3, 30, 19047, 1e7]:
+    for nu in [1, 3, 30, 19047, 1e7, 2147483647]:
         for t in [1e-7, 0.01, 0.7, 1.75, 4.0, 8.0, 30.0, 1e4]:
             p, q = two_tailed(nu, t)
             if p < 1e-300:
@@ -125,9 +126,67 @@ def large_critical_t():
         with mp.workdps(50 + int(math.log10(nu))):
             for p in ps:
                 print(f"    {{{num(nu)}, {num(p)}, {num(critical_t_of(nu, p))}}},")
-    for nu in [1e30, 1e100, 5.2103787109491067e+251]:
+    for nu in [1e30, 1e100, 5.2103787109491067e+251, 1.7976931348623157e+308]:
         for p in ps:
             print(f"    {{{num(nu)}, {num(p)}, {num(normal_critical_z(p))}}},")
+
+
+def log_two_tailed(nu, t, upper):
+    """ln p (upper false) or ln(1 - p) of Student's t with nu degrees of
+    freedom at t >= 0, where the tail may lie far below any double: mpmath's
+    betainc for the tail asked for, or, where it gives up (x near 1 for nu in
+    the thousands and more), the density integrated from t on or up to t."""
+    nu, t = mp.mpf(nu), mp.mpf(t)
+    half = mp.mpf(1) / 2
+    try:
+        with mp.workdps(mp.mp.dps + 10):
+            if upper:
+                value = mp.betainc(half, nu / 2, 0, t * t / (nu + t * t), regularized=True)
+            else:
+                value = mp.betainc(nu / 2, half, 0, nu / (nu + t * t), regularized=True)
+        if value > 0:
+            return mp.log(value)
+    except (ValueError, mp.libmp.NoConvergence):
+        pass
+    log_scale = mp.loggamma((nu + 1) / 2) - mp.loggamma(nu / 2) - mp.log(mp.sqrt(nu * mp.pi))
+    log_density = lambda s: -(nu + 1) / 2 * mp.log1p(s * s / nu)
+    if upper:
+        return log_scale + mp.log(2 * mp.quad(lambda s: mp.exp(log_density(s)), [0, t / 2, t]))
+    width = (nu + t * t) / ((nu + 1) * t)  # how fast the density falls at t
+    points = [t] + [t + width * k for k in (1, 4, 16, 64, 256)] + [mp.inf]
+    integral = mp.quad(lambda s: mp.exp(log_density(s) - log_density(t)), points)
+    return log_scale + log_density(t) + mp.log(2 * integral)
+
+
+def critical_t_by_logs(nu, p):
+    """The t whose two-tailed p is p, for any p a double holds: the root in
+    ln t of the log of the smaller tail minus that of the target. t lies above
+    the normal z (the t tails are heavier); the bracket widens from there."""
+    p = mp.mpf(p)
+    upper = p > 0.5
+    target = mp.log(1 - p) if upper else mp.log(p)
+    sign = 1 if upper else -1  # the difference grows with ln t
+    difference = lambda u: sign * (log_two_tailed(nu, mp.exp(u), upper) - target)
+    largest = mp.log(mp.mpf(sys.float_info.max))
+    low = mp.log(normal_critical_z(p)) - mp.mpf("1e-9")
+    width = mp.mpf(1) / 4
+    high = min(low + width, largest)
+    while difference(high) < 0:
+        if high == largest:
+            return mp.inf
+        low, width = high, 2 * width
+        high = min(low + width, largest)
+    return mp.exp(mp.findroot(difference, (low, high), solver="anderson"))
+
+
+def extreme_critical_t():
+    """The solver's whole range up to any map's degrees of freedom: p from the
+    smallest subnormal to the largest double below 1."""
+    nus = [1, 1.5, 2, 3, 10, 100, 999, 1001, 1e5, 1e7, 2147483647]
+    ps = [5e-324, 1e-310, 2.2250738585072014e-308, 1e-300, 1e-100, 1e-20, 1e-8, 0.3, 0.5, 0.7, 0.999, 1 - 2**-53]
+    for nu in nus:
+        for p in ps:
+            print(f"    {{{num(nu)}, {num(p)}, {num(critical_t_by_logs(nu, p))}}},")
 
 
 def continued_fraction():
@@ -218,6 +277,7 @@ COMMANDS = {
     "studentTail": student_tail,
     "criticalT": critical_t,
     "largeCriticalT": large_critical_t,
+    "extremeCriticalT": extreme_critical_t,
     "continuedFraction": continued_fraction,
     "exactLogGamma": exact_log_gamma,
     "exactBetai": exact_betai,
@@ -230,6 +290,7 @@ COLUMNS = {
     "studentTail": "nu, t, two-tailed p, 1 - p",
     "criticalT": "nu, two-tailed p, t",
     "largeCriticalT": "nu, two-tailed p, t",
+    "extremeCriticalT": "nu, two-tailed p, t (inf: beyond the largest double)",
     "continuedFraction": "a, b, x, the continued fraction of I_x(a, b)",
     "exactLogGamma": "x, logGamma(x) as its arithmetic gives it",
     "exactBetai": "a, b, x, betai(a, b, x) as its arithmetic gives it",

@@ -235,7 +235,27 @@ INSTANTIATE_TEST_SUITE_P(
                         1,
                         {"k"}},
         ReplacementCase{"EmptyReplacement", "k\nrest\n", {"k"}, false, true, {""}, "\nrest\n", 1, {"k"}},
-        ReplacementCase{"LastLineWithoutBreak", "a\nkey", {"key"}, false, true, {"new"}, "a\nnew", 1, {"key"}}),
+        ReplacementCase{"LastLineWithoutBreak", "a\nkey", {"key"}, false, true, {"new"}, "a\nnew", 1, {"key"}},
+        ReplacementCase{"NormalisedMatchSpansBlanksNotLineBreaks",
+                        "t t tt\nS e T v A l U e x\nset\nvalue\nxSETVALU",
+                        {"set value"},
+                        true,
+                        false,
+                        {"R"},
+                        "t t tt\nR\nset\nvalue\nxSETVALU",
+                        1,
+                        {"SETVALUE"}},
+        ReplacementCase{
+            "KeyWithALineBreakMatchesNoLine", "a\nb\n", {"a\nb"}, false, true, {"X"}, "a\nb\n", 0, {"a\nb"}},
+        ReplacementCase{"LaterKeyInAnEarlierLine",
+                        "beta\nalpha beta\ngamma\nbeta",
+                        {"alpha", "beta"},
+                        false,
+                        true,
+                        {"first", "second"},
+                        "second\nfirst\ngamma\nsecond",
+                        3,
+                        {"alpha", "beta"}}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(LineReplacement, KeyCountZeroLeavesEveryLine) {
