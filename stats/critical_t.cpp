@@ -13,14 +13,14 @@ namespace kelvane {
 
 namespace {
 
-constexpr double SEARCH_START_P = 0.5;
-constexpr double SEARCH_START_T = 3.0;
-constexpr double SEARCH_START_STEP = 1.5;
+constexpr double kSearchStartP = 0.5;
+constexpr double kSearchStartT = 3.0;
+constexpr double kSearchStartStep = 1.5;
 // The search stays strictly between these.
-constexpr double SEARCH_LOWEST_T = 1.5;
-constexpr double SEARCH_HIGHEST_T = 4.5;
+constexpr double kSearchLowestT = 1.5;
+constexpr double kSearchHighestT = 4.5;
 // t stops changing after about 54 halvings; a search not done by then never is.
-constexpr int SEARCH_MAX_EVALUATIONS = 64;
+constexpr int kSearchMaxEvaluations = 64;
 
 // The largest degrees of freedom a map can have (a signed 32-bit count), and
 // the last the search and the solver serve. Beyond them the search's p, from
@@ -30,17 +30,17 @@ constexpr int SEARCH_MAX_EVALUATIONS = 64;
 // the t comes from the exact normal critical z and the expansion of t in 1/nu
 // (Abramowitz and Stegun 26.7.5), whose next term is below 1e-30 of t for
 // every p down to the smallest subnormal.
-constexpr double LARGEST_SEARCHED_DEGREES_OF_FREEDOM = 2147483647.0;
+constexpr double kLargestSearchedDegreesOfFreedom = 2147483647.0;
 // The solver's bracket on ln t: from the smallest subnormal to the largest
 // double. A critical t beyond the largest double (one degree of freedom and p
 // below about 3.5e-309) is +infinity.
-constexpr double LOWEST_LOG_T = -745.0;
-const double HIGHEST_LOG_T = std::log(std::numeric_limits<double>::max());
+constexpr double kLowestLogT = -745.0;
+const double kHighestLogT = std::log(std::numeric_limits<double>::max());
 
 // Where the expansion's last term is above this share of t (few degrees of
 // freedom and a small p), the solver starts from the tail's leading term
 // instead.
-constexpr double EXPANSION_TRUSTED_SHARE = 0.01;
+constexpr double kExpansionTrustedShare = 0.01;
 
 void tallyFraction(const ContinuedFraction& fraction, CriticalTOutcome& outcome) {
     ++outcome.evaluations;
@@ -56,12 +56,12 @@ double searchP(double nu, double t, CriticalTOutcome& outcome) {
 
 // The halving search; false when it gave up without meeting the tolerance.
 bool halvingSearch(double nu, double target, double tolerance, CriticalTOutcome& outcome) {
-    double p = SEARCH_START_P;
-    double t = SEARCH_START_T;
-    double step = SEARCH_START_STEP;
+    double p = kSearchStartP;
+    double t = kSearchStartT;
+    double step = kSearchStartStep;
     double direction = 1.0;
     while (absoluteValue(p - target) > tolerance) {
-        if (outcome.searchEvaluations == SEARCH_MAX_EVALUATIONS) {
+        if (outcome.searchEvaluations == kSearchMaxEvaluations) {
             outcome.t = t;
             return false;
         }
@@ -95,9 +95,9 @@ double expandedT(double z, double nu, double& lastTerm) {
 double solverStart(double nu, double target) {
     double lastTerm = 0.0;
     const double t = expandedT(approximateNormalCriticalZ(target), nu, lastTerm);
-    if (lastTerm <= EXPANSION_TRUSTED_SHARE * t) return std::log(t);
+    if (lastTerm <= kExpansionTrustedShare * t) return std::log(t);
     const double a = 0.5 * nu;
-    if (target > 0.5) return std::log1p(-target) + 0.5 * std::log(nu) + logBetaHalf(a) - LN_TWO;
+    if (target > 0.5) return std::log1p(-target) + 0.5 * std::log(nu) + logBetaHalf(a) - kLnTwo;
     const double logX = (std::log(target) + std::log(a) + logBetaHalf(a)) / a;
     if (!(logX < 0.0)) return std::log(t);
     // t^2 = nu (1/x - 1); ln(e^w - 1) is w itself once e^-w is below ε.
@@ -118,10 +118,10 @@ double solvedCriticalT(double nu, double target, CriticalTOutcome& outcome) {
         ++outcome.solverEvaluations;
         return tail.logs;
     };
-    return std::exp(solveOnLogScale(solverStart(nu, target), logTarget, upper, LOWEST_LOG_T, HIGHEST_LOG_T, tails));
+    return std::exp(solveOnLogScale(solverStart(nu, target), logTarget, upper, kLowestLogT, kHighestLogT, tails));
 }
 
-// The critical t for nu beyond LARGEST_SEARCHED_DEGREES_OF_FREEDOM (0 <
+// The critical t for nu beyond kLargestSearchedDegreesOfFreedom (0 <
 // target < 1): the expansion from the exact normal z.
 double largeDegreesOfFreedomT(double nu, double target, CriticalTOutcome& outcome) {
     int evaluations = 0;
@@ -133,9 +133,9 @@ double largeDegreesOfFreedomT(double nu, double target, CriticalTOutcome& outcom
 }
 
 // The true critical t (0 < target < 1) into outcome: the solver's, or beyond
-// LARGEST_SEARCHED_DEGREES_OF_FREEDOM the expansion's.
+// kLargestSearchedDegreesOfFreedom the expansion's.
 void solve(double nu, double target, CriticalTOutcome& outcome) {
-    outcome.t = nu > LARGEST_SEARCHED_DEGREES_OF_FREEDOM ? largeDegreesOfFreedomT(nu, target, outcome)
+    outcome.t = nu > kLargestSearchedDegreesOfFreedom ? largeDegreesOfFreedomT(nu, target, outcome)
                                                          : solvedCriticalT(nu, target, outcome);
     outcome.solved = true;
 }
@@ -165,7 +165,7 @@ CriticalTOutcome criticalTOutcome(double nu, double p, double tolerance) {
         return outcome;
     }
     if (p == 1.0) return outcome;  // t = 0
-    if (nu > LARGEST_SEARCHED_DEGREES_OF_FREEDOM) {
+    if (nu > kLargestSearchedDegreesOfFreedom) {
         solve(nu, p, outcome);
         return outcome;
     }
@@ -175,8 +175,8 @@ CriticalTOutcome criticalTOutcome(double nu, double p, double tolerance) {
         halvingSearch(nu, p, tolerance, outcome);
         return outcome;
     }
-    const double lowestP = searchP(nu, SEARCH_HIGHEST_T, outcome);
-    const double highestP = searchP(nu, SEARCH_LOWEST_T, outcome);
+    const double lowestP = searchP(nu, kSearchHighestT, outcome);
+    const double highestP = searchP(nu, kSearchLowestT, outcome);
     const bool reachable = p >= lowestP - tolerance && p <= highestP + tolerance;
     // A search that stops before its first evaluation (a target within
     // tolerance of its start value 0.5, in reach only for nu below 1) has

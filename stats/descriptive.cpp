@@ -6,8 +6,8 @@
 namespace kelvane {
 
 namespace {
-constexpr double AUTOCORRELATION_MIN_SD = 0.01;
-constexpr float NOT_A_NUMBER = std::numeric_limits<float>::quiet_NaN();
+constexpr double kAutocorrelationMinSd = 0.01;
+constexpr float kNotANumber = std::numeric_limits<float>::quiet_NaN();
 }  // namespace
 
 float mean(std::int32_t count, const float* values) {
@@ -18,8 +18,8 @@ float mean(std::int32_t count, const float* values) {
 
 void minMax(std::int32_t count, const float* values, float& smallest, float& largest) {
     if (count < 1) {
-        smallest = NOT_A_NUMBER;
-        largest = NOT_A_NUMBER;
+        smallest = kNotANumber;
+        largest = kNotANumber;
         return;
     }
     // Running values in locals: the outputs might alias the values.
@@ -48,7 +48,7 @@ float valueRange(std::int32_t count, const float* values) {
 }
 
 float autoCorrelation(std::int32_t n, const float* values, std::int32_t lag) {
-    if (lag < 0) return NOT_A_NUMBER;
+    if (lag < 0) return kNotANumber;
     const float m = mean(n, values);
     // Wide enough that n - lag cannot overflow for a negative n.
     const std::int64_t products = (std::int64_t{n} - lag) - (n % 2);
@@ -62,7 +62,7 @@ float autoCorrelation(std::int32_t n, const float* values, std::int32_t lag) {
         squares += (values[i] - m) * (values[i] - m);
     }
     const float sd = std::sqrt(squares / static_cast<float>(std::int64_t{n} - 1));
-    if (static_cast<double>(sd) > AUTOCORRELATION_MIN_SD) {
+    if (static_cast<double>(sd) > kAutocorrelationMinSd) {
         return sum / ((static_cast<float>(products) * sd) * sd);
     }
     return 0.0f;

@@ -10,13 +10,13 @@ namespace kelvane {
 namespace {
 
 // Lanczos series for ln Γ, six terms, γ = 5.
-constexpr double LANCZOS_OFFSET = 5.5;
-constexpr double LANCZOS_HALF = 0.5;
-constexpr double LANCZOS_SERIES_START = 1.000000000190015;
+constexpr double kLanczosOffset = 5.5;
+constexpr double kLanczosHalf = 0.5;
+constexpr double kLanczosSeriesStart = 1.000000000190015;
 // Deliberately this literal, one ulp above the double nearest √(2π): the
 // results are matched to the bit with it.
-constexpr double LANCZOS_SQRT_TWO_PI = 2.5066282746310005;
-constexpr double LANCZOS_COEFFICIENTS[6] = {
+constexpr double kLanczosSqrtTwoPi = 2.5066282746310005;
+constexpr double kLanczosCoefficients[6] = {
     76.18009172947146,  -86.50532032941678,   24.01409824083091,
     -1.231739572450155, 0.001208650973866179, -5.395239384953e-06,
 };
@@ -26,12 +26,12 @@ constexpr double LANCZOS_COEFFICIENTS[6] = {
 // (a+1)/(a+b+2)); near that boundary, for a in the thousands, rounding in the
 // recurrence drifts the value by up to about 1e-12 and can hold Δ tens of ε
 // off 1 past MAXIT. The first MAXIT iterations test |Δ - 1| <= ε; a further
-// extraIterations test |Δ - 1| <= RELAXED_TOLERANCE_EPSILONS ε. Region
+// extraIterations test |Δ - 1| <= kRelaxedToleranceEpsilons ε. Region
 // choice and prefactor are the caller's.
 ContinuedFraction lentzBetaFraction(double a, double b, double x, int extraIterations) {
     const double epsilon = std::numeric_limits<double>::epsilon();
     const double denominatorFloor = std::numeric_limits<double>::min() / epsilon;
-    const double relaxedTolerance = RELAXED_TOLERANCE_EPSILONS * epsilon;
+    const double relaxedTolerance = kRelaxedToleranceEpsilons * epsilon;
 
     const double s = a + b;
     const double u = a + 1.0;
@@ -92,14 +92,14 @@ double incompleteBeta(double a, double b, double x, Fraction fraction) {
 
 double logGamma(double x) {
     double y = x;
-    double tmp = x + LANCZOS_OFFSET;
-    tmp -= (x + LANCZOS_HALF) * std::log(tmp);
-    double ser = LANCZOS_SERIES_START;
-    for (double coefficient : LANCZOS_COEFFICIENTS) {
+    double tmp = x + kLanczosOffset;
+    tmp -= (x + kLanczosHalf) * std::log(tmp);
+    double ser = kLanczosSeriesStart;
+    for (double coefficient : kLanczosCoefficients) {
         y += 1.0;
         ser += coefficient / y;
     }
-    return -tmp + std::log(LANCZOS_SQRT_TWO_PI * ser / x);
+    return -tmp + std::log(kLanczosSqrtTwoPi * ser / x);
 }
 
 double betacf(double a, double b, double x) {
@@ -109,7 +109,7 @@ double betacf(double a, double b, double x) {
 }
 
 ContinuedFraction betacfRelaxed(double a, double b, double x) {
-    return lentzBetaFraction(a, b, x, RELAXED_EXTRA_ITERATIONS);
+    return lentzBetaFraction(a, b, x, kRelaxedExtraIterations);
 }
 
 double betai(double a, double b, double x) {

@@ -8,8 +8,8 @@ constexpr int MAXIT = 100;
 
 // Iterations the relaxed fraction may run beyond MAXIT, and its test on the
 // last correction factor in units of the machine epsilon.
-constexpr int RELAXED_EXTRA_ITERATIONS = 400;
-constexpr double RELAXED_TOLERANCE_EPSILONS = 4.0;
+constexpr int kRelaxedExtraIterations = 400;
+constexpr double kRelaxedToleranceEpsilons = 4.0;
 
 // ln Γ(x) for x > 0 by the six-term Lanczos series with γ = 5; the series
 // approximates Γ itself to about 2e-10 relative, so the result is good to
@@ -47,8 +47,8 @@ struct ContinuedFraction {
 };
 
 // The same fraction as betacf, bit for bit where betacf converges. Where it
-// does not, it carries on for up to RELAXED_EXTRA_ITERATIONS more with the
-// test widened to RELAXED_TOLERANCE_EPSILONS epsilons, and returns the value
+// does not, it carries on for up to kRelaxedExtraIterations more with the
+// test widened to kRelaxedToleranceEpsilons epsilons, and returns the value
 // it has, converged or not.
 ContinuedFraction betacfRelaxed(double a, double b, double x);
 

@@ -10,14 +10,14 @@ namespace kelvane {
 
 namespace {
 
-constexpr int MAX_TERMS = 30;
-constexpr double SMALLEST_TERM = 1e-17;  // relative to the sum
+constexpr int kMaxTerms = 30;
+constexpr double kSmallestTerm = 1e-17;  // relative to the sum
 
-// 1/(2k + 1)! for k = 0 .. MAX_TERMS.
-constexpr std::array<double, MAX_TERMS + 1> inverseOddFactorials() {
-    std::array<double, MAX_TERMS + 1> inverse{};
+// 1/(2k + 1)! for k = 0 .. kMaxTerms.
+constexpr std::array<double, kMaxTerms + 1> inverseOddFactorials() {
+    std::array<double, kMaxTerms + 1> inverse{};
     double factorial = 1.0;
-    for (int k = 0; k <= MAX_TERMS; ++k) {
+    for (int k = 0; k <= kMaxTerms; ++k) {
         if (k > 0) factorial *= (2.0 * k) * (2.0 * k + 1.0);
         inverse[k] = 1.0 / factorial;
     }
@@ -26,12 +26,12 @@ constexpr std::array<double, MAX_TERMS + 1> inverseOddFactorials() {
 
 // The expansion's coefficients for b = 1/2: p_0 = 1,
 // p_n = (b - 1)/(2n + 1)! + (1/n) Σ_{m=1}^{n-1} (m b - n) p_(n-m) / (2m + 1)!.
-constexpr std::array<double, MAX_TERMS> halfCoefficients() {
+constexpr std::array<double, kMaxTerms> halfCoefficients() {
     constexpr double b = 0.5;
-    const std::array<double, MAX_TERMS + 1> inverse = inverseOddFactorials();
-    std::array<double, MAX_TERMS> p{};
+    const std::array<double, kMaxTerms + 1> inverse = inverseOddFactorials();
+    std::array<double, kMaxTerms> p{};
     p[0] = 1.0;
-    for (int n = 1; n < MAX_TERMS; ++n) {
+    for (int n = 1; n < kMaxTerms; ++n) {
         double sum = 0.0;
         for (int m = 1; m < n; ++m) sum += (m * b - n) * p[n - m] * inverse[m];
         p[n] = sum / n + (b - 1.0) * inverse[n];
@@ -39,7 +39,7 @@ constexpr std::array<double, MAX_TERMS> halfCoefficients() {
     return p;
 }
 
-constexpr std::array<double, MAX_TERMS> HALF_COEFFICIENTS = halfCoefficients();
+constexpr std::array<double, kMaxTerms> HALF_COEFFICIENTS = halfCoefficients();
 
 }  // namespace
 
@@ -47,7 +47,7 @@ double logIncompleteBetaHalfLargeA(double a, double logX, double logBeta, int& t
     constexpr double b = 0.5;
     const double t = a - 0.25;
     const double u = -t * logX;
-    const double logH = -u + 0.5 * std::log(u) - LN_SQRT_PI;
+    const double logH = -u + 0.5 * std::log(u) - kLnSqrtPi;
     // J_0 = Q(b, u) / H; J_n = ((b + 2n - 2)(b + 2n - 1) J_(n-1) + (u + b + 2n - 1) (ln x / 2)^(2n - 2)) / (4 T²).
     double j = std::exp(logErfcOfSquareRoot(u) - logH);
     double sum = j;
@@ -56,17 +56,17 @@ double logIncompleteBetaHalfLargeA(double a, double logX, double logBeta, int& t
     double power = 1.0;
     double b2n = b;
     terms = 1;
-    for (int n = 1; n < MAX_TERMS; ++n) {
+    for (int n = 1; n < kMaxTerms; ++n) {
         j = (b2n * (b2n + 1.0) * j + (u + b2n + 1.0) * power) / fourTSquared;
         power *= halfLogXSquared;
         b2n += 2.0;
         const double term = HALF_COEFFICIENTS[n] * j;
         sum += term;
         terms = n + 1;
-        if (std::fabs(term) <= SMALLEST_TERM * std::fabs(sum)) break;
+        if (std::fabs(term) <= kSmallestTerm * std::fabs(sum)) break;
     }
     // Γ(a + 1/2) / Γ(a) = √π / B(a, 1/2).
-    return LN_SQRT_PI - logBeta - 0.5 * std::log(t) + logH + std::log(sum);
+    return kLnSqrtPi - logBeta - 0.5 * std::log(t) + logH + std::log(sum);
 }
 
 }  // namespace kelvane

@@ -3,7 +3,7 @@
 
 namespace kelvane {
 
-inline constexpr double LN_TWO = 0.6931471805599453;
-inline constexpr double LN_SQRT_PI = 0.5723649429247001;  // ln Γ(1/2)
+inline constexpr double kLnTwo = 0.6931471805599453;
+inline constexpr double kLnSqrtPi = 0.5723649429247001;  // ln Γ(1/2)
 
 }  // namespace kelvane

@@ -11,48 +11,48 @@ namespace {
 
 // From here on the series for D(a) is used as it stands; its first omitted
 // term is below 2e-19 there.
-constexpr double SERIES_FROM = 20.0;
+constexpr double kSeriesFrom = 20.0;
 
 // D(a) = ln Γ(a + 1/2) - ln Γ(a) ~ ln(a)/2 + sum of c_n / a^n over odd n,
 // c_n = (B_(n+1)(1/2) - B_(n+1)) / (n (n+1)) from Stirling's series.
-constexpr double D_SERIES[6] = {
+constexpr double kDSeries[6] = {
     -1.0 / 8.0, 1.0 / 192.0, -1.0 / 640.0, 17.0 / 14336.0, -31.0 / 18432.0, 691.0 / 180224.0,
 };
 
 // Where the large-a expansion takes over from the continued fraction below
 // its turning point.
-constexpr double LARGE_A_FROM = 500.0;
-constexpr double LARGE_A_LOWEST_LOG_X = -1.0;
+constexpr double kLargeAFrom = 500.0;
+constexpr double kLargeALowestLogX = -1.0;
 
 double halfStepLogGammaRatio(double a) {
-    double shift = 0.0;  // sum of log1p(1/(2a)) over the steps up to SERIES_FROM
-    while (a < SERIES_FROM) {
+    double shift = 0.0;  // sum of log1p(1/(2a)) over the steps up to kSeriesFrom
+    while (a < kSeriesFrom) {
         shift += std::log1p(0.5 / a);
         a += 1.0;
     }
     const double inverseSquare = 1.0 / (a * a);
-    double series = D_SERIES[5];
-    for (int n = 4; n >= 0; --n) series = D_SERIES[n] + inverseSquare * series;
+    double series = kDSeries[5];
+    for (int n = 4; n >= 0; --n) series = kDSeries[n] + inverseSquare * series;
     return 0.5 * std::log(a) + series / a - shift;
 }
 
 // ln(1 - e^v) for v < 0.
 double logOneMinusExp(double v) {
-    return v > -LN_TWO ? std::log(-std::expm1(v)) : std::log1p(-std::exp(v));
+    return v > -kLnTwo ? std::log(-std::expm1(v)) : std::log1p(-std::exp(v));
 }
 
 }  // namespace
 
 double logBetaHalf(double a) {
-    return LN_SQRT_PI - halfStepLogGammaRatio(a);
+    return kLnSqrtPi - halfStepLogGammaRatio(a);
 }
 
 namespace {
 
 // Where r = t/√nu lies between these, r^2 and 1/r^2 are normal doubles and
 // are formed from r itself; beyond them, from ln r.
-constexpr double DIRECT_LOWEST_R = 1e-150;
-constexpr double DIRECT_HIGHEST_R = 1e150;
+constexpr double kDirectLowestR = 1e-150;
+constexpr double kDirectHighestR = 1e150;
 
 // Both tails at t = e^logT (t >= 0, logT its logarithm).
 StudentTail tailsAt(double nu, double t, double logT) {
@@ -64,7 +64,7 @@ StudentTail tailsAt(double nu, double t, double logT) {
     // overflows and neither is formed as 1 minus the other.
     const double rootNu = std::sqrt(nu);
     const double r = t / rootNu;
-    const bool direct = r >= DIRECT_LOWEST_R && r <= DIRECT_HIGHEST_R;
+    const bool direct = r >= kDirectLowestR && r <= kDirectHighestR;
     const double logR = direct ? std::log(r) : logT - 0.5 * std::log(nu);
     double x, y, logX, logY;
     if (logR <= 0.0) {
@@ -87,10 +87,10 @@ StudentTail tailsAt(double nu, double t, double logT) {
     const double logBeta = logBetaHalf(a);
     // ln(x^a y^b / B(a, b)) = ln(t f(t)) for the density f of |T|.
     const double logPrefactor = a * logX + b * logY - logBeta;
-    tail.logs.logTDensity = LN_TWO + logPrefactor;
+    tail.logs.logTDensity = kLnTwo + logPrefactor;
     tail.logs.densitySlope = 1.0 - (nu + 1.0) * y;
     if (x < (a + 1.0) / (a + b + 2.0)) {
-        if (a >= LARGE_A_FROM && logX >= LARGE_A_LOWEST_LOG_X) {
+        if (a >= kLargeAFrom && logX >= kLargeALowestLogX) {
             tail.logs.logP = logIncompleteBetaHalfLargeA(a, logX, logBeta, tail.fraction.iterations);
             tail.fraction.converged = true;
         } else {

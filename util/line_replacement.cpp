@@ -15,9 +15,9 @@
 namespace kelvane {
 namespace {
 
-constexpr std::size_t NOT_FOUND = std::string_view::npos;
+constexpr std::size_t kNotFound = std::string_view::npos;
 // The rewrite goes out through a buffer this large.
-constexpr std::size_t WRITE_BUFFER_BYTES = 1 << 20;
+constexpr std::size_t kWriteBufferBytes = 1 << 20;
 
 // The working copy's view of the text: blanks (0x20) taken out and letters
 // folded to upper case through the runtime's toupper, as asked. The fold is
@@ -63,27 +63,27 @@ public:
     }
 
     // The first position at or after from (a line's start) where the key
-    // occurs within one line, or NOT_FOUND. An empty key occurs at the start
+    // occurs within one line, or kNotFound. An empty key occurs at the start
     // of every line.
     std::size_t find(std::size_t from) {
-        if (never_) return NOT_FOUND;
+        if (never_) return kNotFound;
         if (key_.empty()) return from;
         if (!normalisation_.active()) return content_.find(key_, from);
-        for (std::size_t at = from; (at = nextFirstByte(at)) != NOT_FOUND; ++at)
+        for (std::size_t at = from; (at = nextFirstByte(at)) != kNotFound; ++at)
             if (matchesAt(at)) return at;
-        return NOT_FOUND;
+        return kNotFound;
     }
 
 private:
     // The next byte at or after from that folds into the key's first; each
     // candidate byte's next place is kept, so no stretch is searched twice.
     std::size_t nextFirstByte(std::size_t from) {
-        std::size_t nearest = NOT_FOUND;
+        std::size_t nearest = kNotFound;
         for (FirstByte& candidate : firstBytes_) {
-            if (!candidate.searched || (candidate.next != NOT_FOUND && candidate.next < from)) {
+            if (!candidate.searched || (candidate.next != kNotFound && candidate.next < from)) {
                 const void* hit = std::memchr(content_.data() + from, candidate.byte, content_.size() - from);
                 candidate.next = hit == nullptr
-                                     ? NOT_FOUND
+                                     ? kNotFound
                                      : static_cast<std::size_t>(static_cast<const char*>(hit) - content_.data());
                 candidate.searched = true;
             }
@@ -147,15 +147,15 @@ void writeRewrite(std::ofstream& out, std::string_view content, std::vector<KeyF
     for (;;) {
         // The first line from here on that a key occurs in, and the first key in
         // array order that occurs in it.
-        std::size_t nearest = NOT_FOUND;
+        std::size_t nearest = kNotFound;
         for (std::size_t k = 0; k < finders.size(); ++k) {
-            if (nextMatch[k] != NOT_FOUND && nextMatch[k] < line) nextMatch[k] = finders[k].find(line);
+            if (nextMatch[k] != kNotFound && nextMatch[k] < line) nextMatch[k] = finders[k].find(line);
             if (nextMatch[k] < nearest) nearest = nextMatch[k];
         }
-        if (nearest == NOT_FOUND) break;
+        if (nearest == kNotFound) break;
         const std::size_t lineEnd = std::min(content.find('\n', nearest), content.size());
-        const std::size_t before = nearest == line ? NOT_FOUND : content.rfind('\n', nearest - 1);
-        const std::size_t lineStart = before == NOT_FOUND || before < line ? line : before + 1;
+        const std::size_t before = nearest == line ? kNotFound : content.rfind('\n', nearest - 1);
+        const std::size_t lineStart = before == kNotFound || before < line ? line : before + 1;
         std::size_t k = 0;
         while (nextMatch[k] > lineEnd) ++k;
         out.write(content.data() + unchangedFrom, static_cast<std::streamsize>(lineStart - unchangedFrom));
@@ -172,7 +172,7 @@ void writeRewrite(std::ofstream& out, std::string_view content, std::vector<KeyF
 // disk).
 bool rewrite(const char* path, std::string_view content, std::vector<KeyFinder>& finders,
              const std::vector<std::string>& replacements, int32_t& replaced, bool& opened) {
-    std::vector<char> buffer(WRITE_BUFFER_BYTES);
+    std::vector<char> buffer(kWriteBufferBytes);
     std::ofstream out;
     out.rdbuf()->pubsetbuf(buffer.data(), static_cast<std::streamsize>(buffer.size()));
     out.open(path);

@@ -10,9 +10,9 @@
 namespace kelvane {
 namespace {
 
-constexpr double TOLERANCE = 1e-7;  // what the map update pass passes
-constexpr double NOT_A_NUMBER = std::numeric_limits<double>::quiet_NaN();
-constexpr double INFINITE = std::numeric_limits<double>::infinity();
+constexpr double kTolerance = 1e-7;  // what the map update pass passes
+constexpr double kNotANumber = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInfinite = std::numeric_limits<double>::infinity();
 
 struct TableRow {
     double nu;
@@ -29,11 +29,11 @@ class CriticalTTableTest : public ::testing::TestWithParam<TableRow> {};
 
 TEST_P(CriticalTTableTest, ExactResultAndEvaluationCount) {
     const TableRow row = GetParam();
-    const CriticalTOutcome outcome = criticalTOutcome(row.nu, row.p, TOLERANCE);
+    const CriticalTOutcome outcome = criticalTOutcome(row.nu, row.p, kTolerance);
     EXPECT_EQ(outcome.t, row.t);
     EXPECT_EQ(outcome.searchEvaluations, row.evaluations);
     EXPECT_FALSE(outcome.solved);
-    EXPECT_EQ(criticalT(row.nu, row.p, TOLERANCE), row.t);
+    EXPECT_EQ(criticalT(row.nu, row.p, kTolerance), row.t);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -65,63 +65,63 @@ TEST(HalvingSearchPTest, ReachOfTheSearch) {
 
 TEST(CriticalTTest, TargetWithinToleranceOfTheFirstEvaluationStopsThere) {
     const double atThree = halvingSearchP(10, 3.0);
-    const CriticalTOutcome below = criticalTOutcome(10, atThree - 0.5 * TOLERANCE, TOLERANCE);
+    const CriticalTOutcome below = criticalTOutcome(10, atThree - 0.5 * kTolerance, kTolerance);
     EXPECT_EQ(below.t, 3.75);
     EXPECT_EQ(below.searchEvaluations, 1);
-    EXPECT_EQ(criticalT(10, atThree, TOLERANCE), 3.75);
-    const CriticalTOutcome above = criticalTOutcome(10, atThree + 0.5 * TOLERANCE, TOLERANCE);
+    EXPECT_EQ(criticalT(10, atThree, kTolerance), 3.75);
+    const CriticalTOutcome above = criticalTOutcome(10, atThree + 0.5 * kTolerance, kTolerance);
     EXPECT_EQ(above.t, 2.25);
     EXPECT_EQ(above.searchEvaluations, 1);
 }
 
 TEST(CriticalTTest, ZeroDegreesOfFreedom) {
-    const CriticalTOutcome outcome = criticalTOutcome(0, 0.05, TOLERANCE);
+    const CriticalTOutcome outcome = criticalTOutcome(0, 0.05, kTolerance);
     EXPECT_EQ(outcome.t, 3.75);
     EXPECT_EQ(outcome.searchEvaluations, 1);
-    const CriticalTOutcome nearHalf = criticalTOutcome(0, 0.5 + 0.5 * TOLERANCE, TOLERANCE);
+    const CriticalTOutcome nearHalf = criticalTOutcome(0, 0.5 + 0.5 * kTolerance, kTolerance);
     EXPECT_EQ(nearHalf.t, 3.0);
     EXPECT_EQ(nearHalf.evaluations, 0);
 }
 
 TEST(CriticalTDeathTest, NegativeDegreesOfFreedomEndTheProcess) {
-    EXPECT_EXIT(criticalT(-1, 0.05, TOLERANCE), ::testing::ExitedWithCode(1),
+    EXPECT_EXIT(criticalT(-1, 0.05, kTolerance), ::testing::ExitedWithCode(1),
                 "^Numerical Recipes run-time error\\.\\.\\.\nBad x in routine betai\n"
                 "\\.\\.\\.now exiting to system\\.\\.\\.\n$");
 }
 
 TEST(CriticalTTest, NoTForAPOutsideTheUnitInterval) {
-    for (double p : {NOT_A_NUMBER, 0.0, -0.0, -0.05, std::nextafter(1.0, 2.0), 2.0, INFINITE}) {
-        const CriticalTOutcome outcome = criticalTOutcome(10, p, TOLERANCE);
+    for (double p : {kNotANumber, 0.0, -0.0, -0.05, std::nextafter(1.0, 2.0), 2.0, kInfinite}) {
+        const CriticalTOutcome outcome = criticalTOutcome(10, p, kTolerance);
         EXPECT_TRUE(std::isnan(outcome.t)) << "p = " << p;
         EXPECT_EQ(outcome.evaluations, 0);
     }
-    EXPECT_TRUE(std::isnan(criticalT(0, NOT_A_NUMBER, TOLERANCE)));
+    EXPECT_TRUE(std::isnan(criticalT(0, kNotANumber, kTolerance)));
 }
 
 TEST(CriticalTTest, POfOneGivesZero) {
-    for (double nu : {1.0, 10.0, 1e7}) EXPECT_EQ(criticalT(nu, 1.0, TOLERANCE), 0.0);
+    for (double nu : {1.0, 10.0, 1e7}) EXPECT_EQ(criticalT(nu, 1.0, kTolerance), 0.0);
 }
 
 TEST(CriticalTTest, DegreesOfFreedomThatAreNotFinite) {
-    for (double nu : {NOT_A_NUMBER, INFINITE, -INFINITE}) {
-        EXPECT_TRUE(std::isnan(criticalT(nu, 0.05, TOLERANCE))) << "nu = " << nu;
+    for (double nu : {kNotANumber, kInfinite, -kInfinite}) {
+        EXPECT_TRUE(std::isnan(criticalT(nu, 0.05, kTolerance))) << "nu = " << nu;
     }
 }
 
 // Targets the search cannot meet go to the solver; the one in the table's
 // reach are found by the search and lie within its bound.
 TEST(CriticalTTest, UnreachableTargetsGetTheTrueCriticalT) {
-    const CriticalTOutcome oneDegree = criticalTOutcome(1, 0.05, TOLERANCE);
+    const CriticalTOutcome oneDegree = criticalTOutcome(1, 0.05, kTolerance);
     EXPECT_TRUE(oneDegree.solved);
     EXPECT_NEAR(oneDegree.t, 12.706204736174705, 1e-12 * 12.706204736174705);
-    EXPECT_NEAR(criticalT(1, 0.5, TOLERANCE), 1.0, 1e-12);  // within tolerance of 0.5
-    EXPECT_NEAR(criticalT(10, 0.2, TOLERANCE), 1.3721836411103356, 1e-12 * 1.3721836411103356);
+    EXPECT_NEAR(criticalT(1, 0.5, kTolerance), 1.0, 1e-12);  // within tolerance of 0.5
+    EXPECT_NEAR(criticalT(10, 0.2, kTolerance), 1.3721836411103356, 1e-12 * 1.3721836411103356);
 }
 
 // Below one degree of freedom 0.5 is within reach, and the search would stop
 // at 3 before its first evaluation.
 TEST(CriticalTTest, TargetAtTheSearchStartValueGetsTheTrueCriticalT) {
-    const CriticalTOutcome outcome = criticalTOutcome(0.5, 0.5, TOLERANCE);
+    const CriticalTOutcome outcome = criticalTOutcome(0.5, 0.5, kTolerance);
     EXPECT_TRUE(outcome.solved);
     EXPECT_NEAR(outcome.t, 1.5537739740300373, 1e-12 * 1.5537739740300373);  // mpmath findroot
 }
@@ -129,8 +129,8 @@ TEST(CriticalTTest, TargetAtTheSearchStartValueGetsTheTrueCriticalT) {
 // At the very edge of the reach the tolerance can never be met: the loop's
 // bound hands the target to the solver.
 TEST(CriticalTTest, TargetAtTheEdgeOfTheReachEndsThroughTheSolver) {
-    const double edge = halvingSearchP(10, 4.5) - TOLERANCE;
-    const CriticalTOutcome outcome = criticalTOutcome(10, edge, TOLERANCE);
+    const double edge = halvingSearchP(10, 4.5) - kTolerance;
+    const CriticalTOutcome outcome = criticalTOutcome(10, edge, kTolerance);
     EXPECT_EQ(outcome.searchEvaluations, 64);
     EXPECT_TRUE(outcome.solved);
     EXPECT_GT(outcome.t, 4.5);
@@ -142,12 +142,12 @@ struct ReferenceRow {
     double p;
     double t;
 };
-constexpr ReferenceRow CRITICAL_T_REFERENCE[] = {
+constexpr ReferenceRow kCriticalTReference[] = {
 #include "criticalT_reference.inc"
 };
 
 bool inReach(double nu, double p) {
-    return p >= halvingSearchP(nu, 4.5) - TOLERANCE && p <= halvingSearchP(nu, 1.5) + TOLERANCE;
+    return p >= halvingSearchP(nu, 4.5) - kTolerance && p <= halvingSearchP(nu, 1.5) + kTolerance;
 }
 
 // After k evaluations the search's t is within 1.5 2^-k of the root of its
@@ -159,8 +159,8 @@ double searchBound(const CriticalTOutcome& outcome, double trueT) {
 // nu from 1 to 1e7 and p from 1e-6 to 1 - 1e-9: the true t (1e-12 relative)
 // wherever the search cannot reach, the search's result wherever it can.
 TEST(CriticalTTest, GridAgainstHighPrecisionReference) {
-    for (const ReferenceRow& row : CRITICAL_T_REFERENCE) {
-        const CriticalTOutcome outcome = criticalTOutcome(row.nu, row.p, TOLERANCE);
+    for (const ReferenceRow& row : kCriticalTReference) {
+        const CriticalTOutcome outcome = criticalTOutcome(row.nu, row.p, kTolerance);
         EXPECT_EQ(outcome.unconvergedFractions, 0);
         EXPECT_LE(outcome.solverEvaluations, 10);
         if (inReach(row.nu, row.p)) {
@@ -173,7 +173,7 @@ TEST(CriticalTTest, GridAgainstHighPrecisionReference) {
     }
 }
 
-constexpr ReferenceRow EXTREME_CRITICAL_T_REFERENCE[] = {
+constexpr ReferenceRow kExtremeCriticalTReference[] = {
 #include "extremeCriticalT_reference.inc"
 };
 
@@ -182,7 +182,7 @@ constexpr ReferenceRow EXTREME_CRITICAL_T_REFERENCE[] = {
 // relative (infinity where it lies beyond the largest double), in a few
 // evaluations of the tail.
 TEST(CriticalTTest, SolverOverEveryPADoubleHolds) {
-    for (const ReferenceRow& row : EXTREME_CRITICAL_T_REFERENCE) {
+    for (const ReferenceRow& row : kExtremeCriticalTReference) {
         const CriticalTOutcome outcome = solveCriticalT(row.nu, row.p);
         EXPECT_EQ(outcome.unconvergedFractions, 0) << "nu = " << row.nu << ", p = " << row.p;
         EXPECT_LE(outcome.solverEvaluations, 10) << "nu = " << row.nu << ", p = " << row.p;
@@ -194,7 +194,7 @@ TEST(CriticalTTest, SolverOverEveryPADoubleHolds) {
     }
 }
 
-constexpr ReferenceRow LARGE_CRITICAL_T_REFERENCE[] = {
+constexpr ReferenceRow kLargeCriticalTReference[] = {
 #include "largeCriticalT_reference.inc"
 };
 
@@ -204,20 +204,20 @@ constexpr ReferenceRow LARGE_CRITICAL_T_REFERENCE[] = {
 // 13.39. The true t there comes from the normal quantile and the expansion of
 // t in 1/nu, also for a subnormal p.
 TEST(CriticalTTest, DegreesOfFreedomBeyondAnyMapGetTheTrueCriticalT) {
-    for (const ReferenceRow& row : LARGE_CRITICAL_T_REFERENCE) {
-        const CriticalTOutcome outcome = criticalTOutcome(row.nu, row.p, TOLERANCE);
+    for (const ReferenceRow& row : kLargeCriticalTReference) {
+        const CriticalTOutcome outcome = criticalTOutcome(row.nu, row.p, kTolerance);
         EXPECT_TRUE(outcome.solved) << "nu = " << row.nu << ", p = " << row.p;
         EXPECT_EQ(outcome.searchEvaluations, 0) << "nu = " << row.nu << ", p = " << row.p;
         EXPECT_LE(outcome.solverEvaluations, 10) << "nu = " << row.nu << ", p = " << row.p;
         EXPECT_NEAR(outcome.t, row.t, 1e-12 * row.t) << "nu = " << row.nu << ", p = " << row.p;
         EXPECT_EQ(solveCriticalT(row.nu, row.p).t, outcome.t) << "nu = " << row.nu << ", p = " << row.p;
     }
-    EXPECT_EQ(criticalT(1e300, 1.0, TOLERANCE), 0.0);
+    EXPECT_EQ(criticalT(1e300, 1.0, kTolerance), 0.0);
 }
 
 // The largest count a map can have still goes to the search.
 TEST(CriticalTTest, LargestMapDegreesOfFreedomAreStillSearched) {
-    const CriticalTOutcome outcome = criticalTOutcome(2147483647.0, 0.05, TOLERANCE);
+    const CriticalTOutcome outcome = criticalTOutcome(2147483647.0, 0.05, kTolerance);
     EXPECT_FALSE(outcome.solved);
     EXPECT_GT(outcome.searchEvaluations, 0);
     EXPECT_NEAR(outcome.t, 1.959963985644729, searchBound(outcome, 1.959963985644729));
@@ -227,7 +227,7 @@ TEST(CriticalTTest, LargestMapDegreesOfFreedomAreStillSearched) {
 // MAXIT at t = 1.78125 (nu = 19047) and t = 1.7816162109375 (nu = 1964).
 TEST(CriticalTTest, SearchesThroughAStuckFractionFinish) {
     const double dialogP = static_cast<double>(0.075f);
-    const CriticalTOutcome outcome = criticalTOutcome(1964, dialogP, TOLERANCE);
+    const CriticalTOutcome outcome = criticalTOutcome(1964, dialogP, kTolerance);
     EXPECT_FALSE(outcome.solved);
     EXPECT_GE(outcome.relaxedFractions, 1);
     EXPECT_EQ(outcome.unconvergedFractions, 0);
@@ -236,7 +236,7 @@ TEST(CriticalTTest, SearchesThroughAStuckFractionFinish) {
 
     for (int i = 0; i <= 61; ++i) {
         const double p = 0.061 + 0.0005 * i;
-        const CriticalTOutcome stuck = criticalTOutcome(19047, p, TOLERANCE);
+        const CriticalTOutcome stuck = criticalTOutcome(19047, p, kTolerance);
         EXPECT_FALSE(stuck.solved) << "p = " << p;
         EXPECT_GE(stuck.relaxedFractions, 1) << "p = " << p;
         EXPECT_EQ(stuck.unconvergedFractions, 0) << "p = " << p;
@@ -260,7 +260,7 @@ TEST(CriticalTTest, SweepOfDegreesOfFreedom) {
     int failures = 0;
     for (double p : {0.1, 0.075, 0.05, 0.01, 0.001}) {
         for (double nu : sweepDegreesOfFreedom()) {
-            const CriticalTOutcome outcome = criticalTOutcome(nu, p, TOLERANCE);
+            const CriticalTOutcome outcome = criticalTOutcome(nu, p, kTolerance);
             const double trueT = solveCriticalT(nu, p).t;
             const bool reach = inReach(nu, p);
             const bool good = outcome.unconvergedFractions == 0 && outcome.solved != reach &&

@@ -14,14 +14,14 @@
 namespace kelvane {
 namespace {
 
-constexpr float NOT_A_NUMBER = std::numeric_limits<float>::quiet_NaN();
-const float ONE_TO_FOUR[] = {1, 2, 3, 4};
-const float ONE_TO_FIVE[] = {1, 2, 3, 4, 5};
-const float SPREAD[] = {2, 4, 4, 4, 5, 5, 7, 9};
+constexpr float kNotANumber = std::numeric_limits<float>::quiet_NaN();
+const float kOneToFour[] = {1, 2, 3, 4};
+const float kOneToFive[] = {1, 2, 3, 4, 5};
+const float kSpread[] = {2, 4, 4, 4, 5, 5, 7, 9};
 
 TEST(MeanTest, Values) {
-    EXPECT_EQ(mean(4, ONE_TO_FOUR), 2.5f);
-    EXPECT_TRUE(std::isnan(mean(0, ONE_TO_FOUR)));
+    EXPECT_EQ(mean(4, kOneToFour), 2.5f);
+    EXPECT_TRUE(std::isnan(mean(0, kOneToFour)));
 }
 
 // Single precision, first value first: 1e8 + 1 is 1e8 in floats.
@@ -44,11 +44,11 @@ TEST(MinMaxTest, Values) {
 TEST(MinMaxTest, NotANumber) {
     float smallest = 0;
     float largest = 0;
-    const float later[] = {3, NOT_A_NUMBER, -1, 7};
+    const float later[] = {3, kNotANumber, -1, 7};
     minMax(4, later, smallest, largest);
     EXPECT_EQ(smallest, -1.0f);
     EXPECT_EQ(largest, 7.0f);
-    const float first[] = {NOT_A_NUMBER, -1, 7};
+    const float first[] = {kNotANumber, -1, 7};
     minMax(3, first, smallest, largest);
     EXPECT_TRUE(std::isnan(smallest));
     EXPECT_TRUE(std::isnan(largest));
@@ -67,13 +67,13 @@ TEST(MinMaxTest, NoValuesGiveNotANumber) {
 }
 
 TEST(StandardDeviationTest, Values) {
-    EXPECT_EQ(standardDeviation(8, SPREAD), std::sqrt(32.0f / 7.0f));
-    EXPECT_NEAR(standardDeviation(8, SPREAD), 2.1380899, 1e-6);
-    EXPECT_TRUE(std::isnan(standardDeviation(1, SPREAD)));
+    EXPECT_EQ(standardDeviation(8, kSpread), std::sqrt(32.0f / 7.0f));
+    EXPECT_NEAR(standardDeviation(8, kSpread), 2.1380899, 1e-6);
+    EXPECT_TRUE(std::isnan(standardDeviation(1, kSpread)));
 }
 
 TEST(ValueRangeTest, Values) {
-    EXPECT_EQ(valueRange(8, SPREAD), 7.0f);
+    EXPECT_EQ(valueRange(8, kSpread), 7.0f);
 }
 
 struct AutoCorrelationCase {
@@ -97,11 +97,11 @@ TEST_P(AutoCorrelationTest, Value) {
 // An odd n leaves its last value out of the products but not out of the
 // mean and the standard deviation.
 INSTANTIATE_TEST_SUITE_P(Series, AutoCorrelationTest,
-                         ::testing::Values(AutoCorrelationCase{ONE_TO_FOUR, 4, 0, 0.75f},
-                                           AutoCorrelationCase{ONE_TO_FOUR, 4, 1, 0.25f},
-                                           AutoCorrelationCase{ONE_TO_FOUR, 4, 2, -0.45f},
-                                           AutoCorrelationCase{ONE_TO_FIVE, 5, 0, 0.6f},
-                                           AutoCorrelationCase{ONE_TO_FIVE, 5, 1, 0.2666667f}));
+                         ::testing::Values(AutoCorrelationCase{kOneToFour, 4, 0, 0.75f},
+                                           AutoCorrelationCase{kOneToFour, 4, 1, 0.25f},
+                                           AutoCorrelationCase{kOneToFour, 4, 2, -0.45f},
+                                           AutoCorrelationCase{kOneToFive, 5, 0, 0.6f},
+                                           AutoCorrelationCase{kOneToFive, 5, 1, 0.2666667f}));
 
 TEST(AutoCorrelationEdgeTest, SmallSpreadGivesZero) {
     const float small[] = {0, 0.01f, 0, 0.01f};
@@ -111,8 +111,8 @@ TEST(AutoCorrelationEdgeTest, SmallSpreadGivesZero) {
 }
 
 TEST(AutoCorrelationEdgeTest, NoProducts) {
-    EXPECT_TRUE(std::isnan(autoCorrelation(4, ONE_TO_FOUR, 4)));  // K = 0
-    const float negativeK = autoCorrelation(4, ONE_TO_FOUR, 5);   // K = -1
+    EXPECT_TRUE(std::isnan(autoCorrelation(4, kOneToFour, 4)));  // K = 0
+    const float negativeK = autoCorrelation(4, kOneToFour, 5);   // K = -1
     EXPECT_EQ(negativeK, 0.0f);
     EXPECT_TRUE(std::signbit(negativeK));
 }
@@ -142,7 +142,7 @@ TEST(AutoCorrelationPassesTest, SameBitsAsTheFourPasses) {
 // A negative lag would read before the array: NaN, reading nothing.
 TEST(AutoCorrelationEdgeTest, NegativeLagGivesNotANumber) {
     EXPECT_TRUE(std::isnan(autoCorrelation(4, nullptr, -1)));
-    EXPECT_TRUE(std::isnan(autoCorrelation(4, ONE_TO_FOUR, -3)));
+    EXPECT_TRUE(std::isnan(autoCorrelation(4, kOneToFour, -3)));
 }
 
 }  // namespace

@@ -9,26 +9,26 @@
 namespace kelvane {
 namespace {
 
-constexpr double NOT_A_NUMBER = std::numeric_limits<double>::quiet_NaN();
+constexpr double kNotANumber = std::numeric_limits<double>::quiet_NaN();
 
 std::string fatalLines(const std::string& message) {
     return "^Numerical Recipes run-time error\\.\\.\\.\n" + message + "\n\\.\\.\\.now exiting to system\\.\\.\\.\n$";
 }
-const std::string BAD_X = fatalLines("Bad x in routine betai");
-const std::string NO_CONVERGENCE = fatalLines("a or b too big, or MAXIT too small in betacf");
+const std::string kBadX = fatalLines("Bad x in routine betai");
+const std::string kNoConvergence = fatalLines("a or b too big, or MAXIT too small in betacf");
 
 struct LogGammaCase {
     double x;
     double expected;
 };
-constexpr LogGammaCase LOG_GAMMA_REFERENCE[] = {
+constexpr LogGammaCase kLogGammaReference[] = {
 #include "logGamma_reference.inc"
 };
 
 // The six-term series gets Γ to about 2e-10 relative, so ln Γ to about 2e-10
 // absolute; large results add their own rounding.
 TEST(LogGammaTest, MatchesHighPrecisionReference) {
-    for (const LogGammaCase& c : LOG_GAMMA_REFERENCE) {
+    for (const LogGammaCase& c : kLogGammaReference) {
         EXPECT_NEAR(logGamma(c.x), c.expected, 2.5e-10 + 4e-16 * std::fabs(c.expected)) << "x = " << c.x;
     }
 }
@@ -46,14 +46,14 @@ struct BetaiCase {
     double x;
     double expected;
 };
-constexpr BetaiCase BETAI_REFERENCE[] = {
+constexpr BetaiCase kBetaiReference[] = {
 #include "betai_reference.inc"
 };
 
 // 1e-10 relative: the prefactor's three logGamma values carry up to about
 // 2e-10 each; over this grid (a, b up to 40) the error stays below 2e-11.
 TEST(BetaiTest, MatchesHighPrecisionReference) {
-    for (const BetaiCase& c : BETAI_REFERENCE) {
+    for (const BetaiCase& c : kBetaiReference) {
         const double value = betai(c.a, c.b, c.x);
         EXPECT_NEAR(value, c.expected, 1e-10 * c.expected) << "a = " << c.a << ", b = " << c.b << ", x = " << c.x;
     }
@@ -85,49 +85,49 @@ struct ExactLogGamma {
     double x;
     double expected;
 };
-constexpr ExactLogGamma EXACT_LOG_GAMMA[] = {
+constexpr ExactLogGamma kExactLogGamma[] = {
 #include "exactLogGamma_reference.inc"
 };
-constexpr BetaiCase EXACT_BETAI[] = {
+constexpr BetaiCase kExactBetai[] = {
 #include "exactBetai_reference.inc"
 };
 
 // The written arithmetic redone step by step in Python doubles: the critical
 // t search compares these values, so they must agree to the last bit.
 TEST(IncompleteBetaTest, BitForBitTheWrittenArithmetic) {
-    for (const ExactLogGamma& c : EXACT_LOG_GAMMA) EXPECT_EQ(logGamma(c.x), c.expected) << "x = " << c.x;
-    for (const BetaiCase& c : EXACT_BETAI) {
+    for (const ExactLogGamma& c : kExactLogGamma) EXPECT_EQ(logGamma(c.x), c.expected) << "x = " << c.x;
+    for (const BetaiCase& c : kExactBetai) {
         EXPECT_EQ(betai(c.a, c.b, c.x), c.expected) << "a = " << c.a << ", b = " << c.b << ", x = " << c.x;
     }
 }
 
 // A point where the fraction's last correction stays tens of epsilons off 1
 // past MAXIT iterations: nu = 19047, t = 1.78125 on the way to a critical t.
-constexpr double STUCK_NU = 19047.0;
-constexpr double STUCK_T = 1.78125;
-const double STUCK_X = STUCK_NU / (STUCK_NU + STUCK_T * STUCK_T);
+constexpr double kStuckNu = 19047.0;
+constexpr double kStuckT = 1.78125;
+const double kStuckX = kStuckNu / (kStuckNu + kStuckT * kStuckT);
 
 TEST(IncompleteBetaDeathTest, XBelowZeroEndsTheProcess) {
-    EXPECT_EXIT(betai(2.0, 3.0, -std::numeric_limits<double>::denorm_min()), ::testing::ExitedWithCode(1), BAD_X);
-    EXPECT_EXIT(betai(2.0, 3.0, -0.5), ::testing::ExitedWithCode(1), BAD_X);
+    EXPECT_EXIT(betai(2.0, 3.0, -std::numeric_limits<double>::denorm_min()), ::testing::ExitedWithCode(1), kBadX);
+    EXPECT_EXIT(betai(2.0, 3.0, -0.5), ::testing::ExitedWithCode(1), kBadX);
 }
 
 TEST(IncompleteBetaDeathTest, XAboveOneEndsTheProcess) {
-    EXPECT_EXIT(betai(2.0, 3.0, std::nextafter(1.0, 2.0)), ::testing::ExitedWithCode(1), BAD_X);
-    EXPECT_EXIT(betai(2.0, 3.0, 1.5), ::testing::ExitedWithCode(1), BAD_X);
+    EXPECT_EXIT(betai(2.0, 3.0, std::nextafter(1.0, 2.0)), ::testing::ExitedWithCode(1), kBadX);
+    EXPECT_EXIT(betai(2.0, 3.0, 1.5), ::testing::ExitedWithCode(1), kBadX);
 }
 
 TEST(IncompleteBetaDeathTest, NotANumberXEndsTheProcessThroughTheFraction) {
-    EXPECT_EXIT(betai(2.0, 3.0, NOT_A_NUMBER), ::testing::ExitedWithCode(1), NO_CONVERGENCE);
+    EXPECT_EXIT(betai(2.0, 3.0, kNotANumber), ::testing::ExitedWithCode(1), kNoConvergence);
 }
 
 TEST(IncompleteBetaDeathTest, FractionNotConvergingInMaxitEndsTheProcess) {
-    EXPECT_EXIT(betacf(0.5 * STUCK_NU, 0.5, STUCK_X), ::testing::ExitedWithCode(1), NO_CONVERGENCE);
-    EXPECT_EXIT(betai(0.5 * STUCK_NU, 0.5, STUCK_X), ::testing::ExitedWithCode(1), NO_CONVERGENCE);
+    EXPECT_EXIT(betacf(0.5 * kStuckNu, 0.5, kStuckX), ::testing::ExitedWithCode(1), kNoConvergence);
+    EXPECT_EXIT(betai(0.5 * kStuckNu, 0.5, kStuckX), ::testing::ExitedWithCode(1), kNoConvergence);
 }
 
 TEST(BetacfRelaxedTest, SameBitsWhereBetacfConverges) {
-    for (const BetaiCase& c : BETAI_REFERENCE) {
+    for (const BetaiCase& c : kBetaiReference) {
         const bool direct = c.x < (c.a + 1.0) / (c.a + c.b + 2.0);
         const double a = direct ? c.a : c.b;
         const double b = direct ? c.b : c.a;
@@ -154,36 +154,36 @@ struct FractionCase {
     double x;
     double expected;
 };
-constexpr FractionCase STUCK_FRACTIONS[] = {
+constexpr FractionCase kStuckFractions[] = {
 #include "continuedFraction_reference.inc"
 };
 
 // Past MAXIT the relaxed test lets these finish; the value is as good as the
 // arithmetic allows there (the recurrence drifts by about 1e-12).
 TEST(BetacfRelaxedTest, FinishesWhereBetacfGivesUp) {
-    for (const FractionCase& c : STUCK_FRACTIONS) {
+    for (const FractionCase& c : kStuckFractions) {
         const ContinuedFraction fraction = betacfRelaxed(c.a, c.b, c.x);
         EXPECT_TRUE(fraction.converged);
         EXPECT_TRUE(fraction.relaxed);
         EXPECT_GT(fraction.iterations, MAXIT);
-        EXPECT_LE(fraction.iterations, MAXIT + RELAXED_EXTRA_ITERATIONS);
+        EXPECT_LE(fraction.iterations, MAXIT + kRelaxedExtraIterations);
         EXPECT_NEAR(fraction.value, c.expected, 1e-11 * c.expected) << "a = " << c.a;
     }
 }
 
 TEST(BetacfRelaxedTest, ReportsAFractionThatNeverConverges) {
-    const ContinuedFraction fraction = betacfRelaxed(2.0, 3.0, NOT_A_NUMBER);
+    const ContinuedFraction fraction = betacfRelaxed(2.0, 3.0, kNotANumber);
     EXPECT_FALSE(fraction.converged);
-    EXPECT_EQ(fraction.iterations, MAXIT + RELAXED_EXTRA_ITERATIONS);
+    EXPECT_EQ(fraction.iterations, MAXIT + kRelaxedExtraIterations);
     EXPECT_TRUE(std::isnan(fraction.value));
 
-    const IncompleteBeta beta = betaiRelaxed(2.0, 3.0, NOT_A_NUMBER);
+    const IncompleteBeta beta = betaiRelaxed(2.0, 3.0, kNotANumber);
     EXPECT_FALSE(beta.fraction.converged);
     EXPECT_TRUE(std::isnan(beta.value));
 }
 
 TEST(IncompleteBetaDeathTest, RelaxedVariantStillEndsTheProcessForBadX) {
-    EXPECT_EXIT(betaiRelaxed(2.0, 3.0, -0.5), ::testing::ExitedWithCode(1), BAD_X);
+    EXPECT_EXIT(betaiRelaxed(2.0, 3.0, -0.5), ::testing::ExitedWithCode(1), kBadX);
 }
 
 }  // namespace

@@ -12,13 +12,13 @@ struct LogBetaCase {
     double a;
     double expected;
 };
-constexpr LogBetaCase LOG_BETA_HALF_REFERENCE[] = {
+constexpr LogBetaCase kLogBetaHalfReference[] = {
 #include "logBetaHalf_reference.inc"
 };
 
 // Across the switch from recurrence to series at a = 20 and up to 1e9.
 TEST(LogBetaHalfTest, MatchesHighPrecisionReference) {
-    for (const LogBetaCase& c : LOG_BETA_HALF_REFERENCE) {
+    for (const LogBetaCase& c : kLogBetaHalfReference) {
         EXPECT_NEAR(logBetaHalf(c.a), c.expected, 4e-15) << "a = " << c.a;
     }
 }
@@ -29,7 +29,7 @@ struct TailCase {
     double p;
     double q;
 };
-constexpr TailCase TAIL_REFERENCE[] = {
+constexpr TailCase kTailReference[] = {
 #include "studentTail_reference.inc"
 };
 
@@ -37,7 +37,7 @@ constexpr TailCase TAIL_REFERENCE[] = {
 // degrees of freedom: where x nears 1 for nu in the millions, the large-a
 // expansion keeps the digits the fraction would lose.
 TEST(StudentTwoTailedTest, MatchesHighPrecisionReference) {
-    for (const TailCase& c : TAIL_REFERENCE) {
+    for (const TailCase& c : kTailReference) {
         const double tolerance = 1e-13;
         const StudentTail tail = studentTwoTailed(c.nu, c.t);
         EXPECT_NEAR(tail.p, c.p, tolerance * c.p) << "nu = " << c.nu << ", t = " << c.t;
