@@ -1,0 +1,42 @@
+#include "standin/check/heap_use.h"
+
+#include <vector>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <malloc.h>
+#endif
+
+namespace nimbrel::check {
+
+#if defined(_WIN32)
+
+std::int64_t heapBytesInUse() {
+    std::vector<HANDLE> heaps(64);
+    DWORD count = GetProcessHeaps(static_cast<DWORD>(heaps.size()), heaps.data());
+    if (count > heaps.size()) {
+        heaps.resize(count);
+        count = GetProcessHeaps(count, heaps.data());
+    }
+    std::int64_t bytes = 0;
+    for (DWORD h = 0; h < count && h < heaps.size(); ++h) {
+        if (!HeapLock(heaps[h])) continue;
+        PROCESS_HEAP_ENTRY entry{};
+        while (HeapWalk(heaps[h], &entry))
+            if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) bytes += entry.cbData;
+        HeapUnlock(heaps[h]);
+    }
+    return bytes;
+}
+
+#else
+
+std::int64_t heapBytesInUse() {
+    const struct mallinfo2 info = mallinfo2();
+    return static_cast<std::int64_t>(info.uordblks + info.hblkhd);
+}
+
+#endif
+
+}  // namespace nimbrel::check
