@@ -95,13 +95,14 @@ std::optional<std::string> recordFault(const Workspace& before, const Workspace&
                    " maps)";
         const auto index = static_cast<std::size_t>(set.index);
         if (index >= before.maps.size()) continue;  // a map it created
+        if (!sameHostOwnedBytes(set.record, before.maps[index].record)) {
+            for (std::size_t other = 0; other < before.maps.size(); ++other)
+                if (sameHostOwnedBytes(set.record, before.maps[other].record))
+                    return "handed " + map + " the record of map index " + std::to_string(other);
+            return "handed " + map + " a record whose host-owned bytes are not the map's own";
+        }
         if (!mapsMoved && set.record.name != nullptr && set.record.name != after.maps[index].nameStorage.data())
             return "handed " + map + " a record whose name points at another map's storage";
-        if (sameHostOwnedBytes(set.record, before.maps[index].record)) continue;
-        for (std::size_t other = 0; other < before.maps.size(); ++other)
-            if (sameHostOwnedBytes(set.record, before.maps[other].record))
-                return "handed " + map + " the record of map index " + std::to_string(other);
-        return "handed " + map + " a record whose host-owned bytes are not the map's own";
     }
     return std::nullopt;
 }
