@@ -23,6 +23,7 @@ namespace fs = std::filesystem;
 const char* const kCheckOption = "--check";
 const char* const kChildOption = "--check-run";
 constexpr double kDefaultTimeLimit = 60;
+constexpr double kLongestTimeLimit = 86400;
 
 struct CheckOptions {
     std::string plugin;
@@ -58,19 +59,26 @@ std::variant<CheckOptions, int> parse(int argc, char** argv) {
     app.add_option("--check", options.plugin, "The plug-in module to check")->type_name("PLUGIN")->required();
     app.add_option("--strictness", options.strictness, "Which checks run, 1 to 3 (default 2)")
         ->type_name("1..3")
-        ->check(CLI::Range(1, 3));
+        ->check(CLI::Range(1, 3).description(""));
     app.add_option("--report-json", reportJson, "Write the results as JSON to FILE ('-' for standard output)")
         ->type_name("FILE");
     app.add_option("--time-limit", options.timeLimit, "Seconds each check may take before it is killed (default 60)")
-        ->type_name("SECONDS")
-        ->check(CLI::PositiveNumber);
+        ->type_name("SECONDS");
     app.footer(kStrictnessHelp);
+    // --check takes a value, so "--check --help" would read --help as the plug-in.
+    if (asks(argc, argv, "--help") || asks(argc, argv, "-h")) {
+        std::cout << app.help() << std::flush;
+        return kCheckPassed;
+    }
     try {
         app.parse(argc, argv);
-    } catch (const CLI::CallForHelp& e) {
-        return app.exit(e, std::cout, std::cerr);
     } catch (const CLI::ParseError& e) {
         std::cerr << "Nimbrel.exe: error: " << e.what() << " (see --check PLUGIN --help)" << std::endl;
+        return kCheckBadArguments;
+    }
+    if (!(options.timeLimit > 0 && options.timeLimit <= kLongestTimeLimit)) {
+        std::cerr << "Nimbrel.exe: error: --time-limit: give seconds above 0, at most 86400 (see --check PLUGIN --help)"
+                  << std::endl;
         return kCheckBadArguments;
     }
     if (app.get_option("--report-json")->count() > 0) options.reportJson = reportJson;

@@ -2,7 +2,17 @@
 
 #include <vector>
 
-#if defined(_WIN32)
+#if defined(__SANITIZE_ADDRESS__)
+#define KELVANE_SANITIZER_HEAP 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KELVANE_SANITIZER_HEAP 1
+#endif
+#endif
+
+#if defined(KELVANE_SANITIZER_HEAP)
+#include <sanitizer/allocator_interface.h>
+#elif defined(_WIN32)
 #include <windows.h>
 #else
 #include <malloc.h>
@@ -10,7 +20,14 @@
 
 namespace nimbrel::check {
 
-#if defined(_WIN32)
+#if defined(KELVANE_SANITIZER_HEAP)
+
+// The sanitizer's allocator serves every allocation, and counts them.
+std::int64_t heapBytesInUse() {
+    return static_cast<std::int64_t>(__sanitizer_get_current_allocated_bytes());
+}
+
+#elif defined(_WIN32)
 
 std::int64_t heapBytesInUse() {
     std::vector<HANDLE> heaps(64);
