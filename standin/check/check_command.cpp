@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <random>
 #include <sstream>
 
 #include <CLI/CLI.hpp>
@@ -105,11 +106,12 @@ int runChildCheck(int argc, char** argv) {
     return 0;
 }
 
+// A file of its own for each child, also when several checks run at once.
 std::string channelPath(std::size_t index) {
-    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    return (fs::temp_directory_path() /
-            ("nimbrel-check-" + std::to_string(stamp) + "-" + std::to_string(index) + ".txt"))
-        .string();
+    std::random_device random;
+    const std::string name =
+        "nimbrel-check-" + std::to_string(random()) + std::to_string(random()) + "-" + std::to_string(index) + ".txt";
+    return (fs::temp_directory_path() / name).string();
 }
 
 // What the child's channel said: the last call announced, and the result.
