@@ -11,7 +11,9 @@
 #endif
 
 #if defined(KELVANE_SANITIZER_HEAP)
-#include <sanitizer/allocator_interface.h>
+#include <cstddef>
+// The sanitizer runtime's own count (its header is not installed with every compiler).
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #elif defined(_WIN32)
 #include <windows.h>
 #else

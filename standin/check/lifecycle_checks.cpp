@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 
 #include "standin/check/check_workspace.h"
 #include "standin/check/checks.h"
@@ -113,8 +114,7 @@ CheckResult checkDescriptors(CheckContext& context) {
 
 CheckResult checkPackage(CheckContext& context) {
     const PluginDescriptors descriptors = context.module().descriptors();
-    const std::string help = fileBeside(context, "getHelpFile", descriptors.helpFile);
-    (void)help;
+    fileBeside(context, "getHelpFile", descriptors.helpFile);
     const std::string script = fileBeside(context, "getGUIScript", descriptors.guiScript);
     context.channel().calling("reading the dialog script " + script);
     DialogScript dialog;
