@@ -101,6 +101,8 @@ int runChildCheck(int argc, char** argv) {
         result = {Status::Fail, e.what()};
     } catch (const std::exception& e) {
         result = {Status::Fail, std::string("an exception came out of the plug-in or the check: ") + e.what()};
+    } catch (...) {
+        result = {Status::Fail, "an exception came out of the plug-in"};
     }
     channel.finish(result);
     return 0;
@@ -133,15 +135,15 @@ CheckOutcome readChannel(const std::string& path, const ChildEnd& end) {
         return outcome;
     }
     outcome.status = Status::Fail;
+    const std::string during = " during " + (outcome.lastCall.empty() ? "the check's start" : outcome.lastCall);
     if (end.kind == ChildEnd::Kind::NotStarted)
         outcome.reason = end.description;
     else if (!result.empty())
         outcome.reason = "the check finished, then the process ended with " + end.description;
     else if (end.kind == ChildEnd::Kind::TimedOut)
-        outcome.reason = "hung: " + end.description + " during " + outcome.lastCall;
+        outcome.reason = "hung: " + end.description + during;
     else
-        outcome.reason = "the process ended with " + end.description + " during " +
-                         (outcome.lastCall.empty() ? "the check's start" : outcome.lastCall);
+        outcome.reason = "the process ended with " + end.description + during;
     return outcome;
 }
 

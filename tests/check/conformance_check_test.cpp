@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <sstream>
 
 #include <nlohmann/json.hpp>
 
@@ -42,6 +43,13 @@ TEST_P(ConformanceCheck, FailsFirstTheCheckMeantForTheFault) {
     const bool passes = std::string(c.firstFailure).empty();
     EXPECT_EQ(status, passes ? 0 : 1);
     EXPECT_EQ(json["verdict"], passes ? "pass" : "fail");
+    std::stringstream out;
+    out << std::ifstream(folder.path() / "out.txt").rdbuf();
+    const std::string human = out.str();
+    EXPECT_NE(human.find(passes ? "\nVerdict: PASS, " : "\nVerdict: FAIL, "), std::string::npos) << human;
+    if (!passes) {
+        EXPECT_NE(human.find("\nFAIL     " + std::string(c.firstFailure) + " "), std::string::npos) << human;
+    }
     EXPECT_EQ(json["strictness"], c.strictness);
     for (const auto& check : json["checks"]) {
         if (check["name"] == c.firstFailure) {
