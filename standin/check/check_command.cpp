@@ -1,0 +1,211 @@
+#include "standin/check/check_command.h"
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <random>
+#include <sstream>
+
+#include <CLI/CLI.hpp>
+
+#include "standin/check/check_report.h"
+#include "standin/check/checks.h"
+#include "standin/check/child_process.h"
+#include "standin/command_line.h"
+#include "standin/workspace_json.h"
+
+namespace nimbrel::check {
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* const kCheckOption = "--check";
+const char* const kChildOption = "--check-run";
+constexpr double kDefaultTimeLimit = 60;
+constexpr double kLongestTimeLimit = 86400;
+
+struct CheckOptions {
+    std::string plugin;
+    int strictness = 2;
+    double timeLimit = kDefaultTimeLimit;
+    std::optional<std::string> reportJson;
+};
+
+const char* const kStrictnessHelp =
+    "Strictness: 1 the exports, the descriptors, the files beside the module, creating and destroying\n"
+    "objects; 2 (default) also initPlugin in each host state and execute with the dialog's defaults and\n"
+    "under each hostile mode; 3 also 1,000 whole lifecycles without heap growth, and every warning\n"
+    "counts as a failure.\n"
+    "\n"
+    "Exit status: 0 every check passed; 1 a check failed; 2 bad arguments; 3 the plug-in does not exist;\n"
+    "4 the report cannot be written.";
+
+bool asks(int argc, char** argv, const char* option) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], option) == 0) return true;
+    return false;
+}
+
+std::variant<CheckOptions, int> parse(int argc, char** argv) {
+    CheckOptions options;
+    std::string reportJson;
+    CLI::App app{
+        "Nimbrel.exe --check: checks that a plug-in module of this family behaves as the host expects.\n"
+        "Each check runs in a process of its own.",
+        "Nimbrel.exe"};
+    app.get_formatter()->column_width(30);
+    app.allow_windows_style_options(false);
+    app.add_option("--check", options.plugin, "The plug-in module to check")->type_name("PLUGIN")->required();
+    app.add_option("--strictness", options.strictness, "Which checks run, 1 to 3 (default 2)")
+        ->type_name("1..3")
+        ->check(CLI::Range(1, 3).description(""));
+    app.add_option("--report-json", reportJson, "Write the results as JSON to FILE ('-' for standard output)")
+        ->type_name("FILE");
+    app.add_option("--time-limit", options.timeLimit, "Seconds each check may take before it is killed (default 60)")
+        ->type_name("SECONDS");
+    app.footer(kStrictnessHelp);
+    // --check takes a value, so "--check --help" would read --help as the plug-in.
+    if (asks(argc, argv, "--help") || asks(argc, argv, "-h")) {
+        std::cout << app.help() << std::flush;
+        return kCheckPassed;
+    }
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        std::cerr << "Nimbrel.exe: error: " << e.what() << " (see --check PLUGIN --help)" << std::endl;
+        return kCheckBadArguments;
+    }
+    if (!(options.timeLimit > 0 && options.timeLimit <= kLongestTimeLimit)) {
+        std::cerr << "Nimbrel.exe: error: --time-limit: give seconds above 0, at most 86400 (see --check PLUGIN --help)"
+                  << std::endl;
+        return kCheckBadArguments;
+    }
+    if (app.get_option("--report-json")->count() > 0) options.reportJson = reportJson;
+    return options;
+}
+
+// The child: runs one check and writes its result to the channel.
+int runChildCheck(int argc, char** argv) {
+    endQuietlyOnCrash();
+    if (argc != 5) return kCheckBadArguments;
+    const CheckDefinition* check = findCheck(argv[2]);
+    if (check == nullptr) return kCheckBadArguments;
+    CheckChannel channel(argv[4]);
+    CheckContext context(argv[3], channel);
+    CheckResult result;
+    try {
+        result = check->run(context);
+    } catch (const CheckFailure& e) {
+        result = {Status::Fail, e.what()};
+    } catch (const std::exception& e) {
+        result = {Status::Fail, std::string("an exception came out of the plug-in or the check: ") + e.what()};
+    } catch (...) {
+        result = {Status::Fail, "an exception came out of the plug-in"};
+    }
+    channel.finish(result);
+    return 0;
+}
+
+// A file of its own for each child, also when several checks run at once.
+std::string channelPath(std::size_t index) {
+    std::random_device random;
+    const std::string name =
+        "nimbrel-check-" + std::to_string(random()) + std::to_string(random()) + "-" + std::to_string(index) + ".txt";
+    return (fs::temp_directory_path() / name).string();
+}
+
+// What the child's channel said: the last call announced, and the result.
+CheckOutcome readChannel(const std::string& path, const ChildEnd& end) {
+    CheckOutcome outcome;
+    std::ifstream file(path, std::ios::binary);
+    std::string line, result;
+    while (std::getline(file, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.rfind("call ", 0) == 0) outcome.lastCall = line.substr(5);
+        if (line.rfind("result ", 0) == 0) result = line.substr(7);
+    }
+    const bool endedWell = end.kind == ChildEnd::Kind::Exited && end.code == 0;
+    if (!result.empty() && endedWell) {
+        const std::size_t blank = result.find(' ');
+        const std::string status = result.substr(0, blank);
+        outcome.status = status == "pass" ? Status::Pass : status == "warning" ? Status::Warning : Status::Fail;
+        outcome.reason = blank == std::string::npos ? "" : result.substr(blank + 1);
+        return outcome;
+    }
+    outcome.status = Status::Fail;
+    const std::string during = " during " + (outcome.lastCall.empty() ? "the check's start" : outcome.lastCall);
+    if (end.kind == ChildEnd::Kind::NotStarted)
+        outcome.reason = end.description;
+    else if (!result.empty())
+        outcome.reason = "the check finished, then the process ended with " + end.description;
+    else if (end.kind == ChildEnd::Kind::TimedOut)
+        outcome.reason = "hung: " + end.description + during;
+    else
+        outcome.reason = "the process ended with " + end.description + during;
+    return outcome;
+}
+
+CheckOutcome runInChild(const CheckDefinition& check, const CheckOptions& options, const std::string& self,
+                        std::size_t index) {
+    const std::string channel = channelPath(index);
+    const auto start = std::chrono::steady_clock::now();
+    const ChildEnd end = runChild(self, {self, kChildOption, check.name, options.plugin, channel}, options.timeLimit);
+    CheckOutcome outcome = readChannel(channel, end);
+    outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::error_code ignored;
+    fs::remove(channel, ignored);
+    outcome.name = check.name;
+    outcome.strictness = check.strictness;
+    if (options.strictness >= 3 && outcome.status == Status::Warning) {
+        outcome.status = Status::Fail;
+        outcome.reason = "a warning fails at strictness 3: " + outcome.reason;
+    }
+    return outcome;
+}
+
+int runChecks(CheckOptions options, const std::string& self) {
+    std::error_code failed;
+    options.plugin = fs::absolute(options.plugin, failed).lexically_normal().string();
+    if (!fs::is_regular_file(options.plugin, failed)) {
+        std::cerr << "Nimbrel.exe: error: plug-in not found: " << options.plugin << std::endl;
+        return kCheckNoPlugin;
+    }
+    std::ostream& human = options.reportJson && *options.reportJson == "-" ? std::cerr : std::cout;
+    human << "Checking " << options.plugin << " at strictness " << options.strictness << "\n\n" << std::flush;
+    CheckRun run{options.plugin, options.strictness, {}};
+    for (const CheckDefinition& check : checkDefinitions()) {
+        if (check.strictness > options.strictness) continue;
+        run.outcomes.push_back(runInChild(check, options, self, run.outcomes.size()));
+        printOutcome(human, run.outcomes.back());
+    }
+    printVerdict(human, run);
+    if (options.reportJson) {
+        const std::string text = dumpJson(checkRunJson(run));
+        if (*options.reportJson == "-") {
+            std::cout << text << std::flush;
+        } else {
+            std::ofstream file(*options.reportJson, std::ios::binary | std::ios::trunc);
+            file << text;
+            file.close();
+            if (!file) {
+                std::cerr << "Nimbrel.exe: error: " << *options.reportJson << ": cannot write the report" << std::endl;
+                return kCheckCannotWrite;
+            }
+        }
+    }
+    return run.passed() ? kCheckPassed : kCheckFailed;
+}
+
+}  // namespace
+
+std::optional<int> checkMain(int argc, char** argv) {
+    if (argc > 1 && std::strcmp(argv[1], kChildOption) == 0) return runChildCheck(argc, argv);
+    if (!asks(argc, argv, kCheckOption)) return std::nullopt;
+    auto parsed = parse(argc, argv);
+    if (const int* status = std::get_if<int>(&parsed)) return *status;
+    return runChecks(std::get<CheckOptions>(parsed), executablePath(argv[0]));
+}
+
+}  // namespace nimbrel::check

@@ -1,0 +1,110 @@
+#include "standin/check/check_workspace.h"
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstring>
+
+#include "host/host_contract.h"
+
+namespace nimbrel::check {
+namespace {
+
+using kelvane::NRVMPRecord;
+
+constexpr unsigned char kGuard = 0xA5;
+
+// The host-owned byte ranges of a record, which a plug-in passes back unchanged.
+struct ByteRange {
+    std::size_t offset;
+    std::size_t size;
+};
+constexpr std::array<ByteRange, 5> kHostOwned{{
+    {offsetof(NRVMPRecord, opaque20), sizeof(NRVMPRecord::opaque20)},
+    {offsetof(NRVMPRecord, opaque36), sizeof(NRVMPRecord::opaque36)},
+    {offsetof(NRVMPRecord, opaque48), sizeof(NRVMPRecord::opaque48)},
+    {offsetof(NRVMPRecord, opaque88), sizeof(NRVMPRecord::opaque88)},
+    {offsetof(NRVMPRecord, opaque108), sizeof(NRVMPRecord::opaque108)},
+}};
+
+bool sameHostOwnedBytes(const NRVMPRecord& a, const NRVMPRecord& b) {
+    const auto* x = reinterpret_cast<const unsigned char*>(&a);
+    const auto* y = reinterpret_cast<const unsigned char*>(&b);
+    return std::all_of(kHostOwned.begin(), kHostOwned.end(),
+                       [&](const ByteRange& r) { return std::memcmp(x + r.offset, y + r.offset, r.size) == 0; });
+}
+
+void fillHostOwned(NRVMPRecord& record, int map) {
+    auto* bytes = reinterpret_cast<unsigned char*>(&record);
+    for (const ByteRange& r : kHostOwned)
+        for (std::size_t k = 0; k < r.size; ++k)
+            bytes[r.offset + k] = static_cast<unsigned char>(0x80 | (map << 4) | ((r.offset + k) & 0x0F));
+}
+
+std::optional<std::string> overrun(const Workspace& before, const Workspace& after) {
+    for (std::size_t m = 0; m < before.maps.size() && m < after.maps.size(); ++m) {
+        const std::vector<char>& storage = after.maps[m].nameStorage;
+        const std::size_t capacity = before.mapNameCapacity;
+        const bool intact = storage.size() == capacity + kGuardBytes &&
+                            std::all_of(storage.begin() + static_cast<long>(capacity), storage.end(),
+                                        [](char c) { return static_cast<unsigned char>(c) == kGuard; });
+        if (!intact)
+            return "wrote past the " + std::to_string(capacity) + " bytes of name storage of map index " +
+                   std::to_string(m);
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+Workspace validVmrWorkspace() {
+    Workspace workspace;
+    workspace.description = "a valid VMR with maps";
+    workspace.version = {2, 4, 0};
+    workspace.documents.push_back({kelvane::kDocumentVMR, "check.vmr", std::nullopt, false});
+    workspace.currentDocument = 0;
+    for (int m = 0; m < kCheckMapCount; ++m) {
+        VolumeMap map;
+        NRVMPRecord& r = map.record;
+        r.mapType = m == 3 ? 2 : kelvane::kTMapType;
+        r.thresholdMin = 3.0f;
+        r.thresholdMax = 8.0f;
+        r.clusterSize = 50;
+        r.degreesOfFreedom = 20 + 10 * m;
+        r.showPosNeg = 3;
+        r.transparency = 1.0f;
+        fillHostOwned(r, m);
+        map.setName("Check map " + std::to_string(m + 1), workspace.mapNameCapacity);
+        map.nameStorage.resize(workspace.mapNameCapacity + kGuardBytes, static_cast<char>(kGuard));
+        workspace.maps.push_back(std::move(map));
+    }
+    return workspace;
+}
+
+void applyDefaults(const std::optional<DialogScript>& dialog, Workspace& workspace) {
+    if (dialog) applyDialogDefaults(*dialog, workspace);
+}
+
+std::optional<std::string> recordFault(const Workspace& before, const Workspace& after, const HostSession& session) {
+    if (auto fault = overrun(before, after)) return fault;
+    const bool mapsMoved = after.maps.size() != before.maps.size();
+    for (const HostSession::RecordSet& set : session.recordsSet()) {
+        const std::string map = "map index " + std::to_string(set.index);
+        if (set.index < 0 || static_cast<std::size_t>(set.index) >= after.maps.size())
+            return "set the record of " + map + ", which the host does not have (" + std::to_string(after.maps.size()) +
+                   " maps)";
+        const auto index = static_cast<std::size_t>(set.index);
+        if (index >= before.maps.size()) continue;  // a map it created
+        if (!sameHostOwnedBytes(set.record, before.maps[index].record)) {
+            for (std::size_t other = 0; other < before.maps.size(); ++other)
+                if (sameHostOwnedBytes(set.record, before.maps[other].record))
+                    return "handed " + map + " the record of map index " + std::to_string(other);
+            return "handed " + map + " a record whose host-owned bytes are not the map's own";
+        }
+        if (!mapsMoved && set.record.name != nullptr && set.record.name != after.maps[index].nameStorage.data())
+            return "handed " + map + " a record whose name points at another map's storage";
+    }
+    return std::nullopt;
+}
+
+}  // namespace nimbrel::check

@@ -1,0 +1,69 @@
+// initPlugin in each state the host can be in: it returns, and when it
+// refuses it has shown why, in a message box or a log line.
+
+#include "standin/check/check_workspace.h"
+#include "standin/check/checks.h"
+#include "standin/host_session.h"
+#include "standin/json_messages.h"
+
+namespace nimbrel::check {
+namespace {
+
+enum class Expect { MayRefuse, ShouldRefuse, MustAccept };
+
+CheckResult initIn(CheckContext& context, Workspace workspace, const char* state, Expect expect) {
+    HostSession session(workspace);
+    PluginObject plugin = context.createPlugin();
+    const bool accepted = context.initPlugin(plugin, state);
+    const std::vector<HostEvent> shown = session.events();
+    context.destroy(plugin);
+    if (accepted) {
+        if (expect == Expect::ShouldRefuse)
+            return warned(std::string("accepted ") + state + ": execute would run where the host is too old");
+        return passed("accepted");
+    }
+    if (expect == Expect::MustAccept) {
+        const std::string why = shown.empty() ? "nothing shown" : "showing " + quotedExcerpt(shown.back().text);
+        throw CheckFailure(std::string("refused ") + state + " (" + why + ")");
+    }
+    // The reason: the first message box, else the last log line.
+    for (const HostEvent& event : shown)
+        if (event.kind == HostEvent::Kind::Message)
+            return passed("refused with the message " + quotedExcerpt(event.text));
+    if (!shown.empty()) return passed("refused with the log line " + quotedExcerpt(shown.back().text));
+    throw CheckFailure(std::string("refused ") + state + " without showing why: no message box, no log line");
+}
+
+}  // namespace
+
+CheckResult checkInitOldHost(CheckContext& context) {
+    Workspace workspace = validVmrWorkspace();
+    workspace.version = {2, 1, 9};
+    return initIn(context, workspace, "a host of version 2.1.9", Expect::ShouldRefuse);
+}
+
+CheckResult checkInitNoDocument(CheckContext& context) {
+    Workspace workspace = validVmrWorkspace();
+    workspace.documents.clear();
+    workspace.currentDocument = -1;
+    workspace.maps.clear();
+    return initIn(context, workspace, "no current document", Expect::MayRefuse);
+}
+
+CheckResult checkInitNotVmr(CheckContext& context) {
+    Workspace workspace = validVmrWorkspace();
+    workspace.documents.front().type = 1;  // FMR
+    return initIn(context, workspace, "a current document that is not a VMR", Expect::MayRefuse);
+}
+
+CheckResult checkInitNoMaps(CheckContext& context) {
+    Workspace workspace = validVmrWorkspace();
+    workspace.maps.clear();
+    return initIn(context, workspace, "a VMR without maps", Expect::MayRefuse);
+}
+
+CheckResult checkInitValidVmr(CheckContext& context) {
+    return initIn(context, validVmrWorkspace(), "a valid VMR with maps", Expect::MustAccept);
+}
+
+}  // namespace nimbrel::check

@@ -1,0 +1,7 @@
+// The dialog of the small test plug-in.
+var SmallDialog = {
+    "title": "Small",
+    "parameters": [
+        { "name": "Threshold", "type": "float", "label": "Lower threshold", "default": 2.5 }
+    ]
+};
