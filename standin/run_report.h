@@ -15,6 +15,9 @@
 
 namespace nimbrel {
 
+// What starts each trace line on standard error.
+inline constexpr const char* kTracePrefix = "  trace \xE2\x94\x82 ";
+
 // Everything a report says about one run.
 struct RunRecord {
     std::string pluginPath;

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "standin/json_messages.h"
+#include "standin/output_file.h"
 
 namespace nimbrel {
 namespace {
@@ -553,12 +554,8 @@ std::string workspaceText(const Workspace& workspace) {
 }
 
 void writeWorkspaceFile(const Workspace& workspace, const std::string& path) {
-    const std::string text = workspaceText(workspace);
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (!file) throw WorkspaceFileError(path + ": cannot write the file: " + std::strerror(errno));
-    file << text;
-    file.close();
-    if (!file) throw WorkspaceFileError(path + ": cannot write the file");
+    if (const auto reason = writeWholeFile(path, workspaceText(workspace)))
+        throw WorkspaceFileError(path + ": cannot write the file: " + *reason);
 }
 
 }  // namespace nimbrel

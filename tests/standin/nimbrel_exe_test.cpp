@@ -3,19 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include <nlohmann/json.hpp>
 
+#include "standin/exit_status.h"
 #include "standin/workspace_json.h"
+#include "tests/support/nimbrel_exe.h"
 #include "tests/support/temporary_folder.h"
-
-#if !defined(_WIN32)
-#include <sys/wait.h>
-#endif
 
 namespace {
 
@@ -23,20 +20,8 @@ namespace fs = std::filesystem;
 
 const std::string kExamples = KELVANE_SOURCE_DIR "/examples/";
 
-struct Outcome {
-    int status = -1;
-    std::string out, err;
-};
-
-// The text of an output file, with Windows line ends made plain.
-std::string readFile(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    std::string result = text.str();
-    for (std::size_t at; (at = result.find("\r\n")) != std::string::npos;) result.erase(at, 1);
-    return result;
-}
+using Outcome = kelvane::testing::ExeOutcome;
+using kelvane::testing::inQuotes;
 
 class NimbrelExe : public ::testing::Test {
 protected:
@@ -46,32 +31,14 @@ protected:
         return path;
     }
 
-    Outcome run(const std::string& arguments) const {
-        const fs::path out = folder_ / "stdout.txt", err = folder_ / "stderr.txt";
-        std::string command =
-            "\"" NIMBREL_EXE "\" " + arguments + " > \"" + out.string() + "\" 2> \"" + err.string() + "\"";
-#if defined(_WIN32)
-        command = "\"" + command + "\"";
-#endif
-        int raw = std::system(command.c_str());
-        Outcome result;
-#if defined(_WIN32)
-        result.status = raw;
-#else
-        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-#endif
-        result.out = readFile(out);
-        result.err = readFile(err);
-        return result;
+    // Runs Nimbrel.exe; its standard output goes to stdoutTo when given.
+    Outcome run(const std::string& arguments, const std::string& stdoutTo = "") const {
+        return kelvane::testing::runExe(NIMBREL_EXE, arguments, folder_, stdoutTo);
     }
 
     kelvane::testing::TemporaryFolder temporary_{"standin"};
     const fs::path& folder_ = temporary_.path();
 };
-
-std::string inQuotes(const fs::path& path) {
-    return "\"" + path.string() + "\"";
-}
 
 TEST_F(NimbrelExe, RunsTheMainJobPrintingDescriptorsLogAndTable) {
     Outcome r = run("--plugin \"" KELVANE_MODULE_PATH "\" " + inQuotes(kExamples + "default.json"));
@@ -130,6 +97,27 @@ TEST_F(NimbrelExe, ReportAndSavedWorkspaceAreMachineReadable) {
     for (std::size_t i = 0; i < after.maps.size(); ++i)
         EXPECT_EQ(nimbrel::mapToJson(after.maps[i]).dump(), report["mapsAfter"][i].dump()) << i;
 }
+
+TEST_F(NimbrelExe, InitPluginFalseHasAStatusOfItsOwn) {
+    Outcome r = run("--quiet --report-json - --plugin \"" KELVANE_MODULE_PATH "\" " + inQuotes(file("ws.json", "{}")));
+    EXPECT_EQ(r.status, nimbrel::kExitInitPluginFalse) << r.err;
+    EXPECT_EQ(nlohmann::ordered_json::parse(r.out)["messages"][0], "No current document available.");
+}
+
+#if !defined(_WIN32)
+// Output that cannot be written whole gives status 4 and the system's reason.
+TEST_F(NimbrelExe, OutputThatCannotBeWrittenGivesStatusFour) {
+    const std::string workspace = inQuotes(kExamples + "default.json");
+    Outcome report = run("--quiet --report-json /dev/full " + workspace);
+    EXPECT_EQ(report.status, nimbrel::kExitCannotWrite);
+    EXPECT_EQ(report.err, "Nimbrel.exe: error: /dev/full: cannot write the report: No space left on device\n");
+    Outcome out = run("--report-json - " + workspace, "/dev/full");
+    EXPECT_EQ(out.status, nimbrel::kExitCannotWrite);
+    EXPECT_NE(out.err.find("Nimbrel.exe: error: standard output: cannot write: No space left on device\n"),
+              std::string::npos)
+        << out.err;
+}
+#endif
 
 // ---------------------------------------------------------------------------
 // The dialog script: its defaults fill what the workspace and --param leave.
@@ -221,7 +209,7 @@ TEST_F(NimbrelExe, DialogOptionAndNoDialogChooseTheDefaults) {
     EXPECT_EQ(report["mapsAfter"][0]["thresholdMin"], 2.0);
 
     Outcome none = run("--no-dialog --report-json - --plugin \"" KELVANE_MODULE_PATH "\" " + inQuotes(ws));
-    ASSERT_EQ(none.status, 0) << none.err;
+    ASSERT_EQ(none.status, nimbrel::kExitExecuteFalse) << none.err;
     report = nlohmann::ordered_json::parse(none.out);
     EXPECT_TRUE(report["dialog"]["script"].is_null());
     EXPECT_EQ(report["execute"], false);
@@ -243,7 +231,7 @@ TEST_F(NimbrelExe, NoScriptBesideThePluginIsNoErrorAndTraceSaysSo) {
     const fs::path module = lonePlugin(folder_ / "lone", nullptr);
     const fs::path ws = file("ws.json", kBareWorkspace);
     Outcome r = run("--trace --plugin " + inQuotes(module) + " " + inQuotes(ws));
-    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(r.status, nimbrel::kExitExecuteFalse) << r.err;
     const std::string expected =
         "  trace \xE2\x94\x82 dialog script: " + (module.parent_path() / "Kelvane.js").lexically_normal().string() +
         " does not exist; parameters the workspace does not set have no defaults\n";
@@ -251,7 +239,7 @@ TEST_F(NimbrelExe, NoScriptBesideThePluginIsNoErrorAndTraceSaysSo) {
     EXPECT_NE(r.out.find("Kelvane>  No options selected"), std::string::npos);
 
     Outcome quiet = run("--plugin " + inQuotes(module) + " " + inQuotes(ws));
-    EXPECT_EQ(quiet.status, 0);
+    EXPECT_EQ(quiet.status, nimbrel::kExitExecuteFalse);
     EXPECT_EQ(quiet.err, "");
 }
 

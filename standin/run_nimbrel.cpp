@@ -1,0 +1,171 @@
+#include "standin/run_nimbrel.h"
+
+#include <algorithm>
+#include <exception>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <system_error>
+
+#include "standin/dialog_use.h"
+#include "standin/host_session.h"
+#include "standin/output_file.h"
+#include "standin/parameter_override.h"
+#include "standin/plugin_location.h"
+#include "standin/plugin_runner.h"
+#include "standin/run_report.h"
+#include "standin/workspace_json.h"
+
+namespace nimbrel {
+namespace {
+
+// Writes what must be written after a run; false if something could not be.
+bool writeOutputs(const CommandLine& options, const Workspace& workspace, const RunRecord& run, const DialogUse& dialog,
+                  std::ostream& out, std::ostream& err) {
+    bool written = true;
+    auto write = [&](const std::string& path, const std::string& text, const char* what) {
+        if (path == "-") {
+            out << text << std::flush;
+        } else if (const auto reason = writeWholeFile(path, text)) {
+            printError(err, path + ": cannot write " + what + ": " + *reason);
+            written = false;
+        }
+    };
+    if (options.saveWorkspace) write(*options.saveWorkspace, workspaceText(workspace), "the workspace");
+    if (options.reportJson) {
+        nlohmann::ordered_json report = reportJson(run);
+        report["dialog"] = dialogJson(dialog);
+        write(*options.reportJson, dumpJson(report), "the report");
+    }
+    return written;
+}
+
+// The exit status that says how the plug-in's calls went.
+int runStatus(const RunOutcome& outcome) {
+    if (!outcome.created) return kExitBadPlugin;
+    if (!outcome.initialised) return kExitInitPluginFalse;
+    if (outcome.executed && !*outcome.executed) return kExitExecuteFalse;
+    return kExitRan;
+}
+
+}  // namespace
+
+int runNimbrel(const CommandLine& options, const std::string& executable, std::ostream& out, std::ostream& err) {
+    Workspace workspace;
+    if (options.workspace) {
+        try {
+            workspace = readWorkspaceFile(*options.workspace);
+        } catch (const WorkspaceFileError& e) {
+            printError(err, e.what());
+            return kExitBadWorkspace;
+        }
+    }
+
+    const std::string pluginPath = options.plugin ? absolutePath(*options.plugin) : defaultPluginPath(executable);
+    std::error_code ignored;
+    if (pluginPath.empty() || !std::filesystem::exists(pluginPath, ignored)) {
+        std::string looked;
+        for (const std::string& candidate : defaultPluginCandidates(executable))
+            looked += (looked.empty() ? "" : " or ") + candidate;
+        printError(err, "plug-in not found: " +
+                            (options.plugin ? *options.plugin : looked + " (name one with --plugin PATH)"));
+        return kExitBadPlugin;
+    }
+    std::string loadError;
+    std::unique_ptr<PluginModule> module = PluginModule::load(pluginPath, loadError);
+    if (!module) {
+        printError(err, loadError);
+        return kExitBadPlugin;
+    }
+    const PluginDescriptors descriptors = module->descriptors();
+
+    // With the report on standard output, the human output goes to standard error.
+    std::ostream& human = options.reportJson && *options.reportJson == "-" ? err : out;
+
+    DialogUse dialog;
+    try {
+        human << std::flush;
+        dialog = findDialogScript(options, pluginPath, descriptors, err);
+    } catch (const DialogScriptError& e) {
+        printError(err, e.what());
+        return kExitBadDialog;
+    }
+    // The dialog's defaults come before --param, so that a parameter the
+    // script declares keeps the script's type when --param sets it.
+    if (dialog.script) dialog.defaultsUsed = applyDialogDefaults(*dialog.script, workspace);
+    for (const std::string& param : options.params) {
+        try {
+            applyAssignment(workspace, param);
+        } catch (const ParameterError& e) {
+            printError(err, e.what());
+            return kExitBadArguments;
+        }
+        // A parameter that --param sets took no default after all.
+        const std::string name = splitAssignment(param).name;
+        dialog.defaultsUsed.erase(std::remove(dialog.defaultsUsed.begin(), dialog.defaultsUsed.end(), name),
+                                  dialog.defaultsUsed.end());
+    }
+
+    std::unique_ptr<ConsolePrinter> printer;
+    if (!options.quiet) printer = std::make_unique<ConsolePrinter>(human);
+    if (printer) {
+        printer->header(pluginPath, options.workspace, workspace, descriptors);
+        printDialogUse(human, dialog, workspace);
+    }
+
+    RunRecord run;
+    run.pluginPath = pluginPath;
+    run.workspacePath = options.workspace;
+    run.mapsBefore = workspace.maps;
+    {
+        HostSession session(workspace);
+        if (printer) session.onEvent = [&printer](const HostEvent& event) { printer->event(event); };
+        session.onUnprovidedCall = [&](const std::string& function) {
+            run.unprovidedCalls.push_back(function);
+            if (options.trace) {
+                human << std::flush;
+                err << kTracePrefix << function << ": not provided by the stand-in, answers zero" << std::endl;
+            }
+        };
+        run.outcome = runPlugin(*module, session);
+        run.events = session.events();
+        run.calls = session.calls();
+        run.redraws = session.redraws();
+    }
+    run.mapsAfter = workspace.maps;
+
+    if (printer) {
+        printer->outcome(run.outcome, run.redraws);
+        printer->maps(run.mapsBefore, run.mapsAfter);
+    }
+    const bool written = writeOutputs(options, workspace, run, dialog, out, err);
+    if (!run.outcome.created) printError(err, pluginPath + ": createPlugin returned null");
+    return written ? runStatus(run.outcome) : kExitCannotWrite;
+}
+
+int nimbrelMain(int argc, char** argv) {
+    DescriptorOutput standardOutput(1);
+    std::ostream out(&standardOutput);
+    int status = kExitInternal;
+    try {
+        auto parsed = parseCommandLine(argc, argv, out, std::cerr);
+        if (const int* answered = std::get_if<int>(&parsed))
+            status = *answered;
+        else
+            status =
+                runNimbrel(std::get<CommandLine>(parsed), executablePath(argc > 0 ? argv[0] : nullptr), out, std::cerr);
+    } catch (const std::exception& e) {
+        printError(std::cerr, std::string("unexpected failure: ") + e.what());
+    } catch (...) {
+        printError(std::cerr, "unexpected failure");
+    }
+    out.flush();
+    if (const auto& reason = standardOutput.failure()) {
+        printError(std::cerr, "standard output: cannot write: " + *reason);
+        // What the plug-in returned matters less than output that was lost.
+        if (status == kExitRan || status == kExitBadPlugin || status >= kExitInitPluginFalse) status = kExitCannotWrite;
+    }
+    return status;
+}
+
+}  // namespace nimbrel
