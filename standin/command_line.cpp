@@ -67,9 +67,9 @@ std::variant<CommandLine, int> parseCommandLine(int argc, const char* const* arg
                  "Read no dialog script: a parameter the workspace does not set reads as 0 or empty")
         ->excludes(dialog);
     app.add_option("--param", options.params,
-                   "Set a dialog parameter, overriding the workspace file (repeatable). A parameter that\n"
-                   "the file or the dialog script has keeps its kind; a new one is an integer, else a float,\n"
-                   "else a text.")
+                   "Set a dialog parameter, overriding the workspace file (repeatable). The dialog script\n"
+                   "must declare it, and the value must fit its type; without a script it is taken as given\n"
+                   "(an integer, else a float, else a text).")
         ->type_name("NAME=VALUE")
         ->allow_extra_args(false);
     app.add_option("--save-workspace", options.saveWorkspace, "Write the workspace, as the run left it, to FILE")

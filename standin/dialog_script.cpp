@@ -372,6 +372,12 @@ const DialogParameter* DialogScript::find(const std::string& name) const {
     return nullptr;
 }
 
+DeclaredParameters DialogScript::declared() const {
+    DeclaredParameters names;
+    for (const DialogParameter& p : parameters) names[p.name] = p.defaultValue.kind;
+    return names;
+}
+
 DialogScript parseDialogScript(const std::string& text, const std::string& source) {
     try {
         Declaration declaration(text, source);

@@ -61,6 +61,7 @@ nlohmann::ordered_json dialogJson(const DialogUse& use) {
     nlohmann::ordered_json dialog;
     dialog["script"] = use.path ? nlohmann::ordered_json(*use.path) : nlohmann::ordered_json(nullptr);
     dialog["defaultsUsed"] = use.defaultsUsed;
+    dialog["parametersChecked"] = use.script.has_value();
     return dialog;
 }
 

@@ -1,6 +1,5 @@
 #include "standin/run_nimbrel.h"
 
-#include <algorithm>
 #include <exception>
 #include <filesystem>
 #include <iostream>
@@ -51,16 +50,6 @@ int runStatus(const RunOutcome& outcome) {
 }  // namespace
 
 int runNimbrel(const CommandLine& options, const std::string& executable, std::ostream& out, std::ostream& err) {
-    Workspace workspace;
-    if (options.workspace) {
-        try {
-            workspace = readWorkspaceFile(*options.workspace);
-        } catch (const WorkspaceFileError& e) {
-            printError(err, e.what());
-            return kExitBadWorkspace;
-        }
-    }
-
     const std::string pluginPath = options.plugin ? absolutePath(*options.plugin) : defaultPluginPath(executable);
     std::error_code ignored;
     if (pluginPath.empty() || !std::filesystem::exists(pluginPath, ignored)) {
@@ -82,6 +71,8 @@ int runNimbrel(const CommandLine& options, const std::string& executable, std::o
     // With the report on standard output, the human output goes to standard error.
     std::ostream& human = options.reportJson && *options.reportJson == "-" ? err : out;
 
+    // The script's declarations check every parameter the workspace and
+    // --param give; without a script they are taken as given.
     DialogUse dialog;
     try {
         human << std::flush;
@@ -90,26 +81,32 @@ int runNimbrel(const CommandLine& options, const std::string& executable, std::o
         printError(err, e.what());
         return kExitBadDialog;
     }
-    // The dialog's defaults come before --param, so that a parameter the
-    // script declares keeps the script's type when --param sets it.
-    if (dialog.script) dialog.defaultsUsed = applyDialogDefaults(*dialog.script, workspace);
+    const DeclaredParameters declared = dialog.script ? dialog.script->declared() : DeclaredParameters{};
+    const DeclaredParameters* checked = dialog.script ? &declared : nullptr;
+
+    Workspace workspace;
+    if (options.workspace) {
+        try {
+            workspace = readWorkspaceFile(*options.workspace, checked);
+        } catch (const WorkspaceFileError& e) {
+            printError(err, e.what());
+            return kExitBadWorkspace;
+        }
+    }
     for (const std::string& param : options.params) {
         try {
-            applyAssignment(workspace, param);
+            applyAssignment(workspace, param, checked);
         } catch (const ParameterError& e) {
             printError(err, e.what());
             return kExitBadArguments;
         }
-        // A parameter that --param sets took no default after all.
-        const std::string name = splitAssignment(param).name;
-        dialog.defaultsUsed.erase(std::remove(dialog.defaultsUsed.begin(), dialog.defaultsUsed.end(), name),
-                                  dialog.defaultsUsed.end());
     }
+    if (dialog.script) dialog.defaultsUsed = applyDialogDefaults(*dialog.script, workspace);
 
     std::unique_ptr<ConsolePrinter> printer;
     if (!options.quiet) printer = std::make_unique<ConsolePrinter>(human);
     if (printer) {
-        printer->header(pluginPath, options.workspace, workspace, descriptors);
+        printer->header(pluginPath, options.workspace, workspace, descriptors, checked != nullptr);
         printDialogUse(human, dialog, workspace);
     }
 

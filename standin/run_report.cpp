@@ -217,7 +217,8 @@ std::string wrapItems(const std::vector<std::string>& items) {
 }
 
 void ConsolePrinter::header(const std::string& pluginPath, const std::optional<std::string>& workspacePath,
-                            const Workspace& workspace, const PluginDescriptors& descriptors) {
+                            const Workspace& workspace, const PluginDescriptors& descriptors,
+                            bool parametersChecked) {
     out_ << "Nimbrel.exe stand-in host\n";
     out_ << "  plug-in     " << pluginPath << "\n";
     out_ << "  workspace   " << (workspacePath ? *workspacePath : std::string("(none: an empty workspace)")) << "\n";
@@ -243,7 +244,9 @@ void ConsolePrinter::header(const std::string& pluginPath, const std::optional<s
     for (const auto& [name, p] : workspace.parameters)
         items.push_back(name + "=" + (p.kind == Parameter::Kind::Text ? "\"" + p.text + "\"" : parameterValueText(p)));
     const std::string parameters = wrapItems(items);
-    out_ << "  parameters  " << (parameters.empty() ? std::string("(none)") : parameters) << "\n\n";
+    out_ << "  parameters  " << (parameters.empty() ? std::string("(none)") : parameters) << "\n";
+    if (!parametersChecked) out_ << "              taken as given: no dialog script declares their names and types\n";
+    out_ << "\n";
 
     out_ << "Plug-in descriptors\n";
     for (const auto& [function, text] : descriptorList(descriptors))

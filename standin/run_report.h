@@ -42,8 +42,9 @@ class ConsolePrinter {
 public:
     explicit ConsolePrinter(std::ostream& out) : out_(out) {}
 
+    // parametersChecked: whether a dialog script's declarations checked the parameters.
     void header(const std::string& pluginPath, const std::optional<std::string>& workspacePath,
-                const Workspace& workspace, const PluginDescriptors& descriptors);
+                const Workspace& workspace, const PluginDescriptors& descriptors, bool parametersChecked);
     // One log line or message box, as it happens.
     void event(const HostEvent& event);
     void outcome(const RunOutcome& outcome, int redraws);

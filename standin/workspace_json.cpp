@@ -80,7 +80,7 @@ std::string hexText(const unsigned char* bytes, std::size_t size) {
 
 class Reader {
 public:
-    explicit Reader(std::string source) : source_(std::move(source)) {}
+    Reader(std::string source, const DeclaredParameters* declared) : source_(std::move(source)), declared_(declared) {}
 
     [[noreturn]] void fail(const std::string& path, const std::string& what) const {
         throw WorkspaceFileError(source_ + ": " + (path.empty() ? std::string("top level") : path) + ": " + what);
@@ -125,17 +125,8 @@ public:
             if (std::fabs(v) > FLT_MAX) return v > 0 ? FLT_MAX : -FLT_MAX;  // rounds to the largest float
             return static_cast<float>(v);
         }
-        if (value.is_string()) {
-            const std::string text = value.get<std::string>();
-            if (text == "Infinity") return std::numeric_limits<float>::infinity();
-            if (text == "-Infinity") return -std::numeric_limits<float>::infinity();
-            if (text == "NaN") return floatOfBits(kQuietNaNBits);
-            if (text.size() == 14 && text.compare(0, 6, "NaN:0x") == 0 &&
-                text.find_first_not_of("0123456789abcdefABCDEF", 6) == std::string::npos) {
-                float nan = floatOfBits(static_cast<uint32_t>(std::strtoul(text.c_str() + 6, nullptr, 16)));
-                if (std::isnan(nan)) return nan;
-            }
-        }
+        if (value.is_string())
+            if (const auto special = floatOfSpecialText(value.get<std::string>())) return *special;
         expected(path, "a number (or \"NaN\", \"Infinity\", \"-Infinity\")", value);
     }
 
@@ -284,6 +275,19 @@ private:
     Parameter parameter(const std::string& name, const json& value) const {
         const std::string path = parameterPath(name);
         if (name.empty()) fail(path, "a parameter name must not be empty");
+        if (declared_ != nullptr) {
+            const auto found = declared_->find(name);
+            if (found == declared_->end()) fail(path, undeclaredParameter(name, *declared_));
+            switch (found->second) {
+                case Parameter::Kind::Integer:
+                    if (!value.is_number_integer()) expected(path, "an integer", value);
+                    return Parameter::ofInteger(int32(value, path));
+                case Parameter::Kind::Float:
+                    return Parameter::ofFloat(real(value, path));
+                case Parameter::Kind::Text:
+                    return Parameter::ofText(text(value, path));
+            }
+        }
         if (value.is_number_integer()) return Parameter::ofInteger(int32(value, path));
         if (value.is_number_float()) return Parameter::ofFloat(real(value, path));
         if (value.is_string()) return Parameter::ofText(text(value, path));
@@ -332,6 +336,7 @@ private:
     }
 
     std::string source_;
+    const DeclaredParameters* declared_;
 };
 
 // Thrown from the parser's callback: the same key twice in one object.
@@ -416,9 +421,21 @@ bool isDefault(const HostileModes& h) {
 
 }  // namespace
 
-Workspace parseWorkspace(const std::string& text, const std::string& source) {
+std::optional<float> floatOfSpecialText(const std::string& text) {
+    if (text == "Infinity") return std::numeric_limits<float>::infinity();
+    if (text == "-Infinity") return -std::numeric_limits<float>::infinity();
+    if (text == "NaN") return floatOfBits(kQuietNaNBits);
+    if (text.size() == 14 && text.compare(0, 6, "NaN:0x") == 0 &&
+        text.find_first_not_of("0123456789abcdefABCDEF", 6) == std::string::npos) {
+        const float nan = floatOfBits(static_cast<uint32_t>(std::strtoul(text.c_str() + 6, nullptr, 16)));
+        if (std::isnan(nan)) return nan;
+    }
+    return std::nullopt;
+}
+
+Workspace parseWorkspace(const std::string& text, const std::string& source, const DeclaredParameters* declared) {
     try {
-        return Reader(source).workspace(parseStrictly(text, source));
+        return Reader(source, declared).workspace(parseStrictly(text, source));
     } catch (const WorkspaceFileError&) {
         throw;
     } catch (const std::exception& error) {
@@ -426,7 +443,7 @@ Workspace parseWorkspace(const std::string& text, const std::string& source) {
     }
 }
 
-Workspace readWorkspaceFile(const std::string& path) {
+Workspace readWorkspaceFile(const std::string& path, const DeclaredParameters* declared) {
     std::ifstream file(path, std::ios::binary);
     if (!file) throw WorkspaceFileError(path + ": cannot open the file: " + std::strerror(errno));
     std::error_code ignored;
@@ -435,7 +452,7 @@ Workspace readWorkspaceFile(const std::string& path) {
     std::ostringstream text;
     text << file.rdbuf();
     if (file.bad()) throw WorkspaceFileError(path + ": cannot read the file");
-    return parseWorkspace(text.str(), path);
+    return parseWorkspace(text.str(), path, declared);
 }
 
 std::string shortestFloatText(float value) {

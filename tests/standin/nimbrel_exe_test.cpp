@@ -216,6 +216,9 @@ TEST_F(NimbrelExe, DialogOptionAndNoDialogChooseTheDefaults) {
     const auto& log = report["log"];
     EXPECT_NE(std::find(log.begin(), log.end(), "Kelvane>  No options selected"), log.end()) << log.dump(1);
     EXPECT_NE(none.err.find("\nDialog script\n  none read (--no-dialog)\n"), std::string::npos) << none.err;
+    EXPECT_NE(none.err.find("\n              taken as given: no dialog script declares their names and types\n"),
+              std::string::npos)
+        << none.err;
 }
 
 // A plug-in module alone in a folder of its own, with what else is named.
@@ -305,6 +308,10 @@ INSTANTIATE_TEST_SUITE_P(
         Failure{"ParamOfTheWrongKind", R"({"parameters": {"DoSetMin": 1}})", "--param DoSetMin=yes", 2,
                 "--param DoSetMin=yes: DoSetMin is an integer parameter; expected an integer from -2147483648 to "
                 "2147483647"},
+        Failure{"UndeclaredParam", "{}", "--param minp=0.01", 2,
+                "--param minp=0.01: the dialog script declares no such parameter; did you mean MinP?"},
+        Failure{"WorkspaceParamOfTheWrongType", R"({"parameters": {"MinP": "banana"}})", "", 1,
+                R"(%: parameters.MinP: expected a number (or "NaN", "Infinity", "-Infinity"), got a string ("banana"))"},
         Failure{"MissingPlugin", "{}", "--plugin /nonexistent/Kelvane.so", 3,
                 "plug-in not found: /nonexistent/Kelvane.so"}),
     [](const ::testing::TestParamInfo<Failure>& info) { return info.param.name; });

@@ -352,6 +352,33 @@ TEST(WorkspaceJson, FileErrorsNameTheFile) {
     EXPECT_THROW(nimbrel::writeWorkspaceFile(Workspace{}, "/nonexistent/out.json"), WorkspaceFileError);
 }
 
+// With a dialog script's declarations, a parameter is read as its declared
+// kind, by the same rules as --param, or refused.
+TEST(WorkspaceJson, DeclaredParametersTakeTheirKindOrAreRefused) {
+    const nimbrel::DeclaredParameters declared = {{"PNB", nimbrel::Parameter::Kind::Integer},
+                                                  {"MinP", nimbrel::Parameter::Kind::Float},
+                                                  {"Overlay", nimbrel::Parameter::Kind::Text}};
+    const Workspace w = parseWorkspace(R"({"parameters": {"PNB": 2, "MinP": 1, "Overlay": "All"}})", "ws.json", &declared);
+    EXPECT_EQ(w.parameters.at("MinP").kind, nimbrel::Parameter::Kind::Float);
+    EXPECT_EQ(w.parameters.at("MinP").real, 1.0f);
+    const std::pair<const char*, const char*> refused[] = {
+        {R"({"parameters": {"MinP": "banana"}})",
+         R"(ws.json: parameters.MinP: expected a number (or "NaN", "Infinity", "-Infinity"), got a string ("banana"))"},
+        {R"({"parameters": {"PNB": 1.5}})", "ws.json: parameters.PNB: expected an integer, got a number (1.5)"},
+        {R"({"parameters": {"Overlay": 3}})", "ws.json: parameters.Overlay: expected a string, got an integer (3)"},
+        {R"({"parameters": {"minp": 0.01}})",
+         "ws.json: parameters.minp: the dialog script declares no such parameter; did you mean MinP?"},
+    };
+    for (const auto& [text, message] : refused) {
+        try {
+            parseWorkspace(text, "ws.json", &declared);
+            ADD_FAILURE() << text << " accepted";
+        } catch (const WorkspaceFileError& e) {
+            EXPECT_STREQ(e.what(), message);
+        }
+    }
+}
+
 // The example workspaces the main job and the documentation use.
 TEST(WorkspaceJson, ExamplesHoldWhatTheirRunsNeed) {
     const char* const options[] = {"DoSetMin",         "Min",        "DoSetMinP",        "MinP",
