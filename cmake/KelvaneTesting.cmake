@@ -1,13 +1,17 @@
 # Helpers that add one GoogleTest program each and register its tests with ctest.
 include(GoogleTest)
 
-# kelvane_add_test(<name> <source>... [LIBS <lib>...])
-# A plain test program linked with the plug-in's code.
+# kelvane_add_test(<name> <source>... [LIBS <lib>...] [LABELS <label>...])
+# A plain test program linked with the plug-in's code; LABELS go to each of its tests.
 function(kelvane_add_test name)
-  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "LIBS;LABELS" ${ARGN})
   add_executable(${name} ${ARG_UNPARSED_ARGUMENTS})
   target_link_libraries(${name} PRIVATE kelvane_core GTest::gmock GTest::gtest_main ${ARG_LIBS})
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
+  set(properties)
+  if(ARG_LABELS)
+    set(properties PROPERTIES LABELS "${ARG_LABELS}")
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 ${properties})
 endfunction()
 
 # kelvane_add_host_test(<name> <source>... [WITHHOLD <host function>...] [LIBS <lib>...]

@@ -5,7 +5,8 @@
 # /usr). A test fails on any invalid read or write, any use of an
 # uninitialised value that matters, and any definitely or indirectly lost
 # block. Programs that replace the global allocation functions themselves
-# (label own-allocator) are left out: memcheck replaces them too.
+# (label own-allocator) are left out: memcheck replaces them too; so are the
+# tests of a plug-in that crashes on purpose (label deliberate-crash).
 #
 #   scripts/memcheck.sh [build folder (build/default)] [ctest options...]
 set -euo pipefail
@@ -22,6 +23,6 @@ options=(
   --trace-children-skip='/usr/*,/lib/*,/lib64/*'
   --num-callers=40
 )
-ctest --test-dir "$build" -T memcheck -j 2 --timeout 1200 --output-on-failure -LE own-allocator \
+ctest --test-dir "$build" -T memcheck -j 2 --timeout 1200 --output-on-failure -LE 'own-allocator|deliberate-crash' \
   --overwrite MemoryCheckCommand="$(command -v valgrind)" \
   --overwrite "MemoryCheckCommandOptions=${options[*]}" "$@"

@@ -78,6 +78,11 @@ std::variant<CommandLine, int> parseCommandLine(int argc, const char* const* arg
                    "Write a JSON report of the run to FILE ('-' for standard output; the human\n"
                    "output then goes to standard error)")
         ->type_name("FILE");
+    app.add_option("--timeout", options.timeout,
+                   "Stop a plug-in call (createPlugin, initPlugin, execute, ...) that runs longer than\n"
+                   "SECONDS, naming the call (exit status 10)")
+        ->type_name("SECONDS")
+        ->check(CLI::PositiveNumber);
     app.add_flag("--trace", options.trace,
                  "Print to standard error every host function the plug-in calls that the stand-in\n"
                  "does not provide (it answers zero), and why no dialog script was read");

@@ -19,6 +19,7 @@ struct CommandLine {
     std::vector<std::string> params;           // NAME=VALUE, in order
     std::optional<std::string> saveWorkspace;  // "-" for standard output
     std::optional<std::string> reportJson;     // "-" for standard output
+    std::optional<double> timeout;             // seconds each plug-in call may take
     bool trace = false;
     bool quiet = false;
 };

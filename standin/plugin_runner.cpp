@@ -76,16 +76,26 @@ NMBLPluginInterface* PluginModule::createPlugin() const {
     return create != nullptr ? create() : nullptr;
 }
 
-RunOutcome runPlugin(const PluginModule& module, HostSession& session) {
+RunOutcome runPlugin(const PluginModule& module, HostSession& session, PluginCallMarker mark) {
     (void)session;  // the host functions reach it as the current session
+    if (mark == nullptr) mark = [](const char*) {};
     RunOutcome outcome;
+    mark("the descriptor functions");
     outcome.descriptors = module.descriptors();
+    mark("createPlugin");
     NMBLPluginInterface* plugin = module.createPlugin();
+    mark(nullptr);
     outcome.created = plugin != nullptr;
     if (plugin == nullptr) return outcome;
+    mark("initPlugin");
     outcome.initialised = plugin->initPlugin();
-    if (outcome.initialised) outcome.executed = plugin->execute();
+    if (outcome.initialised) {
+        mark("execute");
+        outcome.executed = plugin->execute();
+    }
+    mark("the destructor");
     delete plugin;
+    mark(nullptr);
     return outcome;
 }
 

@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <system_error>
@@ -12,6 +13,7 @@
 #include "standin/parameter_override.h"
 #include "standin/plugin_location.h"
 #include "standin/plugin_runner.h"
+#include "standin/plugin_watch.h"
 #include "standin/run_report.h"
 #include "standin/workspace_json.h"
 
@@ -47,6 +49,17 @@ int runStatus(const RunOutcome& outcome) {
     return kExitRan;
 }
 
+// The status once standard output is written: 4 when it could not be.
+int finish(int status, std::ostream& out, const DescriptorOutput& standardOutput) {
+    out.flush();
+    if (const auto& reason = standardOutput.failure()) {
+        printError(std::cerr, "standard output: cannot write: " + *reason);
+        // What the plug-in returned matters less than output that was lost.
+        if (status == kExitRan || status == kExitBadPlugin || status >= kExitInitPluginFalse) return kExitCannotWrite;
+    }
+    return status;
+}
+
 }  // namespace
 
 int runNimbrel(const CommandLine& options, const std::string& executable, std::ostream& out, std::ostream& err) {
@@ -61,12 +74,16 @@ int runNimbrel(const CommandLine& options, const std::string& executable, std::o
         return kExitBadPlugin;
     }
     std::string loadError;
+    markPluginCall("loading the module");
     std::unique_ptr<PluginModule> module = PluginModule::load(pluginPath, loadError);
+    markPluginCall(nullptr);
     if (!module) {
         printError(err, loadError);
         return kExitBadPlugin;
     }
+    markPluginCall("the descriptor functions");
     const PluginDescriptors descriptors = module->descriptors();
+    markPluginCall(nullptr);
 
     // With the report on standard output, the human output goes to standard error.
     std::ostream& human = options.reportJson && *options.reportJson == "-" ? err : out;
@@ -124,12 +141,15 @@ int runNimbrel(const CommandLine& options, const std::string& executable, std::o
                 err << kTracePrefix << function << ": not provided by the stand-in, answers zero" << std::endl;
             }
         };
-        run.outcome = runPlugin(*module, session);
+        run.outcome = runPlugin(*module, session, markPluginCall);
         run.events = session.events();
         run.calls = session.calls();
         run.redraws = session.redraws();
     }
     run.mapsAfter = workspace.maps;
+    markPluginCall("unloading the module");
+    module.reset();
+    markPluginCall(nullptr);
 
     if (printer) {
         printer->outcome(run.outcome, run.redraws);
@@ -143,26 +163,29 @@ int runNimbrel(const CommandLine& options, const std::string& executable, std::o
 int nimbrelMain(int argc, char** argv) {
     DescriptorOutput standardOutput(1);
     std::ostream out(&standardOutput);
-    int status = kExitInternal;
-    try {
-        auto parsed = parseCommandLine(argc, argv, out, std::cerr);
-        if (const int* answered = std::get_if<int>(&parsed))
-            status = *answered;
-        else
-            status =
-                runNimbrel(std::get<CommandLine>(parsed), executablePath(argc > 0 ? argv[0] : nullptr), out, std::cerr);
-    } catch (const std::exception& e) {
-        printError(std::cerr, std::string("unexpected failure: ") + e.what());
-    } catch (...) {
-        printError(std::cerr, "unexpected failure");
-    }
-    out.flush();
-    if (const auto& reason = standardOutput.failure()) {
-        printError(std::cerr, "standard output: cannot write: " + *reason);
-        // What the plug-in returned matters less than output that was lost.
-        if (status == kExitRan || status == kExitBadPlugin || status >= kExitInitPluginFalse) status = kExitCannotWrite;
-    }
-    return status;
+    // Whatever goes wrong in the stand-in itself ends in one line and status 5.
+    auto guarded = [&](const std::function<int()>& part) {
+        int status = kExitInternal;
+        try {
+            status = part();
+        } catch (const std::exception& e) {
+            printError(std::cerr, std::string("unexpected failure: ") + e.what());
+        } catch (...) {
+            printError(std::cerr, "unexpected failure");
+        }
+        return finish(status, out, standardOutput);
+    };
+    std::variant<CommandLine, int> parsed = kExitInternal;
+    const int answered = guarded([&] {
+        parsed = parseCommandLine(argc, argv, out, std::cerr);
+        return std::holds_alternative<int>(parsed) ? std::get<int>(parsed) : kExitRan;
+    });
+    if (!std::holds_alternative<CommandLine>(parsed)) return answered;
+    const CommandLine& options = std::get<CommandLine>(parsed);
+    const std::string executable = executablePath(argc > 0 ? argv[0] : nullptr);
+    // On POSIX systems the run goes on in a child process from here.
+    return runWatched(options.timeout.value_or(0.0),
+                      [&] { return guarded([&] { return runNimbrel(options, executable, out, std::cerr); }); });
 }
 
 }  // namespace nimbrel
