@@ -4,6 +4,7 @@
 
 #include "standin/parameter_override.h"
 #include "standin/plugin_location.h"
+#include "standin/terminal_text.h"
 
 #ifndef KELVANE_VERSION
 #define KELVANE_VERSION "unknown"
@@ -31,7 +32,7 @@ const char* const kExample =
 }  // namespace
 
 void printError(std::ostream& err, const std::string& message) {
-    err << kProgram << ": error: " << message << std::endl;
+    err << kProgram << ": error: " << visible(message) << std::endl;
 }
 
 std::variant<CommandLine, int> parseCommandLine(int argc, const char* const* argv, std::ostream& out,
@@ -51,8 +52,8 @@ std::variant<CommandLine, int> parseCommandLine(int argc, const char* const* arg
     // A path such as /data/ws.json is a path on every system, never an option.
     app.allow_windows_style_options(false);
     app.add_option("WORKSPACE.json", options.workspace,
-                   "Workspace file: host version, documents, the current VMR's maps, dialog parameters.\n"
-                   "Without one the plug-in runs against an empty workspace.")
+                   "Workspace file: host version, documents, the current VMR's maps, dialog parameters\n"
+                   "('-' for standard input). Without one the plug-in runs against an empty workspace.")
         ->type_name("");
     app.add_option("--plugin", options.plugin,
                    std::string("Plug-in module to run (default: ") + kPluginFileName + " in ../plugins/" +
@@ -71,8 +72,12 @@ std::variant<CommandLine, int> parseCommandLine(int argc, const char* const* arg
                    "must declare it, and the value must fit its type; without a script it is taken as given\n"
                    "(an integer, else a float, else a text).")
         ->type_name("NAME=VALUE")
+        ->expected(1)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
         ->allow_extra_args(false);
-    app.add_option("--save-workspace", options.saveWorkspace, "Write the workspace, as the run left it, to FILE")
+    app.add_option("--save-workspace", options.saveWorkspace,
+                   "Write the workspace, as the run left it, to FILE ('-' for standard output; the\n"
+                   "human output then goes to standard error)")
         ->type_name("FILE");
     app.add_option("--report-json", options.reportJson,
                    "Write a JSON report of the run to FILE ('-' for standard output; the human\n"
@@ -104,6 +109,10 @@ std::variant<CommandLine, int> parseCommandLine(int argc, const char* const* arg
         return kExitBadArguments;
     }
 
+    if (options.saveWorkspace == std::optional<std::string>("-") && options.reportJson == options.saveWorkspace) {
+        printError(err, "--save-workspace and --report-json cannot both write to standard output ('-') (see --help)");
+        return kExitBadArguments;
+    }
     // The form of each --param is checked before anything is read.
     for (const std::string& param : options.params) {
         try {

@@ -16,6 +16,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "standin/input_file.h"
 #include "standin/json_messages.h"
 #include "standin/workspace_json.h"
 
@@ -26,20 +27,6 @@ using json = nlohmann::ordered_json;
 
 // ---------------------------------------------------------------------------
 // The declaration around the value: comments, var NAME =, the value, ";".
-
-// "line 3, column 7" for a byte offset (both counted from 1).
-std::string lineAndColumn(const std::string& text, std::size_t offset) {
-    std::size_t line = 1, column = 1;
-    for (std::size_t i = 0; i < offset && i < text.size(); ++i) {
-        if (text[i] == '\n') {
-            ++line;
-            column = 1;
-        } else {
-            ++column;
-        }
-    }
-    return "line " + std::to_string(line) + ", column " + std::to_string(column);
-}
 
 class Declaration {
 public:
@@ -187,6 +174,8 @@ json parseValue(const std::string& whole, std::size_t begin, std::size_t end, co
         if (what.find("expected end of input") != std::string::npos)
             what = "more follows the value; a dialog script is one declaration, ended by at most one ';'";
         throw DialogScriptError(source + ": " + lineAndColumn(whole, offset) + ": " + what);
+    } catch (const json::exception& error) {
+        throw DialogScriptError(source + ": " + jsonLibraryError(error));
     }
 }
 
@@ -380,27 +369,28 @@ DeclaredParameters DialogScript::declared() const {
 
 DialogScript parseDialogScript(const std::string& text, const std::string& source) {
     try {
+        requireUtf8(text, source);
         Declaration declaration(text, source);
         const std::string plain = declaration.withoutComments();
         const auto [begin, end] = declaration.value(plain);
         return Reader(source).script(parseValue(plain, begin, end, source), declaration.variable());
     } catch (const DialogScriptError&) {
         throw;
+    } catch (const InputError& error) {
+        throw DialogScriptError(error.what());
     } catch (const std::exception& error) {
         throw DialogScriptError(source + ": " + error.what());
     }
 }
 
 DialogScript readDialogScript(const std::string& path) {
-    std::error_code ignored;
-    if (std::filesystem::is_directory(path, ignored))
-        throw DialogScriptError(path + ": is a folder, not a dialog script");
-    std::ifstream file(path, std::ios::binary);
-    if (!file) throw DialogScriptError(path + ": cannot open the file: " + std::strerror(errno));
-    std::ostringstream text;
-    text << file.rdbuf();
-    if (file.bad()) throw DialogScriptError(path + ": cannot read the file");
-    return parseDialogScript(text.str(), path);
+    std::string text;
+    try {
+        text = readInput(path, kLargestDialogScript, "a dialog script");
+    } catch (const InputError& error) {
+        throw DialogScriptError(error.what());
+    }
+    return parseDialogScript(text, inputName(path));
 }
 
 std::string dialogScriptBeside(const std::string& pluginPath, const std::string& guiScript) {

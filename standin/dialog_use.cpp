@@ -8,7 +8,7 @@
 namespace nimbrel {
 
 DialogUse findDialogScript(const CommandLine& options, const std::string& pluginPath,
-                           const PluginDescriptors& descriptors, std::ostream& trace) {
+                           const PluginDescriptors& descriptors, std::ostream& trace, const Marks& marks) {
     DialogUse use;
     std::string path;
     if (options.noDialog) {
@@ -28,7 +28,7 @@ DialogUse findDialogScript(const CommandLine& options, const std::string& plugin
         }
         if (path.empty()) {
             if (options.trace)
-                trace << kTracePrefix << "dialog script: " << use.absence
+                trace << tracePrefix(marks) << "dialog script: " << use.absence
                       << "; parameters the workspace does not set have no defaults" << std::endl;
             return use;
         }

@@ -13,6 +13,7 @@
 #include "standin/command_line.h"
 #include "standin/dialog_script.h"
 #include "standin/plugin_runner.h"
+#include "standin/terminal_text.h"
 #include "standin/workspace.h"
 
 namespace nimbrel {
@@ -26,10 +27,10 @@ struct DialogUse {
 
 // Finds and reads the dialog script the command line asks for: --dialog, none
 // with --no-dialog, else the one the plug-in names beside the module (none
-// when it does not exist; --trace says so on trace). Throws DialogScriptError
-// for a script that cannot be used.
+// when it does not exist; --trace says so on trace, drawn with marks). Throws
+// DialogScriptError for a script that cannot be used.
 DialogUse findDialogScript(const CommandLine& options, const std::string& pluginPath,
-                           const PluginDescriptors& descriptors, std::ostream& trace);
+                           const PluginDescriptors& descriptors, std::ostream& trace, const Marks& marks);
 
 // The human report's account of the dialog script, after the descriptors.
 void printDialogUse(std::ostream& out, const DialogUse& use, const Workspace& workspace);

@@ -31,8 +31,12 @@ void* findSymbol(void* handle, const char* name) {
 void* openModule(const std::string& path, std::string& error) {
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {
-        const char* reason = dlerror();
-        error = "cannot load " + path + ": " + (reason != nullptr ? reason : "unknown reason");
+        // The loader's reason names the path itself: "<path>: invalid ELF header".
+        const char* raw = dlerror();
+        const std::string reason = raw != nullptr ? raw : "";
+        const char* shown = reason.empty() ? "unknown reason" : reason.c_str();
+        if (reason.compare(0, path.size() + 2, path + ": ") == 0) shown += path.size() + 2;
+        error = "cannot load " + path + ": " + shown;
     }
     return handle;
 }

@@ -9,6 +9,7 @@
 
 #include "standin/dialog_use.h"
 #include "standin/host_session.h"
+#include "standin/input_file.h"
 #include "standin/output_file.h"
 #include "standin/parameter_override.h"
 #include "standin/plugin_location.h"
@@ -85,15 +86,18 @@ int runNimbrel(const CommandLine& options, const std::string& executable, std::o
     const PluginDescriptors descriptors = module->descriptors();
     markPluginCall(nullptr);
 
-    // With the report on standard output, the human output goes to standard error.
-    std::ostream& human = options.reportJson && *options.reportJson == "-" ? err : out;
+    // With an output on standard output, the human output goes to standard error.
+    const bool outputToStandardOutput =
+        (options.reportJson && *options.reportJson == "-") || (options.saveWorkspace && *options.saveWorkspace == "-");
+    std::ostream& human = outputToStandardOutput ? err : out;
+    const Marks& marks = outputTakesUtf8() ? kUtf8Marks : kAsciiMarks;
 
     // The script's declarations check every parameter the workspace and
     // --param give; without a script they are taken as given.
     DialogUse dialog;
     try {
         human << std::flush;
-        dialog = findDialogScript(options, pluginPath, descriptors, err);
+        dialog = findDialogScript(options, pluginPath, descriptors, err, marks);
     } catch (const DialogScriptError& e) {
         printError(err, e.what());
         return kExitBadDialog;
@@ -121,9 +125,10 @@ int runNimbrel(const CommandLine& options, const std::string& executable, std::o
     if (dialog.script) dialog.defaultsUsed = applyDialogDefaults(*dialog.script, workspace);
 
     std::unique_ptr<ConsolePrinter> printer;
-    if (!options.quiet) printer = std::make_unique<ConsolePrinter>(human);
+    if (!options.quiet) printer = std::make_unique<ConsolePrinter>(human, marks);
     if (printer) {
-        printer->header(pluginPath, options.workspace, workspace, descriptors, checked != nullptr);
+        printer->header(pluginPath, options.workspace ? std::optional(inputName(*options.workspace)) : std::nullopt,
+                        workspace, descriptors, checked != nullptr);
         printDialogUse(human, dialog, workspace);
     }
 
@@ -138,7 +143,7 @@ int runNimbrel(const CommandLine& options, const std::string& executable, std::o
             run.unprovidedCalls.push_back(function);
             if (options.trace) {
                 human << std::flush;
-                err << kTracePrefix << function << ": not provided by the stand-in, answers zero" << std::endl;
+                err << tracePrefix(marks) << function << ": not provided by the stand-in, answers zero" << std::endl;
             }
         };
         run.outcome = runPlugin(*module, session, markPluginCall);

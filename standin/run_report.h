@@ -11,12 +11,13 @@
 
 #include "standin/host_session.h"
 #include "standin/plugin_runner.h"
+#include "standin/terminal_text.h"
 #include "standin/workspace.h"
 
 namespace nimbrel {
 
 // What starts each trace line on standard error.
-inline constexpr const char* kTracePrefix = "  trace \xE2\x94\x82 ";
+std::string tracePrefix(const Marks& marks);
 
 // Everything a report says about one run.
 struct RunRecord {
@@ -40,7 +41,8 @@ std::vector<std::pair<std::string, std::optional<std::string>>> descriptorList(c
 // The human report, written to out piece by piece.
 class ConsolePrinter {
 public:
-    explicit ConsolePrinter(std::ostream& out) : out_(out) {}
+    // Draws with marks: kUtf8Marks, or kAsciiMarks for a terminal that does not take UTF-8.
+    explicit ConsolePrinter(std::ostream& out, const Marks& marks = kUtf8Marks) : out_(out), marks_(marks) {}
 
     // parametersChecked: whether a dialog script's declarations checked the parameters.
     void header(const std::string& pluginPath, const std::optional<std::string>& workspacePath,
@@ -52,6 +54,7 @@ public:
 
 private:
     std::ostream& out_;
+    const Marks& marks_;
     bool runStarted_ = false;
 };
 
@@ -61,6 +64,8 @@ std::string wrapItems(const std::vector<std::string>& items);
 
 // The before/after table of the maps' parameters: a cell that changed shows
 // "before → after"; a map present only after the run is marked new.
-std::string mapsTable(const std::vector<VolumeMap>& before, const std::vector<VolumeMap>& after);
+// Names are shown with their control characters escaped.
+std::string mapsTable(const std::vector<VolumeMap>& before, const std::vector<VolumeMap>& after,
+                      const Marks& marks = kUtf8Marks);
 
 }  // namespace nimbrel

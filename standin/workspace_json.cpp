@@ -18,6 +18,7 @@
 #include <system_error>
 #include <vector>
 
+#include "standin/input_file.h"
 #include "standin/json_messages.h"
 #include "standin/output_file.h"
 
@@ -411,6 +412,8 @@ json parseStrictly(const std::string& text, const std::string& source) {
         auto at = what.find(marker);
         what = at != std::string::npos ? what.substr(at + marker.size()) : what;
         throw WorkspaceFileError(source + ": invalid JSON at " + what);
+    } catch (const json::exception& error) {
+        throw WorkspaceFileError(source + ": " + jsonLibraryError(error));
     }
 }
 
@@ -435,7 +438,10 @@ std::optional<float> floatOfSpecialText(const std::string& text) {
 
 Workspace parseWorkspace(const std::string& text, const std::string& source, const DeclaredParameters* declared) {
     try {
+        requireUtf8(text, source);
         return Reader(source, declared).workspace(parseStrictly(text, source));
+    } catch (const InputError& error) {
+        throw WorkspaceFileError(error.what());
     } catch (const WorkspaceFileError&) {
         throw;
     } catch (const std::exception& error) {
@@ -444,15 +450,13 @@ Workspace parseWorkspace(const std::string& text, const std::string& source, con
 }
 
 Workspace readWorkspaceFile(const std::string& path, const DeclaredParameters* declared) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) throw WorkspaceFileError(path + ": cannot open the file: " + std::strerror(errno));
-    std::error_code ignored;
-    if (std::filesystem::is_directory(path, ignored))
-        throw WorkspaceFileError(path + ": is a folder, not a workspace file");
-    std::ostringstream text;
-    text << file.rdbuf();
-    if (file.bad()) throw WorkspaceFileError(path + ": cannot read the file");
-    return parseWorkspace(text.str(), path, declared);
+    std::string text;
+    try {
+        text = readInput(path, kLargestWorkspaceFile, "a workspace file");
+    } catch (const InputError& error) {
+        throw WorkspaceFileError(error.what());
+    }
+    return parseWorkspace(text, inputName(path), declared);
 }
 
 std::string shortestFloatText(float value) {

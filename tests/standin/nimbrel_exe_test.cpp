@@ -25,6 +25,17 @@ using kelvane::testing::inQuotes;
 
 class NimbrelExe : public ::testing::Test {
 protected:
+    // The human report as a UTF-8 terminal shows it.
+    NimbrelExe() { setLocale("C.UTF-8"); }
+
+    static void setLocale(const char* locale) {
+#if !defined(_WIN32)
+        setenv("LC_ALL", locale, 1);
+#else
+        (void)locale;
+#endif
+    }
+
     fs::path file(const std::string& name, const std::string& text) const {
         fs::path path = folder_ / name;
         std::ofstream(path, std::ios::binary) << text;
@@ -96,6 +107,27 @@ TEST_F(NimbrelExe, ReportAndSavedWorkspaceAreMachineReadable) {
     ASSERT_EQ(after.maps.size(), before.maps.size());
     for (std::size_t i = 0; i < after.maps.size(); ++i)
         EXPECT_EQ(nimbrel::mapToJson(after.maps[i]).dump(), report["mapsAfter"][i].dump()) << i;
+}
+
+#if !defined(_WIN32)
+// Where the locale does not take UTF-8 the report draws in plain ASCII.
+TEST_F(NimbrelExe, PlainAsciiWhereTheLocaleIsNotUtf8) {
+    setLocale("C");
+    Outcome r = run(inQuotes(kExamples + "default.json"));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("  log | Kelvane>  Running Kelvane Plugin...\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("  1  Faces > Houses (run 1)               1   18   2.1 -> 3.9216156"), std::string::npos)
+        << r.out;
+    EXPECT_EQ(std::count_if(r.out.begin(), r.out.end(), [](char c) { return (c & 0x80) != 0; }), 0);
+}
+#endif
+
+// "-" is standard input for the workspace and standard output for the outputs.
+TEST_F(NimbrelExe, DashIsStandardInputAndOutput) {
+    Outcome r = run("--save-workspace - - < " + inQuotes(kExamples + "default.json"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(nimbrel::parseWorkspace(r.out, "saved").maps.size(), 4u);
+    EXPECT_NE(r.err.find("  workspace   standard input\n"), std::string::npos) << r.err;
 }
 
 TEST_F(NimbrelExe, InitPluginFalseHasAStatusOfItsOwn) {
@@ -266,7 +298,7 @@ TEST_F(NimbrelExe, ABadScriptIsRefusedWhereverItComesFrom) {
 struct Failure {
     const char* name;
     const char* workspace;  // text of the file, or null for none
-    const char* arguments;  // after the workspace
+    const char* arguments;  // after the workspace; % stands for the workspace file
     int status;
     const char* error;  // stderr after "Nimbrel.exe: error: "; % stands for the file
 };
@@ -283,6 +315,7 @@ TEST_P(NimbrelExeFailure, SaysWhyInOneLine) {
     std::string path;
     if (f.workspace != nullptr) {
         path = file("ws.json", f.workspace).string();
+        if (auto at = arguments.find('%'); at != std::string::npos) arguments.replace(at, 1, inQuotes(path));
         arguments = inQuotes(path) + " " + arguments;
     }
     Outcome r = run(arguments);
@@ -301,6 +334,10 @@ INSTANTIATE_TEST_SUITE_P(
         Failure{"Malformed", "{\"maps\": [", "", 1,
                 "%: invalid JSON at line 1, column 11: syntax error while parsing value - unexpected end of input; "
                 "expected '[', '{', or a literal"},
+        Failure{"NotUtf8", "{\"description\": \"caf\xE9\"}", "", 1,
+                "%: not UTF-8 at byte 21 (line 1, column 21); save it as UTF-8 text"},
+        Failure{"NumberOverflow", R"({"maps": [{"thresholdMin": 1e400}]})", "", 1,
+                "%: the number 1e400 is too large to hold (beyond about 1.8e308)"},
         Failure{"MissingFile", nullptr, "/nonexistent/ws.json", 1,
                 "/nonexistent/ws.json: cannot open the file: No such file or directory"},
         Failure{"ParamWithoutEquals", "{}", "--param MinP", 2,
@@ -313,7 +350,13 @@ INSTANTIATE_TEST_SUITE_P(
         Failure{"WorkspaceParamOfTheWrongType", R"({"parameters": {"MinP": "banana"}})", "", 1,
                 R"(%: parameters.MinP: expected a number (or "NaN", "Infinity", "-Infinity"), got a string ("banana"))"},
         Failure{"MissingPlugin", "{}", "--plugin /nonexistent/Kelvane.so", 3,
-                "plug-in not found: /nonexistent/Kelvane.so"}),
+                "plug-in not found: /nonexistent/Kelvane.so"}
+#if !defined(_WIN32)
+        ,
+        Failure{"NotAPlugin", R"({"description": "a workspace file, which is no plug-in module at all"})",
+                "--plugin %", 3, "cannot load %: invalid ELF header"}
+#endif
+        ),
     [](const ::testing::TestParamInfo<Failure>& info) { return info.param.name; });
 
 }  // namespace

@@ -1,3 +1,4 @@
+#include "standin/dialog_script.h"
 #include "standin/workspace_json.h"
 #include "tests/support/float_bits.h"
 
@@ -413,6 +414,11 @@ TEST(WorkspaceJson, ExamplesHoldWhatTheirRunsNeed) {
     EXPECT_GE(degrees.size(), 3u);
     EXPECT_GE(otherMaps, 1);
     EXPECT_GE(overlaid, 1);
+    // default.json writes out the dialog's defaults, every one of them.
+    const auto script = nimbrel::readDialogScript(KELVANE_SOURCE_DIR "/package/Kelvane.js");
+    for (const auto& p : script.parameters)
+        EXPECT_EQ(nimbrel::parameterValueText(main.parameters[p.name]), nimbrel::parameterValueText(p.defaultValue))
+            << p.name;
     Workspace list = nimbrel::readWorkspaceFile(KELVANE_SOURCE_DIR "/examples/overlay-list.json");
     EXPECT_EQ(list.maps.size(), 6u);
     EXPECT_EQ(list.parameters["Overlay"].text, "1,3-5");
