@@ -15,6 +15,7 @@
 #include "standin/plugin_location.h"
 #include "standin/plugin_runner.h"
 #include "standin/plugin_watch.h"
+#include "standin/progress.h"
 #include "standin/run_report.h"
 #include "standin/workspace_json.h"
 
@@ -107,8 +108,14 @@ int runNimbrel(const CommandLine& options, const std::string& executable, std::o
 
     Workspace workspace;
     if (options.workspace) {
+        Progress reading(Progress::isTerminal(2));
         try {
-            workspace = readWorkspaceFile(*options.workspace, checked);
+            workspace = readWorkspaceFile(*options.workspace, checked, [&](std::size_t read, std::size_t total) {
+                reading.tick([&] {
+                    return "reading " + inputName(*options.workspace) + ": " + std::to_string(read * 100 / total) +
+                           "% of " + std::to_string(total >> 20) + " MiB";
+                });
+            });
         } catch (const WorkspaceFileError& e) {
             printError(err, e.what());
             return kExitBadWorkspace;
@@ -137,8 +144,16 @@ int runNimbrel(const CommandLine& options, const std::string& executable, std::o
     run.workspacePath = options.workspace;
     run.mapsBefore = workspace.maps;
     {
+        // While the report is not on the terminal, the terminal shows how far the run has come.
+        Progress running(Progress::isTerminal(2) && (!printer || (&human == &out && !Progress::isTerminal(1))));
         HostSession session(workspace);
-        if (printer) session.onEvent = [&printer](const HostEvent& event) { printer->event(event); };
+        session.onEvent = [&](const HostEvent& event) {
+            if (printer) printer->event(event);
+            running.tick([&] {
+                return "running the plug-in: " + std::to_string(session.recordsSet().size()) + " map records set, " +
+                       std::to_string(session.events().size()) + " log lines";
+            });
+        };
         session.onUnprovidedCall = [&](const std::string& function) {
             run.unprovidedCalls.push_back(function);
             if (options.trace) {

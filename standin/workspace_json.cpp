@@ -13,7 +13,6 @@
 #include <fstream>
 #include <initializer_list>
 #include <limits>
-#include <set>
 #include <sstream>
 #include <system_error>
 #include <vector>
@@ -21,6 +20,7 @@
 #include "standin/input_file.h"
 #include "standin/json_messages.h"
 #include "standin/output_file.h"
+#include "standin/strict_json.h"
 
 namespace nimbrel {
 namespace {
@@ -340,80 +340,19 @@ private:
     const DeclaredParameters* declared_;
 };
 
-// Thrown from the parser's callback: the same key twice in one object.
-struct DuplicateKey {
-    std::string path;
-};
-
-// Where the parser is, for naming a duplicate key: one frame per open object
-// or array.
-class ParsePosition {
-public:
-    void open(bool isObject) { frames_.push_back({isObject, {}, 0, {}}); }
-    void close() {
-        if (!frames_.empty()) frames_.pop_back();
-        completedValue();
-    }
-    void completedValue() {
-        if (!frames_.empty() && !frames_.back().isObject) ++frames_.back().index;
-    }
-    void key(const std::string& key) {
-        if (frames_.empty()) return;
-        Frame& top = frames_.back();
-        top.key = key;
-        if (!top.keys.insert(key).second) throw DuplicateKey{path()};
-    }
-
-private:
-    struct Frame {
-        bool isObject;
-        std::string key;
-        std::size_t index;
-        std::set<std::string> keys;
-    };
-    std::string path() const {
-        std::string path;
-        for (const Frame& frame : frames_) path = frame.isObject ? member(path, frame.key) : element(path, frame.index);
-        return path;
-    }
-    std::vector<Frame> frames_;
-};
-
-json parseStrictly(const std::string& text, const std::string& source) {
-    ParsePosition position;
-    json::parser_callback_t callback = [&position](int, json::parse_event_t event, json& parsed) {
-        switch (event) {
-            case json::parse_event_t::object_start:
-                position.open(true);
-                break;
-            case json::parse_event_t::array_start:
-                position.open(false);
-                break;
-            case json::parse_event_t::object_end:
-            case json::parse_event_t::array_end:
-                position.close();
-                break;
-            case json::parse_event_t::key:
-                position.key(parsed.get<std::string>());
-                break;
-            case json::parse_event_t::value:
-                position.completedValue();
+json parseStrictly(const std::string& text, const std::string& source, const ReadProgress& progress) {
+    try {
+        return parseStrictJson(text, 0, text.size(), progress);
+    } catch (const StrictJsonError& error) {
+        switch (error.kind) {
+            case StrictJsonError::Kind::DuplicateKey:
+                throw WorkspaceFileError(source + ": " + error.path + ": the field appears twice in one object");
+            case StrictJsonError::Kind::Syntax:
+                throw WorkspaceFileError(source + ": invalid JSON at " + error.what());
+            case StrictJsonError::Kind::Other:
                 break;
         }
-        return true;
-    };
-    try {
-        return json::parse(text, callback);
-    } catch (const DuplicateKey& duplicate) {
-        throw WorkspaceFileError(source + ": " + duplicate.path + ": the field appears twice in one object");
-    } catch (const json::parse_error& error) {
-        std::string what = error.what();
-        const std::string marker = "parse error at ";
-        auto at = what.find(marker);
-        what = at != std::string::npos ? what.substr(at + marker.size()) : what;
-        throw WorkspaceFileError(source + ": invalid JSON at " + what);
-    } catch (const json::exception& error) {
-        throw WorkspaceFileError(source + ": " + jsonLibraryError(error));
+        throw WorkspaceFileError(source + ": " + error.what());
     }
 }
 
@@ -436,10 +375,11 @@ std::optional<float> floatOfSpecialText(const std::string& text) {
     return std::nullopt;
 }
 
-Workspace parseWorkspace(const std::string& text, const std::string& source, const DeclaredParameters* declared) {
+Workspace parseWorkspace(const std::string& text, const std::string& source, const DeclaredParameters* declared,
+                         const ReadProgress& progress) {
     try {
         requireUtf8(text, source);
-        return Reader(source, declared).workspace(parseStrictly(text, source));
+        return Reader(source, declared).workspace(parseStrictly(text, source, progress));
     } catch (const InputError& error) {
         throw WorkspaceFileError(error.what());
     } catch (const WorkspaceFileError&) {
@@ -449,14 +389,15 @@ Workspace parseWorkspace(const std::string& text, const std::string& source, con
     }
 }
 
-Workspace readWorkspaceFile(const std::string& path, const DeclaredParameters* declared) {
+Workspace readWorkspaceFile(const std::string& path, const DeclaredParameters* declared,
+                            const ReadProgress& progress) {
     std::string text;
     try {
         text = readInput(path, kLargestWorkspaceFile, "a workspace file");
     } catch (const InputError& error) {
         throw WorkspaceFileError(error.what());
     }
-    return parseWorkspace(text, inputName(path), declared);
+    return parseWorkspace(text, inputName(path), declared, progress);
 }
 
 std::string shortestFloatText(float value) {

@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "standin/declared_parameters.h"
+#include "standin/strict_json.h"
 #include "standin/workspace.h"
 
 namespace nimbrel {
@@ -41,10 +42,12 @@ public:
 // declarations, each parameter must be declared and have its declared kind:
 // an integer for an integer, a number (or "NaN", "Infinity", "-Infinity") for
 // a float, a string for a text. Without, each is taken as given.
-Workspace readWorkspaceFile(const std::string& path, const DeclaredParameters* declared = nullptr);
+// progress is told how far the read has come.
+Workspace readWorkspaceFile(const std::string& path, const DeclaredParameters* declared = nullptr,
+                            const ReadProgress& progress = {});
 // Reads a workspace from JSON text; source names it in errors.
 Workspace parseWorkspace(const std::string& text, const std::string& source,
-                         const DeclaredParameters* declared = nullptr);
+                         const DeclaredParameters* declared = nullptr, const ReadProgress& progress = {});
 
 // The float a text stands for where JSON has no number: "NaN", "Infinity",
 // "-Infinity", or a NaN's bits as "NaN:0x7fc00001".
