@@ -18,6 +18,7 @@
 
 #include "standin/input_file.h"
 #include "standin/json_messages.h"
+#include "standin/strict_json.h"
 #include "standin/workspace_json.h"
 
 namespace nimbrel {
@@ -135,47 +136,26 @@ private:
 // ---------------------------------------------------------------------------
 // The value: JSON, read strictly.
 
-struct DuplicateKey {
-    std::string key;
-};
-
 json parseValue(const std::string& whole, std::size_t begin, std::size_t end, const std::string& source) {
-    std::vector<std::set<std::string>> open;  // the keys of each open object; arrays hold an empty set
-    json::parser_callback_t callback = [&open](int, json::parse_event_t event, json& parsed) {
-        switch (event) {
-            case json::parse_event_t::object_start:
-            case json::parse_event_t::array_start:
-                open.emplace_back();
-                break;
-            case json::parse_event_t::object_end:
-            case json::parse_event_t::array_end:
-                if (!open.empty()) open.pop_back();
-                break;
-            case json::parse_event_t::key:
-                if (!open.empty() && !open.back().insert(parsed.get<std::string>()).second)
-                    throw DuplicateKey{parsed.get<std::string>()};
-                break;
-            case json::parse_event_t::value:
+    try {
+        return parseStrictJson(whole, begin, end);
+    } catch (const StrictJsonError& error) {
+        std::string what = error.what();
+        switch (error.kind) {
+            case StrictJsonError::Kind::DuplicateKey:
+                throw DialogScriptError(source + ": the key " + quotedExcerpt(what) + " appears twice in one object");
+            case StrictJsonError::Kind::Syntax: {
+                // "line 1, column 11: syntax error ...": the place counted again in the whole script.
+                if (const auto colon = what.find(": "); colon != std::string::npos) what = what.substr(colon + 2);
+                const std::size_t offset = begin + (error.byte > 0 ? error.byte - 1 : 0);
+                if (what.find("expected end of input") != std::string::npos)
+                    what = "more follows the value; a dialog script is one declaration, ended by at most one ';'";
+                throw DialogScriptError(source + ": " + lineAndColumn(whole, offset) + ": " + what);
+            }
+            case StrictJsonError::Kind::Other:
                 break;
         }
-        return true;
-    };
-    try {
-        return json::parse(whole.begin() + static_cast<std::ptrdiff_t>(begin),
-                           whole.begin() + static_cast<std::ptrdiff_t>(end), callback);
-    } catch (const DuplicateKey& duplicate) {
-        throw DialogScriptError(source + ": the key " + quotedExcerpt(duplicate.key) + " appears twice in one object");
-    } catch (const json::parse_error& error) {
-        std::string what = error.what();
-        // "[json.exception.parse_error.101] parse error at line 1, column 11: syntax error ..."
-        const auto colon = what.find(": ", what.find("parse error"));
-        if (colon != std::string::npos) what = what.substr(colon + 2);
-        const std::size_t offset = begin + (error.byte > 0 ? error.byte - 1 : 0);
-        if (what.find("expected end of input") != std::string::npos)
-            what = "more follows the value; a dialog script is one declaration, ended by at most one ';'";
-        throw DialogScriptError(source + ": " + lineAndColumn(whole, offset) + ": " + what);
-    } catch (const json::exception& error) {
-        throw DialogScriptError(source + ": " + jsonLibraryError(error));
+        throw DialogScriptError(source + ": " + what);
     }
 }
 
