@@ -272,6 +272,7 @@ void ConsolePrinter::maps(const std::vector<VolumeMap>& before, const std::vecto
 
 json reportJson(const RunRecord& run) {
     json report;
+    report["formatVersion"] = kReportFormatVersion;
     report["plugin"] = run.pluginPath;
     report["workspace"] = run.workspacePath ? json(*run.workspacePath) : json(nullptr);
     json descriptors = json::object();

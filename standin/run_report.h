@@ -32,6 +32,9 @@ struct RunRecord {
     std::vector<VolumeMap> mapsAfter;
 };
 
+// The version of the JSON report's format (FORMATS.md), its first field.
+inline constexpr int kReportFormatVersion = 1;
+
 nlohmann::ordered_json reportJson(const RunRecord& run);
 
 // The six descriptor texts by export name, in the order the host reads them;
