@@ -5,6 +5,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <fstream>
 #include <map>
 #include <string>
 
@@ -12,7 +13,7 @@
 #include "standin/workspace_json.h"
 
 #if !defined(_WIN32)
-#include <sys/resource.h>
+#include <malloc.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -45,46 +46,53 @@ const std::string& workspaceFileText(int maps) {
 }
 
 #if !defined(_WIN32)
-long peakKilobytes() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
+// A field of /proc/self/status in bytes: "VmRSS", "VmHWM".
+double statusBytes(const char* field) {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind(std::string(field) + ":", 0) == 0) return std::stod(line.substr(line.find(':') + 1)) * 1024.0;
+    return 0;
 }
 
-// The peak memory a load adds, in bytes, measured in a child process so that
-// no other benchmark's peak counts.
+// The peak memory a load adds, in bytes, measured in a child process whose
+// peak is reset first, so that no earlier peak counts.
 double loadPeakBytes(const std::string& text) {
     int channel[2];
     if (pipe(channel) != 0) return 0;
     const pid_t child = fork();
     if (child == 0) {
-        const long before = peakKilobytes();
+        malloc_trim(0);                                 // free heap pages the parent left count no more
+        std::ofstream("/proc/self/clear_refs") << "5";  // the peak starts again from here
+        const double before = statusBytes("VmRSS");
         const nimbrel::Workspace workspace = nimbrel::parseWorkspace(text, "bench.json");
-        const long added = peakKilobytes() - before;
+        const double added = statusBytes("VmHWM") - before;
         (void)!write(channel[1], &added, sizeof added);
         _exit(workspace.maps.empty() ? 1 : 0);
     }
-    long added = 0;
+    double added = 0;
     (void)!read(channel[0], &added, sizeof added);
     close(channel[0]);
     close(channel[1]);
     waitpid(child, nullptr, 0);
-    return static_cast<double>(added) * 1024.0;
+    return added;
 }
 #endif
 
 void loadWorkspace(benchmark::State& state) {
     const int maps = static_cast<int>(state.range(0));
     const std::string& text = workspaceFileText(maps);
+#if !defined(_WIN32)
+    const double peak = loadPeakBytes(text);
+#endif
     for (auto _ : state) {
         nimbrel::Workspace workspace = nimbrel::parseWorkspace(text, "bench.json");
         benchmark::DoNotOptimize(workspace.maps.data());
     }
-    state.counters["per map"] = benchmark::Counter(
-        maps, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["per map"] =
+        benchmark::Counter(maps, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
     state.counters["file bytes per map"] = static_cast<double>(text.size()) / maps;
 #if !defined(_WIN32)
-    state.counters["peak bytes per map"] = loadPeakBytes(text) / maps;
+    state.counters["peak bytes per map"] = peak / maps;
 #endif
 }
 

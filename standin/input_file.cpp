@@ -66,8 +66,7 @@ std::string readInput(const std::string& path, std::size_t limit, const char* ki
     std::vector<char> chunk(1 << 16);
     for (;;) {
         const std::size_t read = std::fread(chunk.data(), 1, chunk.size(), file);
-        if (read > limit - text.size())
-            fail("larger than " + sizeText(limit) + ", more than " + kind + " may hold");
+        if (read > limit - text.size()) fail("larger than " + sizeText(limit) + ", more than " + kind + " may hold");
         // A text file has no zero byte; this ends a read of /dev/zero at once.
         if (const void* zero = std::memchr(chunk.data(), 0, read))
             fail("not UTF-8 text: a zero byte at byte " +
@@ -88,9 +87,9 @@ std::string readInput(const std::string& path, std::size_t limit, const char* ki
 void requireUtf8(const std::string& text, const std::string& source) {
     const auto bad = firstNonUtf8Byte(text);
     if (!bad) return;
-    throw InputError(source + ": not UTF-8 at byte " + std::to_string(*bad + 1) + " (" + lineAndColumn(text, *bad) +
-                     (startsWithUtf16Mark(text) ? "); it is UTF-16 text: save it as UTF-8"
-                                                : "); save it as UTF-8 text"));
+    throw InputError(
+        source + ": not UTF-8 at byte " + std::to_string(*bad + 1) + " (" + lineAndColumn(text, *bad) +
+        (startsWithUtf16Mark(text) ? "); it is UTF-16 text: save it as UTF-8" : "); save it as UTF-8 text"));
 }
 
 }  // namespace nimbrel

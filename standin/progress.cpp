@@ -20,7 +20,9 @@ constexpr std::chrono::milliseconds kBetweenLines{200};
 
 Progress::Progress(bool enabled) : enabled_(enabled), start_(Clock::now()), last_(start_) {}
 
-Progress::~Progress() { clear(); }
+Progress::~Progress() {
+    clear();
+}
 
 bool Progress::isTerminal(int descriptor) {
 #if defined(_WIN32)

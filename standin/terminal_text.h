@@ -25,15 +25,15 @@ std::string visible(std::string_view text);
 
 // What the human report draws with.
 struct Marks {
-    const char* bar;        // "│" before each log line
-    const char* rule;       // "─", repeated for a rule
-    const char* topLeft;    // "┌"
-    const char* bottomLeft; // "└"
-    const char* arrow;      // " → " between a value before and after
-    const char* ellipsis;   // "…" at the end of a cut text
+    const char* bar;         // "│" before each log line
+    const char* rule;        // "─", repeated for a rule
+    const char* topLeft;     // "┌"
+    const char* bottomLeft;  // "└"
+    const char* arrow;       // " → " between a value before and after
+    const char* ellipsis;    // "…" at the end of a cut text
 };
-inline constexpr Marks kUtf8Marks{"\xE2\x94\x82", "\xE2\x94\x80", "\xE2\x94\x8C", "\xE2\x94\x94",
-                                  " \xE2\x86\x92 ", "\xE2\x80\xA6"};
+inline constexpr Marks kUtf8Marks{"\xE2\x94\x82", "\xE2\x94\x80",   "\xE2\x94\x8C",
+                                  "\xE2\x94\x94", " \xE2\x86\x92 ", "\xE2\x80\xA6"};
 inline constexpr Marks kAsciiMarks{"|", "-", "+", "+", " -> ", "..."};
 
 // Whether the terminal (the locale, or on Windows the console) takes UTF-8.

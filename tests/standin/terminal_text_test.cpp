@@ -27,7 +27,7 @@ TEST_P(TerminalText, TakesItsColumnsAndShowsItsControls) {
 INSTANTIATE_TEST_SUITE_P(
     Texts, TerminalText,
     ::testing::Values(Shown{"map 1", 5, "map 1"}, Shown{"caf\xC3\xA9", 4, "caf\xC3\xA9"},
-                      Shown{"e\xCC\x81", 1, "e\xCC\x81"},                              // e and a combining acute
+                      Shown{"e\xCC\x81", 1, "e\xCC\x81"},                                // e and a combining acute
                       Shown{"\xE4\xB8\xAD\xE6\x96\x87", 4, "\xE4\xB8\xAD\xE6\x96\x87"},  // two CJK characters
                       Shown{"a\tb\nc\r", 6, "a\\tb\\nc\\r"}, Shown{"\x1B[31mred", 8, "\\x1B[31mred"},
                       Shown{"\x7F\xC2\x85", 2, "\\x7F\\u{85}"}, Shown{"caf\xE9!", 5, "caf\\xE9!"}));
