@@ -1,16 +1,20 @@
 # Helpers that add one GoogleTest program each and register its tests with ctest.
 include(GoogleTest)
 
-# kelvane_add_test(<name> <source>... [LIBS <lib>...] [PROPERTIES <property> <value>...])
-# A plain test program linked with the plug-in's code; PROPERTIES go to each
-# of its tests.
+# kelvane_add_test(<name> <source>... [LIBS <lib>...] [LABELS <label>...]
+#                  [PROPERTIES <property> <value>...])
+# A plain test program linked with the plug-in's code; LABELS and PROPERTIES
+# go to each of its tests.
 function(kelvane_add_test name)
-  cmake_parse_arguments(ARG "" "" "LIBS;PROPERTIES" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "LIBS;LABELS;PROPERTIES" ${ARGN})
   add_executable(${name} ${ARG_UNPARSED_ARGUMENTS})
   target_link_libraries(${name} PRIVATE kelvane_core GTest::gmock GTest::gtest_main ${ARG_LIBS})
-  set(properties)
-  if(ARG_PROPERTIES)
-    set(properties PROPERTIES ${ARG_PROPERTIES})
+  set(properties ${ARG_PROPERTIES})
+  if(ARG_LABELS)
+    list(APPEND properties LABELS "${ARG_LABELS}")
+  endif()
+  if(properties)
+    set(properties PROPERTIES ${properties})
   endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 ${properties})
 endfunction()

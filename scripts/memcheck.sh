@@ -6,7 +6,8 @@
 # uninitialised value that matters, and any definitely or indirectly lost
 # block. Programs that replace the global allocation functions themselves
 # (label own-allocator) or measure the heap through the allocator's count
-# (label heap-measure) are left out: memcheck replaces the allocator.
+# (label heap-measure) are left out: memcheck replaces the allocator; so are
+# the tests of a plug-in that crashes on purpose (label deliberate-crash).
 #
 #   scripts/memcheck.sh [build folder (build/default)] [ctest options...]
 set -euo pipefail
@@ -23,6 +24,6 @@ options=(
   --trace-children-skip='/usr/*,/lib/*,/lib64/*'
   --num-callers=40
 )
-ctest --test-dir "$build" -T memcheck -j 2 --timeout 1200 --output-on-failure -LE 'own-allocator|heap-measure' \
+ctest --test-dir "$build" -T memcheck -j 2 --timeout 1200 --output-on-failure -LE 'own-allocator|heap-measure|deliberate-crash' \
   --overwrite MemoryCheckCommand="$(command -v valgrind)" \
   --overwrite "MemoryCheckCommandOptions=${options[*]}" "$@"

@@ -16,7 +16,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "standin/input_file.h"
 #include "standin/json_messages.h"
+#include "standin/strict_json.h"
 #include "standin/workspace_json.h"
 
 namespace nimbrel {
@@ -26,20 +28,6 @@ using json = nlohmann::ordered_json;
 
 // ---------------------------------------------------------------------------
 // The declaration around the value: comments, var NAME =, the value, ";".
-
-// "line 3, column 7" for a byte offset (both counted from 1).
-std::string lineAndColumn(const std::string& text, std::size_t offset) {
-    std::size_t line = 1, column = 1;
-    for (std::size_t i = 0; i < offset && i < text.size(); ++i) {
-        if (text[i] == '\n') {
-            ++line;
-            column = 1;
-        } else {
-            ++column;
-        }
-    }
-    return "line " + std::to_string(line) + ", column " + std::to_string(column);
-}
 
 class Declaration {
 public:
@@ -148,45 +136,26 @@ private:
 // ---------------------------------------------------------------------------
 // The value: JSON, read strictly.
 
-struct DuplicateKey {
-    std::string key;
-};
-
 json parseValue(const std::string& whole, std::size_t begin, std::size_t end, const std::string& source) {
-    std::vector<std::set<std::string>> open;  // the keys of each open object; arrays hold an empty set
-    json::parser_callback_t callback = [&open](int, json::parse_event_t event, json& parsed) {
-        switch (event) {
-            case json::parse_event_t::object_start:
-            case json::parse_event_t::array_start:
-                open.emplace_back();
-                break;
-            case json::parse_event_t::object_end:
-            case json::parse_event_t::array_end:
-                if (!open.empty()) open.pop_back();
-                break;
-            case json::parse_event_t::key:
-                if (!open.empty() && !open.back().insert(parsed.get<std::string>()).second)
-                    throw DuplicateKey{parsed.get<std::string>()};
-                break;
-            case json::parse_event_t::value:
+    try {
+        return parseStrictJson(whole, begin, end);
+    } catch (const StrictJsonError& error) {
+        std::string what = error.what();
+        switch (error.kind) {
+            case StrictJsonError::Kind::DuplicateKey:
+                throw DialogScriptError(source + ": the key " + quotedExcerpt(what) + " appears twice in one object");
+            case StrictJsonError::Kind::Syntax: {
+                // "line 1, column 11: syntax error ...": the place counted again in the whole script.
+                if (const auto colon = what.find(": "); colon != std::string::npos) what = what.substr(colon + 2);
+                const std::size_t offset = begin + (error.byte > 0 ? error.byte - 1 : 0);
+                if (what.find("expected end of input") != std::string::npos)
+                    what = "more follows the value; a dialog script is one declaration, ended by at most one ';'";
+                throw DialogScriptError(source + ": " + lineAndColumn(whole, offset) + ": " + what);
+            }
+            case StrictJsonError::Kind::Other:
                 break;
         }
-        return true;
-    };
-    try {
-        return json::parse(whole.begin() + static_cast<std::ptrdiff_t>(begin),
-                           whole.begin() + static_cast<std::ptrdiff_t>(end), callback);
-    } catch (const DuplicateKey& duplicate) {
-        throw DialogScriptError(source + ": the key " + quotedExcerpt(duplicate.key) + " appears twice in one object");
-    } catch (const json::parse_error& error) {
-        std::string what = error.what();
-        // "[json.exception.parse_error.101] parse error at line 1, column 11: syntax error ..."
-        const auto colon = what.find(": ", what.find("parse error"));
-        if (colon != std::string::npos) what = what.substr(colon + 2);
-        const std::size_t offset = begin + (error.byte > 0 ? error.byte - 1 : 0);
-        if (what.find("expected end of input") != std::string::npos)
-            what = "more follows the value; a dialog script is one declaration, ended by at most one ';'";
-        throw DialogScriptError(source + ": " + lineAndColumn(whole, offset) + ": " + what);
+        throw DialogScriptError(source + ": " + what);
     }
 }
 
@@ -372,29 +341,36 @@ const DialogParameter* DialogScript::find(const std::string& name) const {
     return nullptr;
 }
 
+DeclaredParameters DialogScript::declared() const {
+    DeclaredParameters names;
+    for (const DialogParameter& p : parameters) names[p.name] = p.defaultValue.kind;
+    return names;
+}
+
 DialogScript parseDialogScript(const std::string& text, const std::string& source) {
     try {
+        requireUtf8(text, source);
         Declaration declaration(text, source);
         const std::string plain = declaration.withoutComments();
         const auto [begin, end] = declaration.value(plain);
         return Reader(source).script(parseValue(plain, begin, end, source), declaration.variable());
     } catch (const DialogScriptError&) {
         throw;
+    } catch (const InputError& error) {
+        throw DialogScriptError(error.what());
     } catch (const std::exception& error) {
         throw DialogScriptError(source + ": " + error.what());
     }
 }
 
 DialogScript readDialogScript(const std::string& path) {
-    std::error_code ignored;
-    if (std::filesystem::is_directory(path, ignored))
-        throw DialogScriptError(path + ": is a folder, not a dialog script");
-    std::ifstream file(path, std::ios::binary);
-    if (!file) throw DialogScriptError(path + ": cannot open the file: " + std::strerror(errno));
-    std::ostringstream text;
-    text << file.rdbuf();
-    if (file.bad()) throw DialogScriptError(path + ": cannot read the file");
-    return parseDialogScript(text.str(), path);
+    std::string text;
+    try {
+        text = readInput(path, kLargestDialogScript, "a dialog script");
+    } catch (const InputError& error) {
+        throw DialogScriptError(error.what());
+    }
+    return parseDialogScript(text, inputName(path));
 }
 
 std::string dialogScriptBeside(const std::string& pluginPath, const std::string& guiScript) {

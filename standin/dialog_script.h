@@ -41,6 +41,7 @@
 #include <string>
 #include <vector>
 
+#include "standin/declared_parameters.h"
 #include "standin/workspace.h"
 
 namespace nimbrel {
@@ -75,6 +76,8 @@ struct DialogScript {
 
     // The parameter of that name, or null.
     const DialogParameter* find(const std::string& name) const;
+    // Every parameter's name with the kind the host holds it as.
+    DeclaredParameters declared() const;
 };
 
 // The longest text a string parameter can hold: the host's buffer less its

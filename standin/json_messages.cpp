@@ -47,6 +47,18 @@ std::optional<std::string> unknownKey(const json& object, std::initializer_list<
     return std::nullopt;
 }
 
+std::string jsonLibraryError(const json::exception& error) {
+    std::string what = error.what();
+    constexpr int kNumberOverflow = 406;
+    if (error.id == kNumberOverflow) {
+        const auto open = what.find('\''), close = what.rfind('\'');
+        if (open != std::string::npos && close > open)
+            return "the number " + what.substr(open + 1, close - open - 1) + " is too large to hold (beyond about 1.8e308)";
+    }
+    const auto tag = what.find("] ");  // "[json.exception.out_of_range.406] ..."
+    return tag != std::string::npos ? what.substr(tag + 2) : what;
+}
+
 std::string keyList(std::initializer_list<const char*> keys) {
     std::string list;
     for (const char* key : keys) list += (list.empty() ? "" : ", ") + std::string(key);

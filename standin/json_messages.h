@@ -34,6 +34,10 @@ const nlohmann::ordered_json* findMember(const nlohmann::ordered_json& object, c
 // The first key of object that is not among keys, if any.
 std::optional<std::string> unknownKey(const nlohmann::ordered_json& object, std::initializer_list<const char*> keys);
 
+// A JSON library error other than a syntax error in our words: "the number
+// 1e400 is too large to hold (beyond about 1.8e308)".
+std::string jsonLibraryError(const nlohmann::ordered_json::exception& error);
+
 // "a, b, c".
 std::string keyList(std::initializer_list<const char*> keys);
 

@@ -5,6 +5,8 @@
 #include <optional>
 #include <system_error>
 
+#include "standin/workspace_json.h"
+
 namespace nimbrel {
 namespace {
 
@@ -45,31 +47,41 @@ ParameterAssignment splitAssignment(const std::string& argument) {
     return {argument.substr(0, equals), argument.substr(equals + 1)};
 }
 
-Parameter parameterFromText(const std::string& name, const std::string& value, const Parameter* existing) {
-    if (existing == nullptr) {
+Parameter parameterFromText(const std::string& name, const std::string& value, std::optional<Parameter::Kind> kind) {
+    if (!kind) {
         if (auto integer = wholeInt32(value)) return Parameter::ofInteger(*integer);
         if (auto real = wholeFiniteFloat(value)) return Parameter::ofFloat(*real);
         return Parameter::ofText(value);
     }
-    switch (existing->kind) {
+    switch (*kind) {
         case Parameter::Kind::Integer:
             if (auto integer = wholeInt32(value)) return Parameter::ofInteger(*integer);
             throw ParameterError(describe(name, value) + name +
                                  " is an integer parameter; expected an integer from -2147483648 to 2147483647");
         case Parameter::Kind::Float:
             if (auto real = wholeFiniteFloat(value)) return Parameter::ofFloat(*real);
+            if (auto special = floatOfSpecialText(value)) return Parameter::ofFloat(*special);
             throw ParameterError(describe(name, value) + name +
-                                 " is a float parameter; expected a finite number in single-precision range");
+                                 " is a float parameter; expected a number in single-precision range, or NaN, "
+                                 "Infinity or -Infinity");
         case Parameter::Kind::Text: break;
     }
     return Parameter::ofText(value);
 }
 
-void applyAssignment(Workspace& workspace, const std::string& argument) {
-    ParameterAssignment assignment = splitAssignment(argument);
-    auto found = workspace.parameters.find(assignment.name);
-    const Parameter* existing = found != workspace.parameters.end() ? &found->second : nullptr;
-    workspace.parameters[assignment.name] = parameterFromText(assignment.name, assignment.value, existing);
+void applyAssignment(Workspace& workspace, const std::string& argument, const DeclaredParameters* declared) {
+    const ParameterAssignment assignment = splitAssignment(argument);
+    std::optional<Parameter::Kind> kind;
+    if (declared != nullptr) {
+        const auto found = declared->find(assignment.name);
+        if (found == declared->end())
+            throw ParameterError(describe(assignment.name, assignment.value) +
+                                 undeclaredParameter(assignment.name, *declared));
+        kind = found->second;
+    } else if (const auto found = workspace.parameters.find(assignment.name); found != workspace.parameters.end()) {
+        kind = found->second.kind;
+    }
+    workspace.parameters[assignment.name] = parameterFromText(assignment.name, assignment.value, kind);
 }
 
 }  // namespace nimbrel

@@ -1,9 +1,11 @@
 #pragma once
 // Dialog parameters given on the command line: --param NAME=VALUE.
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 
+#include "standin/declared_parameters.h"
 #include "standin/workspace.h"
 
 namespace nimbrel {
@@ -23,13 +25,17 @@ struct ParameterAssignment {
 // '=' or the name is empty.
 ParameterAssignment splitAssignment(const std::string& argument);
 
-// The value a parameter takes from a text. A parameter the workspace already
-// has keeps its kind and the text must fit it (any text fits a text); a new
-// one is an integer if the text is a whole 32-bit integer, else a float if it
+// The value a parameter takes from a text. Of a given kind, the text must fit
+// it as a workspace value must: a whole 32-bit integer, a number within
+// single-precision range (or NaN, Infinity, -Infinity), any text. Of no kind,
+// it is an integer if the text is a whole 32-bit integer, else a float if it
 // is a finite float, else a text. Throws ParameterError.
-Parameter parameterFromText(const std::string& name, const std::string& value, const Parameter* existing);
+Parameter parameterFromText(const std::string& name, const std::string& value, std::optional<Parameter::Kind> kind);
 
-// Applies one --param argument to the workspace's parameters.
-void applyAssignment(Workspace& workspace, const std::string& argument);
+// Applies one --param argument to the workspace's parameters. With
+// declarations, the name must be declared and the value takes its declared
+// kind; without, a parameter the workspace has keeps its kind and a new one
+// is taken as given.
+void applyAssignment(Workspace& workspace, const std::string& argument, const DeclaredParameters* declared = nullptr);
 
 }  // namespace nimbrel

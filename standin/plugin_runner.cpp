@@ -30,8 +30,12 @@ void* findSymbol(void* handle, const char* name) {
 void* openModule(const std::string& path, std::string& error) {
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {
-        const char* reason = dlerror();
-        error = "cannot load " + path + ": " + (reason != nullptr ? reason : "unknown reason");
+        // The loader's reason names the path itself: "<path>: invalid ELF header".
+        const char* raw = dlerror();
+        const std::string reason = raw != nullptr ? raw : "";
+        const char* shown = reason.empty() ? "unknown reason" : reason.c_str();
+        if (reason.compare(0, path.size() + 2, path + ": ") == 0) shown += path.size() + 2;
+        error = "cannot load " + path + ": " + shown;
     }
     return handle;
 }
@@ -75,16 +79,26 @@ NIMBREL_CALLS_PLUGIN_CODE PluginObject PluginModule::createPlugin() const {
     return PluginObject(create != nullptr ? create() : nullptr);
 }
 
-RunOutcome runPlugin(const PluginModule& module, HostSession& session) {
+RunOutcome runPlugin(const PluginModule& module, HostSession& session, PluginCallMarker mark) {
     (void)session;  // the host functions reach it as the current session
+    if (mark == nullptr) mark = [](const char*) {};
     RunOutcome outcome;
+    mark("the descriptor functions");
     outcome.descriptors = module.descriptors();
+    mark("createPlugin");
     PluginObject plugin = module.createPlugin();
+    mark(nullptr);
     outcome.created = static_cast<bool>(plugin);
     if (!plugin) return outcome;
+    mark("initPlugin");
     outcome.initialised = plugin.initPlugin();
-    if (outcome.initialised) outcome.executed = plugin.execute();
+    if (outcome.initialised) {
+        mark("execute");
+        outcome.executed = plugin.execute();
+    }
+    mark("the destructor");
     plugin.destroy();
+    mark(nullptr);
     return outcome;
 }
 

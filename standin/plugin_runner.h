@@ -48,12 +48,16 @@ private:
 struct RunOutcome {
     PluginDescriptors descriptors;
     bool created = false;
-    bool initialised = false;            // initPlugin's result
-    std::optional<bool> executed;        // execute's result, when it was called
+    bool initialised = false;      // initPlugin's result
+    std::optional<bool> executed;  // execute's result, when it was called
 };
+
+// Told the name of each plug-in call as it starts ("execute"), and null once
+// it has returned, so that a crash or a hang can be put down to its call.
+using PluginCallMarker = void (*)(const char* call);
 
 // Creates the plug-in, runs initPlugin and, when it returns true, execute, then
 // destroys the plug-in: all against the given session.
-RunOutcome runPlugin(const PluginModule& module, HostSession& session);
+RunOutcome runPlugin(const PluginModule& module, HostSession& session, PluginCallMarker mark = nullptr);
 
 }  // namespace nimbrel

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "standin/dialog_script.h"
+#include "standin/terminal_text.h"
 #include "standin/workspace_json.h"
 
 namespace nimbrel {
@@ -14,37 +15,14 @@ namespace {
 using json = nlohmann::ordered_json;
 using kelvane::NRVMPRecord;
 
-const char* const kArrow = " \xE2\x86\x92 ";  // " → "
-
-// Columns a text takes on a terminal: UTF-8 continuation bytes take none.
-std::size_t displayWidth(const std::string& text) {
-    std::size_t width = 0;
-    for (unsigned char c : text)
-        if ((c & 0xC0) != 0x80) ++width;
-    return width;
-}
-
 std::string padRight(const std::string& text, std::size_t width) {
-    std::size_t w = displayWidth(text);
+    const std::size_t w = columns(text);
     return w >= width ? text : text + std::string(width - w, ' ');
 }
 
 std::string padLeft(const std::string& text, std::size_t width) {
-    std::size_t w = displayWidth(text);
+    const std::size_t w = columns(text);
     return w >= width ? text : std::string(width - w, ' ') + text;
-}
-
-// Cuts a text to at most width columns, ending it with "…" when cut.
-std::string clip(const std::string& text, std::size_t width) {
-    if (displayWidth(text) <= width) return text;
-    std::string result;
-    std::size_t columns = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        if ((c & 0xC0) != 0x80 && ++columns > width - 1) break;
-        result += text[i];
-    }
-    return result + "\xE2\x80\xA6";
 }
 
 // Every line of a text; a text without a line break is one line.
@@ -69,7 +47,7 @@ std::string integer(int32_t value) {
 
 const std::vector<Column>& columns() {
     static const std::vector<Column> all = {
-        {"name", false, [](const VolumeMap& m) { return m.name(); }},
+        {"name", false, [](const VolumeMap& m) { return visible(m.name()); }},
         {"type", true, [](const VolumeMap& m) { return integer(m.record.mapType); }},
         {"df", true, [](const VolumeMap& m) { return integer(m.record.degreesOfFreedom); }},
         {"thresholdMin", true, [](const VolumeMap& m) { return shortestFloatText(m.record.thresholdMin); }},
@@ -126,12 +104,16 @@ std::vector<std::string> hostileModes(const HostileModes& h) {
 
 }  // namespace
 
+std::string tracePrefix(const Marks& marks) {
+    return std::string("  trace ") + marks.bar + " ";
+}
+
 std::vector<std::pair<std::string, std::optional<std::string>>> descriptorList(const PluginDescriptors& d) {
     return {{"getPluginName", d.name},   {"getPluginDescription", d.description}, {"getAuthor", d.author},
             {"getHelpFile", d.helpFile}, {"getPluginVersion", d.version},         {"getGUIScript", d.guiScript}};
 }
 
-std::string mapsTable(const std::vector<VolumeMap>& before, const std::vector<VolumeMap>& after) {
+std::string mapsTable(const std::vector<VolumeMap>& before, const std::vector<VolumeMap>& after, const Marks& marks) {
     const std::size_t rows = std::max(before.size(), after.size());
     if (rows == 0) return "No maps on the current VMR.\n";
 
@@ -147,22 +129,22 @@ std::string mapsTable(const std::vector<VolumeMap>& before, const std::vector<Vo
             std::string was = b != nullptr ? column.value(*b) : "";
             std::string is = a != nullptr ? column.value(*a) : "";
             if (c == 0) {  // the name
-                was = clip(was, kNameWidth);
-                is = clip(is, kNameWidth);
+                was = clipColumns(was, kNameWidth, marks);
+                is = clipColumns(is, kNameWidth, marks);
             }
             if (b == nullptr)
                 row.push_back(is);
             else if (a == nullptr || was == is)
                 row.push_back(was);
             else
-                row.push_back(was + kArrow + is);
+                row.push_back(was + marks.arrow + is);
         }
         if (a != nullptr && b != nullptr) {
             std::string opaque = changedOpaqueRanges(b->record, a->record);
             if (!opaque.empty())
                 notes.push_back("map " + std::to_string(i + 1) + ": opaque bytes changed at offset " + opaque);
-            if (a->name() != b->name() && displayWidth(b->name()) > kNameWidth)
-                notes.push_back("map " + std::to_string(i + 1) + ": name changed to \"" + a->name() + "\"");
+            if (a->name() != b->name() && columns(visible(b->name())) > kNameWidth)
+                notes.push_back("map " + std::to_string(i + 1) + ": name changed to \"" + visible(a->name()) + "\"");
         }
         cells.push_back(std::move(row));
     }
@@ -171,8 +153,8 @@ std::string mapsTable(const std::vector<VolumeMap>& before, const std::vector<Vo
     for (const Column& column : columns()) titles.push_back(column.title);
     std::vector<std::size_t> widths;
     for (std::size_t c = 0; c < titles.size(); ++c) {
-        std::size_t width = displayWidth(titles[c]);
-        for (const auto& row : cells) width = std::max(width, displayWidth(row[c]));
+        std::size_t width = columns(titles[c]);
+        for (const auto& row : cells) width = std::max(width, columns(row[c]));
         widths.push_back(width);
     }
     auto numeric = [](std::size_t c) { return c == 0 || columns()[c - 1].numeric; };
@@ -190,9 +172,7 @@ std::string mapsTable(const std::vector<VolumeMap>& before, const std::vector<Vo
     line(titles);
     std::size_t total = 0;
     for (std::size_t width : widths) total += width + 2;
-    std::string rule;
-    for (std::size_t i = 0; i + 2 < total; ++i) rule += "\xE2\x94\x80";  // ─
-    out << rule << "\n";
+    out << repeated(marks.rule, total - 2) << "\n";
     for (const auto& row : cells) line(row);
     for (const std::string& note : notes) out << "! " << note << "\n";
     return out.str();
@@ -203,7 +183,7 @@ std::string wrapItems(const std::vector<std::string>& items) {
     std::string text;
     std::size_t column = 0;
     for (const std::string& item : items) {
-        if (column > 0 && column + 2 + displayWidth(item) > kLineWidth) {
+        if (column > 0 && column + 2 + columns(item) > kLineWidth) {
             text += "\n              ";
             column = 0;
         } else if (column > 0) {
@@ -211,17 +191,19 @@ std::string wrapItems(const std::vector<std::string>& items) {
             column += 2;
         }
         text += item;
-        column += displayWidth(item);
+        column += columns(item);
     }
     return text;
 }
 
 void ConsolePrinter::header(const std::string& pluginPath, const std::optional<std::string>& workspacePath,
-                            const Workspace& workspace, const PluginDescriptors& descriptors) {
+                            const Workspace& workspace, const PluginDescriptors& descriptors,
+                            bool parametersChecked) {
     out_ << "Nimbrel.exe stand-in host\n";
-    out_ << "  plug-in     " << pluginPath << "\n";
-    out_ << "  workspace   " << (workspacePath ? *workspacePath : std::string("(none: an empty workspace)")) << "\n";
-    if (!workspace.description.empty()) out_ << "              " << workspace.description << "\n";
+    out_ << "  plug-in     " << visible(pluginPath) << "\n";
+    out_ << "  workspace   " << (workspacePath ? visible(*workspacePath) : std::string("(none: an empty workspace)"))
+         << "\n";
+    if (!workspace.description.empty()) out_ << "              " << visible(workspace.description) << "\n";
     const HostVersion& v = workspace.version;
     out_ << "  host        version " << v.major << "." << v.minor << "." << v.release << ", "
          << workspace.documents.size() << (workspace.documents.size() == 1 ? " document" : " documents") << ", ";
@@ -231,7 +213,7 @@ void ConsolePrinter::header(const std::string& pluginPath, const std::optional<s
     } else {
         const Document& d = workspace.documents[static_cast<std::size_t>(current)];
         std::string type = documentTypeText(d.type);
-        out_ << "current \"" << d.name << "\" (" << (type.empty() ? "type " + std::to_string(d.type) : type) << ", id "
+        out_ << "current \"" << visible(d.name) << "\" (" << (type.empty() ? "type " + std::to_string(d.type) : type) << ", id "
              << current << ")";
     }
     out_ << ", " << workspace.maps.size() << (workspace.maps.size() == 1 ? " map" : " maps") << "\n";
@@ -241,13 +223,16 @@ void ConsolePrinter::header(const std::string& pluginPath, const std::optional<s
 
     std::vector<std::string> items;
     for (const auto& [name, p] : workspace.parameters)
-        items.push_back(name + "=" + (p.kind == Parameter::Kind::Text ? "\"" + p.text + "\"" : parameterValueText(p)));
+        items.push_back(visible(name) + "=" +
+                        (p.kind == Parameter::Kind::Text ? "\"" + visible(p.text) + "\"" : parameterValueText(p)));
     const std::string parameters = wrapItems(items);
-    out_ << "  parameters  " << (parameters.empty() ? std::string("(none)") : parameters) << "\n\n";
+    out_ << "  parameters  " << (parameters.empty() ? std::string("(none)") : parameters) << "\n";
+    if (!parametersChecked) out_ << "              taken as given: no dialog script declares their names and types\n";
+    out_ << "\n";
 
     out_ << "Plug-in descriptors\n";
     for (const auto& [function, text] : descriptorList(descriptors))
-        out_ << "  " << padRight(function, 22) << (text ? *text : std::string("(not exported, or null)")) << "\n";
+        out_ << "  " << padRight(function, 22) << (text ? visible(*text) : std::string("(not exported, or null)")) << "\n";
     out_ << std::flush;
 }
 
@@ -257,14 +242,11 @@ void ConsolePrinter::event(const HostEvent& event) {
         runStarted_ = true;
     }
     if (event.kind == HostEvent::Kind::Log) {
-        for (const std::string& line : lines(event.text)) out_ << "  log \xE2\x94\x82 " << line << "\n";
+        for (const std::string& line : lines(event.text)) out_ << "  log " << marks_.bar << " " << visible(line) << "\n";
     } else {
-        out_ << "  \xE2\x94\x8C\xE2\x94\x80 MESSAGE BOX "
-             << "\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\n";
-        for (const std::string& line : lines(event.text)) out_ << "  \xE2\x94\x82 " << line << "\n";
-        out_ << "  \xE2\x94\x94\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80"
-                "\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80"
-                "\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\xE2\x94\x80\n";
+        out_ << "  " << marks_.topLeft << marks_.rule << " MESSAGE BOX " << repeated(marks_.rule, 8) << "\n";
+        for (const std::string& line : lines(event.text)) out_ << "  " << marks_.bar << " " << visible(line) << "\n";
+        out_ << "  " << marks_.bottomLeft << repeated(marks_.rule, 22) << "\n";
     }
     out_ << std::flush;
 }
@@ -283,13 +265,14 @@ void ConsolePrinter::outcome(const RunOutcome& outcome, int redraws) {
 }
 
 void ConsolePrinter::maps(const std::vector<VolumeMap>& before, const std::vector<VolumeMap>& after) {
-    out_ << "\nMaps of the current VMR (a change shows as before" << kArrow << "after)\n";
-    for (const std::string& line : lines(mapsTable(before, after))) out_ << "  " << line << "\n";
+    out_ << "\nMaps of the current VMR (a change shows as before" << marks_.arrow << "after)\n";
+    for (const std::string& line : lines(mapsTable(before, after, marks_))) out_ << "  " << line << "\n";
     out_ << std::flush;
 }
 
 json reportJson(const RunRecord& run) {
     json report;
+    report["formatVersion"] = kReportFormatVersion;
     report["plugin"] = run.pluginPath;
     report["workspace"] = run.workspacePath ? json(*run.workspacePath) : json(nullptr);
     json descriptors = json::object();

@@ -11,9 +11,13 @@
 
 #include "standin/host_session.h"
 #include "standin/plugin_runner.h"
+#include "standin/terminal_text.h"
 #include "standin/workspace.h"
 
 namespace nimbrel {
+
+// What starts each trace line on standard error.
+std::string tracePrefix(const Marks& marks);
 
 // Everything a report says about one run.
 struct RunRecord {
@@ -28,6 +32,9 @@ struct RunRecord {
     std::vector<VolumeMap> mapsAfter;
 };
 
+// The version of the JSON report's format (FORMATS.md), its first field.
+inline constexpr int kReportFormatVersion = 1;
+
 nlohmann::ordered_json reportJson(const RunRecord& run);
 
 // The six descriptor texts by export name, in the order the host reads them;
@@ -37,10 +44,12 @@ std::vector<std::pair<std::string, std::optional<std::string>>> descriptorList(c
 // The human report, written to out piece by piece.
 class ConsolePrinter {
 public:
-    explicit ConsolePrinter(std::ostream& out) : out_(out) {}
+    // Draws with marks: kUtf8Marks, or kAsciiMarks for a terminal that does not take UTF-8.
+    explicit ConsolePrinter(std::ostream& out, const Marks& marks = kUtf8Marks) : out_(out), marks_(marks) {}
 
+    // parametersChecked: whether a dialog script's declarations checked the parameters.
     void header(const std::string& pluginPath, const std::optional<std::string>& workspacePath,
-                const Workspace& workspace, const PluginDescriptors& descriptors);
+                const Workspace& workspace, const PluginDescriptors& descriptors, bool parametersChecked);
     // One log line or message box, as it happens.
     void event(const HostEvent& event);
     void outcome(const RunOutcome& outcome, int redraws);
@@ -48,6 +57,7 @@ public:
 
 private:
     std::ostream& out_;
+    const Marks& marks_;
     bool runStarted_ = false;
 };
 
@@ -57,6 +67,8 @@ std::string wrapItems(const std::vector<std::string>& items);
 
 // The before/after table of the maps' parameters: a cell that changed shows
 // "before → after"; a map present only after the run is marked new.
-std::string mapsTable(const std::vector<VolumeMap>& before, const std::vector<VolumeMap>& after);
+// Names are shown with their control characters escaped.
+std::string mapsTable(const std::vector<VolumeMap>& before, const std::vector<VolumeMap>& after,
+                      const Marks& marks = kUtf8Marks);
 
 }  // namespace nimbrel

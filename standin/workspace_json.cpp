@@ -13,12 +13,14 @@
 #include <fstream>
 #include <initializer_list>
 #include <limits>
-#include <set>
 #include <sstream>
 #include <system_error>
 #include <vector>
 
+#include "standin/input_file.h"
 #include "standin/json_messages.h"
+#include "standin/output_file.h"
+#include "standin/strict_json.h"
 
 namespace nimbrel {
 namespace {
@@ -79,7 +81,7 @@ std::string hexText(const unsigned char* bytes, std::size_t size) {
 
 class Reader {
 public:
-    explicit Reader(std::string source) : source_(std::move(source)) {}
+    Reader(std::string source, const DeclaredParameters* declared) : source_(std::move(source)), declared_(declared) {}
 
     [[noreturn]] void fail(const std::string& path, const std::string& what) const {
         throw WorkspaceFileError(source_ + ": " + (path.empty() ? std::string("top level") : path) + ": " + what);
@@ -124,17 +126,8 @@ public:
             if (std::fabs(v) > FLT_MAX) return v > 0 ? FLT_MAX : -FLT_MAX;  // rounds to the largest float
             return static_cast<float>(v);
         }
-        if (value.is_string()) {
-            const std::string text = value.get<std::string>();
-            if (text == "Infinity") return std::numeric_limits<float>::infinity();
-            if (text == "-Infinity") return -std::numeric_limits<float>::infinity();
-            if (text == "NaN") return floatOfBits(kQuietNaNBits);
-            if (text.size() == 14 && text.compare(0, 6, "NaN:0x") == 0 &&
-                text.find_first_not_of("0123456789abcdefABCDEF", 6) == std::string::npos) {
-                float nan = floatOfBits(static_cast<uint32_t>(std::strtoul(text.c_str() + 6, nullptr, 16)));
-                if (std::isnan(nan)) return nan;
-            }
-        }
+        if (value.is_string())
+            if (const auto special = floatOfSpecialText(value.get<std::string>())) return *special;
         expected(path, "a number (or \"NaN\", \"Infinity\", \"-Infinity\")", value);
     }
 
@@ -283,6 +276,19 @@ private:
     Parameter parameter(const std::string& name, const json& value) const {
         const std::string path = parameterPath(name);
         if (name.empty()) fail(path, "a parameter name must not be empty");
+        if (declared_ != nullptr) {
+            const auto found = declared_->find(name);
+            if (found == declared_->end()) fail(path, undeclaredParameter(name, *declared_));
+            switch (found->second) {
+                case Parameter::Kind::Integer:
+                    if (!value.is_number_integer()) expected(path, "an integer", value);
+                    return Parameter::ofInteger(int32(value, path));
+                case Parameter::Kind::Float:
+                    return Parameter::ofFloat(real(value, path));
+                case Parameter::Kind::Text:
+                    return Parameter::ofText(text(value, path));
+            }
+        }
         if (value.is_number_integer()) return Parameter::ofInteger(int32(value, path));
         if (value.is_number_float()) return Parameter::ofFloat(real(value, path));
         if (value.is_string()) return Parameter::ofText(text(value, path));
@@ -331,80 +337,22 @@ private:
     }
 
     std::string source_;
+    const DeclaredParameters* declared_;
 };
 
-// Thrown from the parser's callback: the same key twice in one object.
-struct DuplicateKey {
-    std::string path;
-};
-
-// Where the parser is, for naming a duplicate key: one frame per open object
-// or array.
-class ParsePosition {
-public:
-    void open(bool isObject) { frames_.push_back({isObject, {}, 0, {}}); }
-    void close() {
-        if (!frames_.empty()) frames_.pop_back();
-        completedValue();
-    }
-    void completedValue() {
-        if (!frames_.empty() && !frames_.back().isObject) ++frames_.back().index;
-    }
-    void key(const std::string& key) {
-        if (frames_.empty()) return;
-        Frame& top = frames_.back();
-        top.key = key;
-        if (!top.keys.insert(key).second) throw DuplicateKey{path()};
-    }
-
-private:
-    struct Frame {
-        bool isObject;
-        std::string key;
-        std::size_t index;
-        std::set<std::string> keys;
-    };
-    std::string path() const {
-        std::string path;
-        for (const Frame& frame : frames_) path = frame.isObject ? member(path, frame.key) : element(path, frame.index);
-        return path;
-    }
-    std::vector<Frame> frames_;
-};
-
-json parseStrictly(const std::string& text, const std::string& source) {
-    ParsePosition position;
-    json::parser_callback_t callback = [&position](int, json::parse_event_t event, json& parsed) {
-        switch (event) {
-            case json::parse_event_t::object_start:
-                position.open(true);
-                break;
-            case json::parse_event_t::array_start:
-                position.open(false);
-                break;
-            case json::parse_event_t::object_end:
-            case json::parse_event_t::array_end:
-                position.close();
-                break;
-            case json::parse_event_t::key:
-                position.key(parsed.get<std::string>());
-                break;
-            case json::parse_event_t::value:
-                position.completedValue();
+json parseStrictly(const std::string& text, const std::string& source, const ReadProgress& progress) {
+    try {
+        return parseStrictJson(text, 0, text.size(), progress);
+    } catch (const StrictJsonError& error) {
+        switch (error.kind) {
+            case StrictJsonError::Kind::DuplicateKey:
+                throw WorkspaceFileError(source + ": " + error.path + ": the field appears twice in one object");
+            case StrictJsonError::Kind::Syntax:
+                throw WorkspaceFileError(source + ": invalid JSON at " + error.what());
+            case StrictJsonError::Kind::Other:
                 break;
         }
-        return true;
-    };
-    try {
-        return json::parse(text, callback);
-    } catch (const DuplicateKey& duplicate) {
-        throw WorkspaceFileError(source + ": " + duplicate.path + ": the field appears twice in one object");
-    } catch (const json::parse_error& error) {
-        std::string what = error.what();
-        const std::string marker = "parse error at ";
-        auto at = what.find(marker);
-        what = at != std::string::npos ? what.substr(at + marker.size()) : what;
-        throw WorkspaceFileError(source + ": invalid JSON at " + what);
+        throw WorkspaceFileError(source + ": " + error.what());
     }
 }
 
@@ -415,9 +363,25 @@ bool isDefault(const HostileModes& h) {
 
 }  // namespace
 
-Workspace parseWorkspace(const std::string& text, const std::string& source) {
+std::optional<float> floatOfSpecialText(const std::string& text) {
+    if (text == "Infinity") return std::numeric_limits<float>::infinity();
+    if (text == "-Infinity") return -std::numeric_limits<float>::infinity();
+    if (text == "NaN") return floatOfBits(kQuietNaNBits);
+    if (text.size() == 14 && text.compare(0, 6, "NaN:0x") == 0 &&
+        text.find_first_not_of("0123456789abcdefABCDEF", 6) == std::string::npos) {
+        const float nan = floatOfBits(static_cast<uint32_t>(std::strtoul(text.c_str() + 6, nullptr, 16)));
+        if (std::isnan(nan)) return nan;
+    }
+    return std::nullopt;
+}
+
+Workspace parseWorkspace(const std::string& text, const std::string& source, const DeclaredParameters* declared,
+                         const ReadProgress& progress) {
     try {
-        return Reader(source).workspace(parseStrictly(text, source));
+        requireUtf8(text, source);
+        return Reader(source, declared).workspace(parseStrictly(text, source, progress));
+    } catch (const InputError& error) {
+        throw WorkspaceFileError(error.what());
     } catch (const WorkspaceFileError&) {
         throw;
     } catch (const std::exception& error) {
@@ -425,16 +389,15 @@ Workspace parseWorkspace(const std::string& text, const std::string& source) {
     }
 }
 
-Workspace readWorkspaceFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) throw WorkspaceFileError(path + ": cannot open the file: " + std::strerror(errno));
-    std::error_code ignored;
-    if (std::filesystem::is_directory(path, ignored))
-        throw WorkspaceFileError(path + ": is a folder, not a workspace file");
-    std::ostringstream text;
-    text << file.rdbuf();
-    if (file.bad()) throw WorkspaceFileError(path + ": cannot read the file");
-    return parseWorkspace(text.str(), path);
+Workspace readWorkspaceFile(const std::string& path, const DeclaredParameters* declared,
+                            const ReadProgress& progress) {
+    std::string text;
+    try {
+        text = readInput(path, kLargestWorkspaceFile, "a workspace file");
+    } catch (const InputError& error) {
+        throw WorkspaceFileError(error.what());
+    }
+    return parseWorkspace(text, inputName(path), declared, progress);
 }
 
 std::string shortestFloatText(float value) {
@@ -553,12 +516,8 @@ std::string workspaceText(const Workspace& workspace) {
 }
 
 void writeWorkspaceFile(const Workspace& workspace, const std::string& path) {
-    const std::string text = workspaceText(workspace);
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (!file) throw WorkspaceFileError(path + ": cannot write the file: " + std::strerror(errno));
-    file << text;
-    file.close();
-    if (!file) throw WorkspaceFileError(path + ": cannot write the file");
+    if (const auto reason = writeWholeFile(path, workspaceText(workspace)))
+        throw WorkspaceFileError(path + ": cannot write the file: " + *reason);
 }
 
 }  // namespace nimbrel

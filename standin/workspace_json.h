@@ -3,11 +3,14 @@
 // back so that it reads back the same, byte for byte in every map record.
 
 #include <cstddef>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
 #include <nlohmann/json.hpp>
 
+#include "standin/declared_parameters.h"
+#include "standin/strict_json.h"
 #include "standin/workspace.h"
 
 namespace nimbrel {
@@ -35,10 +38,20 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Reads the workspace file at path. Throws WorkspaceFileError.
-Workspace readWorkspaceFile(const std::string& path);
+// Reads the workspace file at path. Throws WorkspaceFileError. With
+// declarations, each parameter must be declared and have its declared kind:
+// an integer for an integer, a number (or "NaN", "Infinity", "-Infinity") for
+// a float, a string for a text. Without, each is taken as given.
+// progress is told how far the read has come.
+Workspace readWorkspaceFile(const std::string& path, const DeclaredParameters* declared = nullptr,
+                            const ReadProgress& progress = {});
 // Reads a workspace from JSON text; source names it in errors.
-Workspace parseWorkspace(const std::string& text, const std::string& source);
+Workspace parseWorkspace(const std::string& text, const std::string& source,
+                         const DeclaredParameters* declared = nullptr, const ReadProgress& progress = {});
+
+// The float a text stands for where JSON has no number: "NaN", "Infinity",
+// "-Infinity", or a NaN's bits as "NaN:0x7fc00001".
+std::optional<float> floatOfSpecialText(const std::string& text);
 
 // The workspace as a JSON document, every field written out.
 nlohmann::ordered_json workspaceToJson(const Workspace& workspace);

@@ -3,19 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include <nlohmann/json.hpp>
 
+#include "standin/exit_status.h"
 #include "standin/workspace_json.h"
+#include "tests/support/nimbrel_exe.h"
 #include "tests/support/temporary_folder.h"
-
-#if !defined(_WIN32)
-#include <sys/wait.h>
-#endif
 
 namespace {
 
@@ -23,55 +20,36 @@ namespace fs = std::filesystem;
 
 const std::string kExamples = KELVANE_SOURCE_DIR "/examples/";
 
-struct Outcome {
-    int status = -1;
-    std::string out, err;
-};
-
-// The text of an output file, with Windows line ends made plain.
-std::string readFile(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    std::string result = text.str();
-    for (std::size_t at; (at = result.find("\r\n")) != std::string::npos;) result.erase(at, 1);
-    return result;
-}
+using Outcome = kelvane::testing::ExeOutcome;
+using kelvane::testing::inQuotes;
 
 class NimbrelExe : public ::testing::Test {
 protected:
+    // The human report as a UTF-8 terminal shows it.
+    NimbrelExe() { setLocale("C.UTF-8"); }
+
+    static void setLocale(const char* locale) {
+#if !defined(_WIN32)
+        setenv("LC_ALL", locale, 1);
+#else
+        (void)locale;
+#endif
+    }
+
     fs::path file(const std::string& name, const std::string& text) const {
         fs::path path = folder_ / name;
         std::ofstream(path, std::ios::binary) << text;
         return path;
     }
 
-    Outcome run(const std::string& arguments) const {
-        const fs::path out = folder_ / "stdout.txt", err = folder_ / "stderr.txt";
-        std::string command =
-            "\"" NIMBREL_EXE "\" " + arguments + " > \"" + out.string() + "\" 2> \"" + err.string() + "\"";
-#if defined(_WIN32)
-        command = "\"" + command + "\"";
-#endif
-        int raw = std::system(command.c_str());
-        Outcome result;
-#if defined(_WIN32)
-        result.status = raw;
-#else
-        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-#endif
-        result.out = readFile(out);
-        result.err = readFile(err);
-        return result;
+    // Runs Nimbrel.exe; its standard output goes to stdoutTo when given.
+    Outcome run(const std::string& arguments, const std::string& stdoutTo = "") const {
+        return kelvane::testing::runExe(NIMBREL_EXE, arguments, folder_, stdoutTo);
     }
 
     kelvane::testing::TemporaryFolder temporary_{"standin"};
     const fs::path& folder_ = temporary_.path();
 };
-
-std::string inQuotes(const fs::path& path) {
-    return "\"" + path.string() + "\"";
-}
 
 TEST_F(NimbrelExe, RunsTheMainJobPrintingDescriptorsLogAndTable) {
     Outcome r = run("--plugin \"" KELVANE_MODULE_PATH "\" " + inQuotes(kExamples + "default.json"));
@@ -130,6 +108,48 @@ TEST_F(NimbrelExe, ReportAndSavedWorkspaceAreMachineReadable) {
     for (std::size_t i = 0; i < after.maps.size(); ++i)
         EXPECT_EQ(nimbrel::mapToJson(after.maps[i]).dump(), report["mapsAfter"][i].dump()) << i;
 }
+
+#if !defined(_WIN32)
+// Where the locale does not take UTF-8 the report draws in plain ASCII.
+TEST_F(NimbrelExe, PlainAsciiWhereTheLocaleIsNotUtf8) {
+    setLocale("C");
+    Outcome r = run(inQuotes(kExamples + "default.json"));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("  log | Kelvane>  Running Kelvane Plugin...\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("  1  Faces > Houses (run 1)               1   18   2.1 -> 3.9216156"), std::string::npos)
+        << r.out;
+    EXPECT_EQ(std::count_if(r.out.begin(), r.out.end(), [](char c) { return (c & 0x80) != 0; }), 0);
+}
+#endif
+
+// "-" is standard input for the workspace and standard output for the outputs.
+TEST_F(NimbrelExe, DashIsStandardInputAndOutput) {
+    Outcome r = run("--save-workspace - - < " + inQuotes(kExamples + "default.json"));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(nimbrel::parseWorkspace(r.out, "saved").maps.size(), 4u);
+    EXPECT_NE(r.err.find("  workspace   standard input\n"), std::string::npos) << r.err;
+}
+
+TEST_F(NimbrelExe, InitPluginFalseHasAStatusOfItsOwn) {
+    Outcome r = run("--quiet --report-json - --plugin \"" KELVANE_MODULE_PATH "\" " + inQuotes(file("ws.json", "{}")));
+    EXPECT_EQ(r.status, nimbrel::kExitInitPluginFalse) << r.err;
+    EXPECT_EQ(nlohmann::ordered_json::parse(r.out)["messages"][0], "No current document available.");
+}
+
+#if !defined(_WIN32)
+// Output that cannot be written whole gives status 4 and the system's reason.
+TEST_F(NimbrelExe, OutputThatCannotBeWrittenGivesStatusFour) {
+    const std::string workspace = inQuotes(kExamples + "default.json");
+    Outcome report = run("--quiet --report-json /dev/full " + workspace);
+    EXPECT_EQ(report.status, nimbrel::kExitCannotWrite);
+    EXPECT_EQ(report.err, "Nimbrel.exe: error: /dev/full: cannot write the report: No space left on device\n");
+    Outcome out = run("--report-json - " + workspace, "/dev/full");
+    EXPECT_EQ(out.status, nimbrel::kExitCannotWrite);
+    EXPECT_NE(out.err.find("Nimbrel.exe: error: standard output: cannot write: No space left on device\n"),
+              std::string::npos)
+        << out.err;
+}
+#endif
 
 // ---------------------------------------------------------------------------
 // The dialog script: its defaults fill what the workspace and --param leave.
@@ -221,13 +241,16 @@ TEST_F(NimbrelExe, DialogOptionAndNoDialogChooseTheDefaults) {
     EXPECT_EQ(report["mapsAfter"][0]["thresholdMin"], 2.0);
 
     Outcome none = run("--no-dialog --report-json - --plugin \"" KELVANE_MODULE_PATH "\" " + inQuotes(ws));
-    ASSERT_EQ(none.status, 0) << none.err;
+    ASSERT_EQ(none.status, nimbrel::kExitExecuteFalse) << none.err;
     report = nlohmann::ordered_json::parse(none.out);
     EXPECT_TRUE(report["dialog"]["script"].is_null());
     EXPECT_EQ(report["execute"], false);
     const auto& log = report["log"];
     EXPECT_NE(std::find(log.begin(), log.end(), "Kelvane>  No options selected"), log.end()) << log.dump(1);
     EXPECT_NE(none.err.find("\nDialog script\n  none read (--no-dialog)\n"), std::string::npos) << none.err;
+    EXPECT_NE(none.err.find("\n              taken as given: no dialog script declares their names and types\n"),
+              std::string::npos)
+        << none.err;
 }
 
 // A plug-in module alone in a folder of its own, with what else is named.
@@ -243,7 +266,7 @@ TEST_F(NimbrelExe, NoScriptBesideThePluginIsNoErrorAndTraceSaysSo) {
     const fs::path module = lonePlugin(folder_ / "lone", nullptr);
     const fs::path ws = file("ws.json", kBareWorkspace);
     Outcome r = run("--trace --plugin " + inQuotes(module) + " " + inQuotes(ws));
-    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(r.status, nimbrel::kExitExecuteFalse) << r.err;
     const std::string expected =
         "  trace \xE2\x94\x82 dialog script: " + (module.parent_path() / "Kelvane.js").lexically_normal().string() +
         " does not exist; parameters the workspace does not set have no defaults\n";
@@ -251,7 +274,7 @@ TEST_F(NimbrelExe, NoScriptBesideThePluginIsNoErrorAndTraceSaysSo) {
     EXPECT_NE(r.out.find("Kelvane>  No options selected"), std::string::npos);
 
     Outcome quiet = run("--plugin " + inQuotes(module) + " " + inQuotes(ws));
-    EXPECT_EQ(quiet.status, 0);
+    EXPECT_EQ(quiet.status, nimbrel::kExitExecuteFalse);
     EXPECT_EQ(quiet.err, "");
 }
 
@@ -275,7 +298,7 @@ TEST_F(NimbrelExe, ABadScriptIsRefusedWhereverItComesFrom) {
 struct Failure {
     const char* name;
     const char* workspace;  // text of the file, or null for none
-    const char* arguments;  // after the workspace
+    const char* arguments;  // after the workspace; % stands for the workspace file
     int status;
     const char* error;  // stderr after "Nimbrel.exe: error: "; % stands for the file
 };
@@ -292,6 +315,7 @@ TEST_P(NimbrelExeFailure, SaysWhyInOneLine) {
     std::string path;
     if (f.workspace != nullptr) {
         path = file("ws.json", f.workspace).string();
+        if (auto at = arguments.find('%'); at != std::string::npos) arguments.replace(at, 1, inQuotes(path));
         arguments = inQuotes(path) + " " + arguments;
     }
     Outcome r = run(arguments);
@@ -310,6 +334,10 @@ INSTANTIATE_TEST_SUITE_P(
         Failure{"Malformed", "{\"maps\": [", "", 1,
                 "%: invalid JSON at line 1, column 11: syntax error while parsing value - unexpected end of input; "
                 "expected '[', '{', or a literal"},
+        Failure{"NotUtf8", "{\"description\": \"caf\xE9\"}", "", 1,
+                "%: not UTF-8 at byte 21 (line 1, column 21); save it as UTF-8 text"},
+        Failure{"NumberOverflow", R"({"maps": [{"thresholdMin": 1e400}]})", "", 1,
+                "%: the number 1e400 is too large to hold (beyond about 1.8e308)"},
         Failure{"MissingFile", nullptr, "/nonexistent/ws.json", 1,
                 "/nonexistent/ws.json: cannot open the file: No such file or directory"},
         Failure{"ParamWithoutEquals", "{}", "--param MinP", 2,
@@ -317,8 +345,18 @@ INSTANTIATE_TEST_SUITE_P(
         Failure{"ParamOfTheWrongKind", R"({"parameters": {"DoSetMin": 1}})", "--param DoSetMin=yes", 2,
                 "--param DoSetMin=yes: DoSetMin is an integer parameter; expected an integer from -2147483648 to "
                 "2147483647"},
+        Failure{"UndeclaredParam", "{}", "--param minp=0.01", 2,
+                "--param minp=0.01: the dialog script declares no such parameter; did you mean MinP?"},
+        Failure{"WorkspaceParamOfTheWrongType", R"({"parameters": {"MinP": "banana"}})", "", 1,
+                R"(%: parameters.MinP: expected a number (or "NaN", "Infinity", "-Infinity"), got a string ("banana"))"},
         Failure{"MissingPlugin", "{}", "--plugin /nonexistent/Kelvane.so", 3,
-                "plug-in not found: /nonexistent/Kelvane.so"}),
+                "plug-in not found: /nonexistent/Kelvane.so"}
+#if !defined(_WIN32)
+        ,
+        Failure{"NotAPlugin", R"({"description": "a workspace file, which is no plug-in module at all"})",
+                "--plugin %", 3, "cannot load %: invalid ELF header"}
+#endif
+        ),
     [](const ::testing::TestParamInfo<Failure>& info) { return info.param.name; });
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <optional>
 
@@ -31,9 +32,9 @@ std::string floatShown(float value) {
     return "float bits " + std::to_string(floatBits(value));
 }
 
-std::string outcome(const std::string& value, const Parameter* existing) {
+std::string outcome(const std::string& value, std::optional<Kind> kind) {
     try {
-        return shown(nimbrel::parameterFromText("P", value, existing));
+        return shown(nimbrel::parameterFromText("P", value, kind));
     } catch (const ParameterError& e) {
         return std::string("error: ") + e.what();
     }
@@ -54,16 +55,15 @@ class ParameterValue : public ::testing::TestWithParam<Case> {};
 
 TEST_P(ParameterValue, TakesTheKindItMust) {
     const Case& c = GetParam();
-    Parameter existing;
-    if (c.existing) existing.kind = *c.existing;
-    EXPECT_EQ(outcome(c.value, c.existing ? &existing : nullptr), c.expected);
+    EXPECT_EQ(outcome(c.value, c.existing), c.expected);
 }
 
 const std::string kIntegerError =
     "error: --param P=%: P is an integer parameter; expected an integer from "
     "-2147483648 to 2147483647";
 const std::string kFloatError =
-    "error: --param P=%: P is a float parameter; expected a finite number in single-precision range";
+    "error: --param P=%: P is a float parameter; expected a number in single-precision range, or NaN, Infinity or "
+    "-Infinity";
 
 std::string with(std::string message, const std::string& value) {
     return message.replace(message.find('%'), 1, value);
@@ -92,6 +92,8 @@ INSTANTIATE_TEST_SUITE_P(ExistingParameters, ParameterValue,
                                            Case{Kind::Float, "abc", with(kFloatError, "abc")},
                                            Case{Kind::Float, "1e50", with(kFloatError, "1e50")},
                                            Case{Kind::Float, "inf", with(kFloatError, "inf")},
+                                           Case{Kind::Float, "-Infinity", floatShown(-INFINITY)},
+                                           Case{Kind::Float, "NaN", floatShown(NAN)},
                                            Case{Kind::Text, "12", "text <12>"}, Case{Kind::Text, "", "text <>"}));
 
 TEST(ParameterAssignment, SplitsAtTheFirstEquals) {
@@ -127,6 +129,37 @@ TEST(ParameterAssignment, OverridesKeepingTheKindAndAdds) {
     // The second assignment must fit the kind the first one made.
     EXPECT_THROW(nimbrel::applyAssignment(w, "DoSetMin=yes"), ParameterError);
     EXPECT_EQ(shown(w.parameters["DoSetMin"]), "integer 1");
+}
+
+// Against a dialog script's declarations: only declared names, of their kind;
+// an unknown name is answered with the declared names nearest to it.
+TEST(ParameterAssignment, DeclaredNamesAndKindsOnly) {
+    const nimbrel::DeclaredParameters declared = {
+        {"DoSetMin", Kind::Integer}, {"Min", Kind::Float},   {"MinP", Kind::Float},
+        {"Max", Kind::Float},        {"PNB", Kind::Integer}, {"Overlay", Kind::Text}};
+    nimbrel::Workspace w;
+    nimbrel::applyAssignment(w, "Min=3", &declared);
+    nimbrel::applyAssignment(w, "Overlay=12", &declared);
+    EXPECT_EQ(shown(w.parameters["Min"]), floatShown(3.0f));
+    EXPECT_EQ(shown(w.parameters["Overlay"]), "text <12>");
+    const std::pair<const char*, const char*> refused[] = {
+        {"minp=0.01", "--param minp=0.01: the dialog script declares no such parameter; did you mean MinP?"},
+        {"MinPP=0.01", "--param MinPP=0.01: the dialog script declares no such parameter; did you mean MinP?"},
+        {"Threshold=2",
+         "--param Threshold=2: the dialog script declares no such parameter; it declares DoSetMin, Max, Min, MinP, "
+         "Overlay, PNB"},
+        {"PNB=1.5",
+         "--param PNB=1.5: PNB is an integer parameter; expected an integer from -2147483648 to 2147483647"},
+    };
+    for (const auto& [argument, message] : refused) {
+        try {
+            nimbrel::applyAssignment(w, argument, &declared);
+            ADD_FAILURE() << argument << " accepted";
+        } catch (const ParameterError& e) {
+            EXPECT_STREQ(e.what(), message);
+        }
+    }
+    EXPECT_EQ(w.parameters.size(), 2u);
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+#include "standin/dialog_script.h"
 #include "standin/workspace_json.h"
 #include "tests/support/float_bits.h"
 
@@ -352,6 +353,33 @@ TEST(WorkspaceJson, FileErrorsNameTheFile) {
     EXPECT_THROW(nimbrel::writeWorkspaceFile(Workspace{}, "/nonexistent/out.json"), WorkspaceFileError);
 }
 
+// With a dialog script's declarations, a parameter is read as its declared
+// kind, by the same rules as --param, or refused.
+TEST(WorkspaceJson, DeclaredParametersTakeTheirKindOrAreRefused) {
+    const nimbrel::DeclaredParameters declared = {{"PNB", nimbrel::Parameter::Kind::Integer},
+                                                  {"MinP", nimbrel::Parameter::Kind::Float},
+                                                  {"Overlay", nimbrel::Parameter::Kind::Text}};
+    const Workspace w = parseWorkspace(R"({"parameters": {"PNB": 2, "MinP": 1, "Overlay": "All"}})", "ws.json", &declared);
+    EXPECT_EQ(w.parameters.at("MinP").kind, nimbrel::Parameter::Kind::Float);
+    EXPECT_EQ(w.parameters.at("MinP").real, 1.0f);
+    const std::pair<const char*, const char*> refused[] = {
+        {R"({"parameters": {"MinP": "banana"}})",
+         R"(ws.json: parameters.MinP: expected a number (or "NaN", "Infinity", "-Infinity"), got a string ("banana"))"},
+        {R"({"parameters": {"PNB": 1.5}})", "ws.json: parameters.PNB: expected an integer, got a number (1.5)"},
+        {R"({"parameters": {"Overlay": 3}})", "ws.json: parameters.Overlay: expected a string, got an integer (3)"},
+        {R"({"parameters": {"minp": 0.01}})",
+         "ws.json: parameters.minp: the dialog script declares no such parameter; did you mean MinP?"},
+    };
+    for (const auto& [text, message] : refused) {
+        try {
+            parseWorkspace(text, "ws.json", &declared);
+            ADD_FAILURE() << text << " accepted";
+        } catch (const WorkspaceFileError& e) {
+            EXPECT_STREQ(e.what(), message);
+        }
+    }
+}
+
 // The example workspaces the main job and the documentation use.
 TEST(WorkspaceJson, ExamplesHoldWhatTheirRunsNeed) {
     const char* const options[] = {"DoSetMin",         "Min",        "DoSetMinP",        "MinP",
@@ -386,6 +414,11 @@ TEST(WorkspaceJson, ExamplesHoldWhatTheirRunsNeed) {
     EXPECT_GE(degrees.size(), 3u);
     EXPECT_GE(otherMaps, 1);
     EXPECT_GE(overlaid, 1);
+    // default.json writes out the dialog's defaults, every one of them.
+    const auto script = nimbrel::readDialogScript(KELVANE_SOURCE_DIR "/package/Kelvane.js");
+    for (const auto& p : script.parameters)
+        EXPECT_EQ(nimbrel::parameterValueText(main.parameters[p.name]), nimbrel::parameterValueText(p.defaultValue))
+            << p.name;
     Workspace list = nimbrel::readWorkspaceFile(KELVANE_SOURCE_DIR "/examples/overlay-list.json");
     EXPECT_EQ(list.maps.size(), 6u);
     EXPECT_EQ(list.parameters["Overlay"].text, "1,3-5");

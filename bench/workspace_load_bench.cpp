@@ -1,0 +1,108 @@
+// Loading a workspace file as Nimbrel.exe does: the text of 10,000, 100,000
+// and 1,000,000 maps read into a workspace. The time per map must stay flat
+// as the count grows; the memory a load takes at its peak, per map, is
+// measured in a child process of its own.
+
+#include <benchmark/benchmark.h>
+
+#include <fstream>
+#include <map>
+#include <string>
+
+#include "standin/workspace.h"
+#include "standin/workspace_json.h"
+
+#if !defined(_WIN32)
+#include <malloc.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace kelvane {
+namespace {
+
+// The text of a workspace file of that many t-maps, each with every field.
+const std::string& workspaceFileText(int maps) {
+    static std::map<int, std::string> texts;
+    std::string& text = texts[maps];
+    if (text.empty()) {
+        nimbrel::Workspace workspace;
+        workspace.documents.push_back({3, "anatomy.vmr", {}, false});
+        workspace.currentDocument = 0;
+        workspace.maps.resize(static_cast<std::size_t>(maps));
+        for (int i = 0; i < maps; ++i) {
+            nimbrel::VolumeMap& map = workspace.maps[static_cast<std::size_t>(i)];
+            map.record.mapType = 1;
+            map.record.thresholdMin = 2.0f + static_cast<float>(i % 7) / 8.0f;
+            map.record.thresholdMax = 8.0f;
+            map.record.degreesOfFreedom = 10 + i % 200;
+            map.record.showPosNeg = 3;
+            map.record.transparency = 1.0f;
+            map.setName("map " + std::to_string(i + 1), workspace.mapNameCapacity);
+        }
+        text = nimbrel::workspaceText(workspace);
+    }
+    return text;
+}
+
+#if !defined(_WIN32)
+// A field of /proc/self/status in bytes: "VmRSS", "VmHWM".
+double statusBytes(const char* field) {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind(std::string(field) + ":", 0) == 0) return std::stod(line.substr(line.find(':') + 1)) * 1024.0;
+    return 0;
+}
+
+// The peak memory a load adds, in bytes, measured in a child process whose
+// peak is reset first, so that no earlier peak counts.
+double loadPeakBytes(const std::string& text) {
+    int channel[2];
+    if (pipe(channel) != 0) return 0;
+    const pid_t child = fork();
+    if (child == 0) {
+        malloc_trim(0);                                 // free heap pages the parent left count no more
+        std::ofstream("/proc/self/clear_refs") << "5";  // the peak starts again from here
+        const double before = statusBytes("VmRSS");
+        const nimbrel::Workspace workspace = nimbrel::parseWorkspace(text, "bench.json");
+        const double added = statusBytes("VmHWM") - before;
+        (void)!write(channel[1], &added, sizeof added);
+        _exit(workspace.maps.empty() ? 1 : 0);
+    }
+    double added = 0;
+    (void)!read(channel[0], &added, sizeof added);
+    close(channel[0]);
+    close(channel[1]);
+    waitpid(child, nullptr, 0);
+    return added;
+}
+#endif
+
+void loadWorkspace(benchmark::State& state) {
+    const int maps = static_cast<int>(state.range(0));
+    const std::string& text = workspaceFileText(maps);
+#if !defined(_WIN32)
+    const double peak = loadPeakBytes(text);
+#endif
+    for (auto _ : state) {
+        nimbrel::Workspace workspace = nimbrel::parseWorkspace(text, "bench.json");
+        benchmark::DoNotOptimize(workspace.maps.data());
+    }
+    state.counters["per map"] =
+        benchmark::Counter(maps, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["file bytes per map"] = static_cast<double>(text.size()) / maps;
+#if !defined(_WIN32)
+    state.counters["peak bytes per map"] = peak / maps;
+#endif
+}
+
+BENCHMARK(loadWorkspace)
+    ->Name("load/workspace")
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+}  // namespace
+}  // namespace kelvane

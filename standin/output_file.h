@@ -1,0 +1,40 @@
+#pragma once
+// The stand-in's outputs (saved workspace, JSON report, the human report on
+// standard output) are written whole, or the system's reason is known.
+
+#include <optional>
+#include <streambuf>
+#include <string>
+#include <vector>
+
+namespace nimbrel {
+
+// Writes text to the file at path, created or emptied. Returns the system's
+// reason when the text could not be written whole ("No space left on device").
+std::optional<std::string> writeWholeFile(const std::string& path, const std::string& text);
+
+// A buffered stream buffer over a file descriptor (standard output is 1) that
+// keeps the system's reason for its first failed write; nothing is written
+// after that.
+class DescriptorOutput : public std::streambuf {
+public:
+    explicit DescriptorOutput(int descriptor);
+    ~DescriptorOutput() override;
+    DescriptorOutput(const DescriptorOutput&) = delete;
+    DescriptorOutput& operator=(const DescriptorOutput&) = delete;
+
+    // Why a write failed, once one has.
+    const std::optional<std::string>& failure() const { return failure_; }
+
+protected:
+    int_type overflow(int_type c) override;
+    int sync() override;
+
+private:
+    bool drain();
+    int descriptor_;
+    std::vector<char> buffer_;
+    std::optional<std::string> failure_;
+};
+
+}  // namespace nimbrel

@@ -1,0 +1,30 @@
+#pragma once
+// Watching the plug-in's calls. A plug-in that crashes, ends the process or
+// does not return within the time allowed ends the run with one line on
+// standard error that names the call that was running and how it ended:
+// "the plug-in crashed in execute: signal 11, segmentation fault".
+//
+// On POSIX systems the run goes on in a child process that the stand-in
+// watches, so that nothing the plug-in does can take the stand-in with it. On
+// Windows the run stays in process, watched by an unhandled-exception filter
+// and a watchdog thread.
+
+#include <functional>
+
+namespace nimbrel {
+
+// Marks the plug-in call now running ("execute"), or none with null. The text
+// must live as long as the program (a literal).
+void markPluginCall(const char* call);
+
+// Runs run() and gives its exit status, watching every plug-in call it marks.
+// A call that crashes or ends the process gives kExitPluginCrashed, one that
+// runs longer than timeoutSeconds (when above 0) kExitPluginTimedOut.
+int runWatched(double timeoutSeconds, const std::function<int()>& run);
+
+// How a run ended, in words: "signal 11, segmentation fault",
+// "exception 0xC0000005, access violation".
+const char* signalWords(int signal);
+const char* exceptionWords(unsigned long code);
+
+}  // namespace nimbrel

@@ -1,0 +1,191 @@
+#include "standin/strict_json.h"
+
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "standin/json_messages.h"
+
+namespace nimbrel {
+namespace {
+
+using json = nlohmann::ordered_json;
+
+// Builds the value as the parser reads it. Keys are appended to their object
+// directly (the ordered map's own insertion looks for the key first, which
+// would make a large object quadratic); each key is first checked against its
+// object's keys: by a scan while the object is small, by a set once it is not.
+class StrictBuilder {
+public:
+    json& result() { return root_; }
+    const std::optional<StrictJsonError>& error() const { return error_; }
+
+    bool null() { return add(nullptr); }
+    bool boolean(bool value) { return add(value); }
+    bool number_integer(json::number_integer_t value) { return add(value); }
+    bool number_unsigned(json::number_unsigned_t value) { return add(value); }
+    bool number_float(json::number_float_t value, const std::string&) { return add(value); }
+    bool string(std::string& value) { return add(std::move(value)); }
+    bool binary(json::binary_t& value) { return add(std::move(value)); }
+
+    bool start_object(std::size_t) {
+        open(json::object());
+        return true;
+    }
+    bool start_array(std::size_t) {
+        open(json::array());
+        return true;
+    }
+    bool end_object() { return close(); }
+    bool end_array() { return close(); }
+
+    bool key(std::string& key) {
+        Frame& frame = frames_.back();
+        const auto& members = frame.value->get_ref<const json::object_t&>();
+        bool seen = false;
+        if (frame.keys) {
+            seen = !frame.keys->insert(key).second;
+        } else {
+            for (const auto& member : members) seen = seen || member.first == key;
+            if (!seen && members.size() + 1 >= kLargeObject) {
+                frame.keys = std::make_unique<std::unordered_set<std::string>>();
+                for (const auto& member : members) frame.keys->insert(member.first);
+                frame.keys->insert(key);
+            }
+        }
+        frame.key = std::move(key);
+        if (seen) {
+            error_.emplace(StrictJsonError::Kind::DuplicateKey, frame.key, path(), 0);
+            return false;
+        }
+        return true;
+    }
+
+    bool parse_error(std::size_t position, const std::string&, const nlohmann::detail::exception& failure) {
+        std::string what = failure.what();
+        const std::string marker = "parse error at ";
+        if (const auto at = what.find(marker); at != std::string::npos && failure.id / 100 == 1) {
+            error_.emplace(StrictJsonError::Kind::Syntax, what.substr(at + marker.size()), path(), position);
+        } else {
+            error_.emplace(StrictJsonError::Kind::Other, jsonLibraryError(failure), path(), position);
+        }
+        return false;
+    }
+
+private:
+    static constexpr std::size_t kLargeObject = 32;
+
+    struct Frame {
+        json* value;
+        std::string key;        // an object's latest key
+        std::size_t index = 0;  // an array's next index
+        std::unique_ptr<std::unordered_set<std::string>> keys;
+    };
+
+    // Where the parser is: "maps[2].name".
+    std::string path() const {
+        std::string where;
+        for (std::size_t i = 0; i < frames_.size(); ++i) {
+            const Frame& frame = frames_[i];
+            const bool inner = i + 1 < frames_.size();  // an array's open element came last
+            if (frame.value->is_object())
+                where += (where.empty() ? "" : ".") + frame.key;
+            else
+                where += "[" + std::to_string(inner ? frame.index - 1 : frame.index) + "]";
+        }
+        return where;
+    }
+
+    // Puts a value in its place: the root, the end of the open array, or the
+    // open object under its key.
+    template <typename Value>
+    json* place(Value&& value) {
+        if (frames_.empty()) {
+            root_ = json(std::forward<Value>(value));
+            return &root_;
+        }
+        Frame& frame = frames_.back();
+        if (frame.value->is_array()) {
+            auto& elements = frame.value->get_ref<json::array_t&>();
+            elements.emplace_back(std::forward<Value>(value));
+            ++frame.index;
+            return &elements.back();
+        }
+        auto& members = static_cast<json::object_t::Container&>(frame.value->get_ref<json::object_t&>());
+        members.emplace_back(frame.key, json(std::forward<Value>(value)));
+        return &members.back().second;
+    }
+
+    template <typename Value>
+    bool add(Value&& value) {
+        place(std::forward<Value>(value));
+        return true;
+    }
+
+    void open(json container) { frames_.push_back({place(std::move(container)), {}, 0, nullptr}); }
+
+    bool close() {
+        frames_.pop_back();
+        return true;
+    }
+
+    json root_;
+    std::vector<Frame> frames_;
+    std::optional<StrictJsonError> error_;
+};
+
+// A character iterator that tells the progress every mebibyte it passes.
+class CountingIterator {
+public:
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = char;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const char*;
+    using reference = const char&;
+
+    CountingIterator(const char* at, const char* begin, const char* end, const ReadProgress* progress)
+        : at_(at), begin_(begin), end_(end), progress_(progress) {}
+    reference operator*() const { return *at_; }
+    CountingIterator& operator++() {
+        ++at_;
+        const auto read = static_cast<std::size_t>(at_ - begin_);
+        if ((read & kStep) == 0) (*progress_)(read, static_cast<std::size_t>(end_ - begin_));
+        return *this;
+    }
+    CountingIterator operator++(int) {
+        CountingIterator before = *this;
+        ++*this;
+        return before;
+    }
+    bool operator==(const CountingIterator& other) const { return at_ == other.at_; }
+    bool operator!=(const CountingIterator& other) const { return at_ != other.at_; }
+
+private:
+    static constexpr std::size_t kStep = (std::size_t{1} << 20) - 1;
+    const char* at_;
+    const char* begin_;
+    const char* end_;
+    const ReadProgress* progress_;
+};
+
+}  // namespace
+
+json parseStrictJson(const std::string& text, std::size_t begin, std::size_t end, const ReadProgress& progress) {
+    if (end > text.size()) end = text.size();
+    StrictBuilder builder;
+    const char* first = text.data() + begin;
+    const char* last = text.data() + end;
+    const bool parsed = progress ? json::sax_parse(CountingIterator(first, first, last, &progress),
+                                                   CountingIterator(last, first, last, &progress), &builder)
+                                 : json::sax_parse(first, last, &builder);
+    if (!parsed) {
+        if (builder.error()) throw *builder.error();
+        throw StrictJsonError(StrictJsonError::Kind::Other, "the value could not be read", "", 0);
+    }
+    return std::move(builder.result());
+}
+
+}  // namespace nimbrel

@@ -1,0 +1,49 @@
+#pragma once
+// Text as a terminal shows it: the columns a UTF-8 text takes, control
+// characters made visible, and the marks the human report draws with: box
+// drawing where the terminal takes UTF-8, plain ASCII where it does not.
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace nimbrel {
+
+// The 0-based offset of the first byte that is not part of well-formed
+// UTF-8, or none.
+std::optional<std::size_t> firstNonUtf8Byte(std::string_view text);
+
+// Columns a text takes on a terminal: East Asian wide characters two,
+// combining marks none, every other character (or byte that is not UTF-8) one.
+std::size_t columns(std::string_view text);
+
+// The text with its control characters written as escapes ("\n", "\t",
+// "\x1B", "\u{85}"), so that nothing in it moves the cursor or changes the
+// terminal; the backslash itself is left as it is.
+std::string visible(std::string_view text);
+
+// What the human report draws with.
+struct Marks {
+    const char* bar;         // "│" before each log line
+    const char* rule;        // "─", repeated for a rule
+    const char* topLeft;     // "┌"
+    const char* bottomLeft;  // "└"
+    const char* arrow;       // " → " between a value before and after
+    const char* ellipsis;    // "…" at the end of a cut text
+};
+inline constexpr Marks kUtf8Marks{"\xE2\x94\x82", "\xE2\x94\x80",   "\xE2\x94\x8C",
+                                  "\xE2\x94\x94", " \xE2\x86\x92 ", "\xE2\x80\xA6"};
+inline constexpr Marks kAsciiMarks{"|", "-", "+", "+", " -> ", "..."};
+
+// Whether the terminal (the locale, or on Windows the console) takes UTF-8.
+bool outputTakesUtf8();
+
+// Cuts a text to at most width columns, ending it with the marks' ellipsis
+// when cut.
+std::string clipColumns(const std::string& text, std::size_t width, const Marks& marks);
+
+// Text repeated count times.
+std::string repeated(const char* text, std::size_t count);
+
+}  // namespace nimbrel
