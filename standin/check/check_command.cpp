@@ -7,13 +7,14 @@
 #include <iostream>
 #include <random>
 #include <sstream>
+#include <variant>
 
 #include <CLI/CLI.hpp>
 
 #include "standin/check/check_report.h"
 #include "standin/check/checks.h"
 #include "standin/check/child_process.h"
-#include "standin/command_line.h"
+#include "standin/plugin_location.h"
 #include "standin/workspace_json.h"
 
 namespace nimbrel::check {

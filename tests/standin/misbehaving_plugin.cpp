@@ -31,11 +31,17 @@ void misbehaveIn(const char* call) {
     }
 }
 
-// The plug-in object's dispatch table as the host knows it: the destructor,
-// execute, initPlugin.
-class MisbehavingPlugin {
+// The plug-in object's dispatch table as the host knows it: slot 0 the
+// destructor taking the host's flags (bit 0: free the storage), execute,
+// initPlugin.
+class MisbehavingPlugin final {
 public:
-    virtual ~MisbehavingPlugin() { misbehaveIn("destructor"); }
+    virtual void* destroy(unsigned int flags) {
+        misbehaveIn("destructor");
+        void* self = this;
+        if ((flags & 1) != 0) delete this;
+        return self;
+    }
     virtual bool execute() {
         misbehaveIn("execute");
         return true;
