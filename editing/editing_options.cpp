@@ -6,7 +6,9 @@
 namespace kelvane {
 namespace {
 
-bool readSwitch(const char* name) { return nbGetIntParameter(name) != 0; }
+bool readSwitch(const char* name) {
+    return nbGetIntParameter(name) != 0;
+}
 
 const char* shownSign(int32_t pnb) {
     if (pnb == 0) return "Positive";

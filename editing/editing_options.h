@@ -11,21 +11,21 @@ namespace kelvane {
 // One member per dialog parameter, named after it. Each property comes as a
 // switch (the Do... members) and the value to set.
 struct EditingOptions {
-    bool doSetMin = false;            // "DoSetMin"
-    float min = 0.0f;                 // "Min"
-    bool doSetMinP = false;           // "DoSetMinP": the lower threshold is given as a p value
-    float minP = 0.0f;                // "MinP"
-    bool doSetMax = false;            // "DoSetMax"
-    float max = 0.0f;                 // "Max"
-    bool doClusterSize = false;       // "DoClusterSize"
-    int32_t clusterSize = 0;          // "ClusterSize"
-    bool doUseClusterSize = false;    // "DoUseClusterSize"
-    bool useCluster = false;          // "UseCluster"
-    bool doShowPosNegBoth = false;    // "DoShowPosNegBoth"
-    int32_t pnb = 0;                  // "PNB": 0 positive, 1 negative, 2 both
-    bool doTransparancy = false;      // "DoTransparancy"
-    float trans = 0.0f;               // "Trans"
-    bool doOverlayMaps = false;       // "DoOverlayMaps"
+    bool doSetMin = false;                    // "DoSetMin"
+    float min = 0.0f;                         // "Min"
+    bool doSetMinP = false;                   // "DoSetMinP": the lower threshold is given as a p value
+    float minP = 0.0f;                        // "MinP"
+    bool doSetMax = false;                    // "DoSetMax"
+    float max = 0.0f;                         // "Max"
+    bool doClusterSize = false;               // "DoClusterSize"
+    int32_t clusterSize = 0;                  // "ClusterSize"
+    bool doUseClusterSize = false;            // "DoUseClusterSize"
+    bool useCluster = false;                  // "UseCluster"
+    bool doShowPosNegBoth = false;            // "DoShowPosNegBoth"
+    int32_t pnb = 0;                          // "PNB": 0 positive, 1 negative, 2 both
+    bool doTransparancy = false;              // "DoTransparancy"
+    float trans = 0.0f;                       // "Trans"
+    bool doOverlayMaps = false;               // "DoOverlayMaps"
     char overlay[kStringParameterSize] = {};  // "Overlay": "All", or numbers and ranges
 
     // Whether any property is to be changed ("DoSetMinP" alone selects nothing).

@@ -11,8 +11,12 @@ namespace {
 
 constexpr const char* kEveryMap = "All";
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-bool isKept(char c) { return isDigit(c) || c == ',' || c == '-'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool isKept(char c) {
+    return isDigit(c) || c == ',' || c == '-';
+}
 
 // The next digit at or after from, or npos.
 size_t nextDigit(const std::string& text, size_t from) {
@@ -70,7 +74,8 @@ OverlaySelection selectOverlaidMaps(const char* list, int32_t mapCount) {
             if (lower < upper)
                 select(result.overlaid, lower, upper);
             else
-                result.messages.push_back(formatText("Kelvane>  %i - %i is not a correctly specified range", lower, upper));
+                result.messages.push_back(
+                    formatText("Kelvane>  %i - %i is not a correctly specified range", lower, upper));
         } else {
             select(result.overlaid, lower, lower);
         }

@@ -60,8 +60,7 @@ LoadedModule::LoadedModule(const char* fileName) {
     dl_iterate_phdr(visitModule, &search);
     if (!search.found) return;
     // RTLD_NOLOAD: take a reference to what is loaded already, never load.
-    handle_ = search.isMainProgram ? dlopen(nullptr, RTLD_LAZY)
-                                   : dlopen(search.loaderName, RTLD_LAZY | RTLD_NOLOAD);
+    handle_ = search.isMainProgram ? dlopen(nullptr, RTLD_LAZY) : dlopen(search.loaderName, RTLD_LAZY | RTLD_NOLOAD);
     if (handle_ == nullptr) return;
     identity_ = linkMapOf(handle_);
     if (identity_ == nullptr) {

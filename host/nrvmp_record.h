@@ -16,20 +16,20 @@ inline constexpr int32_t kTMapType = 1;
 // byte it does not set, the opaque ranges and the name pointer included, goes
 // back exactly as the host gave it.
 struct NRVMPRecord {
-    char* name;                        // host-owned storage; the pointer is never changed
-    int32_t mapType;                   // 1 = t-map; read only
+    char* name;       // host-owned storage; the pointer is never changed
+    int32_t mapType;  // 1 = t-map; read only
     float thresholdMin;
     float thresholdMax;
     unsigned char opaque20[4];
     int32_t clusterSize;
-    int32_t useClusterSize;            // 0 or 1
-    int32_t degreesOfFreedom;          // read only
+    int32_t useClusterSize;    // 0 or 1
+    int32_t degreesOfFreedom;  // read only
     unsigned char opaque36[8];
-    int32_t showPosNeg;                // 1 positive, 2 negative, 3 both
+    int32_t showPosNeg;  // 1 positive, 2 negative, 3 both
     unsigned char opaque48[36];
     float transparency;
     unsigned char opaque88[16];
-    int32_t overlay;                   // 0 or 1
+    int32_t overlay;  // 0 or 1
     unsigned char opaque108[4];
 };
 

@@ -28,9 +28,21 @@ KELVANE_C_EXPORT NMBLPluginInterface* createPlugin() {
 
 // Each returns the same constant text on every call, valid while the library
 // stays loaded.
-KELVANE_C_EXPORT const char* getPluginName() { return kPluginName; }
-KELVANE_C_EXPORT const char* getPluginDescription() { return kPluginDescription; }
-KELVANE_C_EXPORT const char* getAuthor() { return kAuthor; }
-KELVANE_C_EXPORT const char* getHelpFile() { return kHelpFile; }
-KELVANE_C_EXPORT const char* getPluginVersion() { return kPluginVersion; }
-KELVANE_C_EXPORT const char* getGUIScript() { return kGUIScript; }
+KELVANE_C_EXPORT const char* getPluginName() {
+    return kPluginName;
+}
+KELVANE_C_EXPORT const char* getPluginDescription() {
+    return kPluginDescription;
+}
+KELVANE_C_EXPORT const char* getAuthor() {
+    return kAuthor;
+}
+KELVANE_C_EXPORT const char* getHelpFile() {
+    return kHelpFile;
+}
+KELVANE_C_EXPORT const char* getPluginVersion() {
+    return kPluginVersion;
+}
+KELVANE_C_EXPORT const char* getGUIScript() {
+    return kGUIScript;
+}

@@ -4,7 +4,8 @@
 #   scripts/test.sh
 #   scripts/test.sh linux windows
 #
-#   linux     the Linux build's tests
+#   linux     the code's format (scripts/check-format.sh), then the Linux
+#             build's tests
 #   windows   the same tests built for Windows, run under Wine
 #   sanitize  the whole suite built with AddressSanitizer and
 #             UndefinedBehaviorSanitizer (build/asan)
@@ -26,6 +27,7 @@ for suite in "${suites[@]}"; do
       # Chromium opens the help page; here it is installed, so its tests must run.
       bash scripts/install-deps.sh chromium
       export KELVANE_REQUIRE_CHROMIUM=1
+      bash scripts/check-format.sh
       cmake --preset default
       cmake --build --preset default
       ctest --preset default

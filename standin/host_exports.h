@@ -7,8 +7,8 @@
 namespace nimbrel {
 
 struct ExportedHostFunction {
-    std::string name;        // the exported plain name
-    void (*address)();       // its entry point
+    std::string name;   // the exported plain name
+    void (*address)();  // its entry point
 };
 
 // Every host function this module exports, in list order.

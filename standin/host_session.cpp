@@ -16,7 +16,9 @@ HostSession::~HostSession() {
     if (currentSession == this) currentSession = previous_;
 }
 
-HostSession* HostSession::current() { return currentSession; }
+HostSession* HostSession::current() {
+    return currentSession;
+}
 
 std::vector<std::string> HostSession::logLines() const {
     std::vector<std::string> lines;
@@ -37,7 +39,9 @@ void HostSession::addEvent(HostEvent::Kind kind, std::string text) {
     if (onEvent) onEvent(events_.back());
 }
 
-void HostSession::recordCall(std::string call) { calls_.push_back(std::move(call)); }
+void HostSession::recordCall(std::string call) {
+    calls_.push_back(std::move(call));
+}
 
 bool HostSession::drawNullRecord() {
     const auto& random = workspace_.hostile.randomNullRecords;

@@ -53,7 +53,8 @@ std::string jsonLibraryError(const json::exception& error) {
     if (error.id == kNumberOverflow) {
         const auto open = what.find('\''), close = what.rfind('\'');
         if (open != std::string::npos && close > open)
-            return "the number " + what.substr(open + 1, close - open - 1) + " is too large to hold (beyond about 1.8e308)";
+            return "the number " + what.substr(open + 1, close - open - 1) +
+                   " is too large to hold (beyond about 1.8e308)";
     }
     const auto tag = what.find("] ");  // "[json.exception.out_of_range.406] ..."
     return tag != std::string::npos ? what.substr(tag + 2) : what;

@@ -64,7 +64,8 @@ Parameter parameterFromText(const std::string& name, const std::string& value, s
             throw ParameterError(describe(name, value) + name +
                                  " is a float parameter; expected a number in single-precision range, or NaN, "
                                  "Infinity or -Infinity");
-        case Parameter::Kind::Text: break;
+        case Parameter::Kind::Text:
+            break;
     }
     return Parameter::ofText(value);
 }

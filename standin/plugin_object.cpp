@@ -32,9 +32,13 @@ PluginObject& PluginObject::operator=(PluginObject&& other) noexcept {
     return *this;
 }
 
-bool PluginObject::initPlugin() const { return callOperation(object_, kInitPluginSlot); }
+bool PluginObject::initPlugin() const {
+    return callOperation(object_, kInitPluginSlot);
+}
 
-bool PluginObject::execute() const { return callOperation(object_, kExecuteSlot); }
+bool PluginObject::execute() const {
+    return callOperation(object_, kExecuteSlot);
+}
 
 void PluginObject::destroy() {
     if (object_ != nullptr) destroyWithFlags(kDestroyAndFree);

@@ -22,7 +22,9 @@ void* openModule(const std::string& path, std::string& error) {
     if (module == nullptr) error = "cannot load " + path + " (error " + std::to_string(GetLastError()) + ")";
     return module;
 }
-void closeModule(void* handle) { FreeLibrary(static_cast<HMODULE>(handle)); }
+void closeModule(void* handle) {
+    FreeLibrary(static_cast<HMODULE>(handle));
+}
 void* findSymbol(void* handle, const char* name) {
     return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name));
 }
@@ -39,8 +41,12 @@ void* openModule(const std::string& path, std::string& error) {
     }
     return handle;
 }
-void closeModule(void* handle) { dlclose(handle); }
-void* findSymbol(void* handle, const char* name) { return dlsym(handle, name); }
+void closeModule(void* handle) {
+    dlclose(handle);
+}
+void* findSymbol(void* handle, const char* name) {
+    return dlsym(handle, name);
+}
 #endif
 
 }  // namespace
@@ -58,9 +64,13 @@ std::unique_ptr<PluginModule> PluginModule::load(const std::string& path, std::s
 
 PluginModule::PluginModule(std::string path, void* handle) : path_(std::move(path)), handle_(handle) {}
 
-PluginModule::~PluginModule() { closeModule(handle_); }
+PluginModule::~PluginModule() {
+    closeModule(handle_);
+}
 
-void* PluginModule::exportNamed(const char* name) const { return findSymbol(handle_, name); }
+void* PluginModule::exportNamed(const char* name) const {
+    return findSymbol(handle_, name);
+}
 
 PluginDescriptors PluginModule::descriptors() const {
     auto text = [this](const char* name) -> std::optional<std::string> {

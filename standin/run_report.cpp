@@ -197,8 +197,7 @@ std::string wrapItems(const std::vector<std::string>& items) {
 }
 
 void ConsolePrinter::header(const std::string& pluginPath, const std::optional<std::string>& workspacePath,
-                            const Workspace& workspace, const PluginDescriptors& descriptors,
-                            bool parametersChecked) {
+                            const Workspace& workspace, const PluginDescriptors& descriptors, bool parametersChecked) {
     out_ << "Nimbrel.exe stand-in host\n";
     out_ << "  plug-in     " << visible(pluginPath) << "\n";
     out_ << "  workspace   " << (workspacePath ? visible(*workspacePath) : std::string("(none: an empty workspace)"))
@@ -213,8 +212,8 @@ void ConsolePrinter::header(const std::string& pluginPath, const std::optional<s
     } else {
         const Document& d = workspace.documents[static_cast<std::size_t>(current)];
         std::string type = documentTypeText(d.type);
-        out_ << "current \"" << visible(d.name) << "\" (" << (type.empty() ? "type " + std::to_string(d.type) : type) << ", id "
-             << current << ")";
+        out_ << "current \"" << visible(d.name) << "\" (" << (type.empty() ? "type " + std::to_string(d.type) : type)
+             << ", id " << current << ")";
     }
     out_ << ", " << workspace.maps.size() << (workspace.maps.size() == 1 ? " map" : " maps") << "\n";
     const std::vector<std::string> modes = hostileModes(workspace.hostile);
@@ -232,7 +231,8 @@ void ConsolePrinter::header(const std::string& pluginPath, const std::optional<s
 
     out_ << "Plug-in descriptors\n";
     for (const auto& [function, text] : descriptorList(descriptors))
-        out_ << "  " << padRight(function, 22) << (text ? visible(*text) : std::string("(not exported, or null)")) << "\n";
+        out_ << "  " << padRight(function, 22) << (text ? visible(*text) : std::string("(not exported, or null)"))
+             << "\n";
     out_ << std::flush;
 }
 
@@ -242,7 +242,8 @@ void ConsolePrinter::event(const HostEvent& event) {
         runStarted_ = true;
     }
     if (event.kind == HostEvent::Kind::Log) {
-        for (const std::string& line : lines(event.text)) out_ << "  log " << marks_.bar << " " << visible(line) << "\n";
+        for (const std::string& line : lines(event.text))
+            out_ << "  log " << marks_.bar << " " << visible(line) << "\n";
     } else {
         out_ << "  " << marks_.topLeft << marks_.rule << " MESSAGE BOX " << repeated(marks_.rule, 8) << "\n";
         for (const std::string& line : lines(event.text)) out_ << "  " << marks_.bar << " " << visible(line) << "\n";

@@ -16,9 +16,13 @@
 namespace nimbrel {
 namespace {
 
-HostSession* session() { return HostSession::current(); }
+HostSession* session() {
+    return HostSession::current();
+}
 
-std::string textOrNull(const char* text) { return text != nullptr ? std::string(text) : std::string("(null)"); }
+std::string textOrNull(const char* text) {
+    return text != nullptr ? std::string(text) : std::string("(null)");
+}
 
 void trace(const std::string& call) {
     if (session() != nullptr) session()->recordCall(call);
@@ -48,13 +52,15 @@ VolumeMap* readableMap(int32_t index) {
 
 std::string parameterText(const Parameter& p) {
     switch (p.kind) {
-        case Parameter::Kind::Integer: return std::to_string(p.integer);
+        case Parameter::Kind::Integer:
+            return std::to_string(p.integer);
         case Parameter::Kind::Float: {
             char text[64];
             std::snprintf(text, sizeof text, "%g", static_cast<double>(p.real));
             return text;
         }
-        case Parameter::Kind::Text: return p.text;
+        case Parameter::Kind::Text:
+            return p.text;
     }
     return {};
 }
@@ -207,12 +213,14 @@ int32_t nbGetIntParameter(const char* name) {
     const Parameter* parameter = findParameter(name);
     if (parameter == nullptr) return 0;
     switch (parameter->kind) {
-        case Parameter::Kind::Integer: return parameter->integer;
+        case Parameter::Kind::Integer:
+            return parameter->integer;
         case Parameter::Kind::Float:
             return std::isfinite(parameter->real) && std::fabs(parameter->real) < 2147483648.0f
                        ? static_cast<int32_t>(parameter->real)
                        : 0;
-        case Parameter::Kind::Text: return static_cast<int32_t>(std::strtol(parameter->text.c_str(), nullptr, 10));
+        case Parameter::Kind::Text:
+            return static_cast<int32_t>(std::strtol(parameter->text.c_str(), nullptr, 10));
     }
     return 0;
 }
@@ -222,9 +230,12 @@ float nbGetFloatParameter(const char* name) {
     const Parameter* parameter = findParameter(name);
     if (parameter == nullptr) return 0.0f;
     switch (parameter->kind) {
-        case Parameter::Kind::Integer: return static_cast<float>(parameter->integer);
-        case Parameter::Kind::Float: return parameter->real;
-        case Parameter::Kind::Text: return std::strtof(parameter->text.c_str(), nullptr);
+        case Parameter::Kind::Integer:
+            return static_cast<float>(parameter->integer);
+        case Parameter::Kind::Float:
+            return parameter->real;
+        case Parameter::Kind::Text:
+            return std::strtof(parameter->text.c_str(), nullptr);
     }
     return 0.0f;
 }

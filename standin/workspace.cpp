@@ -39,11 +39,16 @@ Parameter Parameter::ofText(std::string value) {
 
 std::string documentTypeText(int32_t type) {
     switch (type) {
-        case 1: return "FMR";
-        case 2: return "DMR";
-        case 3: return "VMR";
-        case 4: return "SRF";
-        default: return "";
+        case 1:
+            return "FMR";
+        case 2:
+            return "DMR";
+        case 3:
+            return "VMR";
+        case 4:
+            return "SRF";
+        default:
+            return "";
     }
 }
 

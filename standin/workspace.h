@@ -35,7 +35,7 @@ struct VolumeMap {
     kelvane::NRVMPRecord record{};
     std::vector<char> nameStorage;  // capacity bytes, zero-terminated name inside
 
-    std::string name() const;                        // the text up to the first zero (or capacity)
+    std::string name() const;                                     // the text up to the first zero (or capacity)
     void setName(const std::string& name, std::size_t capacity);  // cuts to capacity - 1
 };
 
@@ -62,12 +62,12 @@ struct RandomNullRecords {
 };
 
 struct HostileModes {
-    std::vector<int32_t> nullRecordIndices;      // nbGetNRVMPOfCurrentVMR answers null for these
+    std::vector<int32_t> nullRecordIndices;  // nbGetNRVMPOfCurrentVMR answers null for these
     std::optional<RandomNullRecords> randomNullRecords;
-    std::optional<int32_t> reportedMapCount;     // the count written into the maps header
-    bool unterminatedStrings = false;            // nbGetStringParameter fills all 512 bytes, no zero
-    bool mapCreationFails = false;               // nbCreateNRVMPsForCurrentVMR answers 0
-    bool nullMapNames = false;                   // nbGetNRVMPOfCurrentVMR hands out a null name pointer
+    std::optional<int32_t> reportedMapCount;       // the count written into the maps header
+    bool unterminatedStrings = false;              // nbGetStringParameter fills all 512 bytes, no zero
+    bool mapCreationFails = false;                 // nbCreateNRVMPsForCurrentVMR answers 0
+    bool nullMapNames = false;                     // nbGetNRVMPOfCurrentVMR hands out a null name pointer
     std::optional<int32_t> reportedDocumentCount;  // what nbGetNumberOfDocsInWorkspace answers
 };
 

@@ -389,8 +389,7 @@ Workspace parseWorkspace(const std::string& text, const std::string& source, con
     }
 }
 
-Workspace readWorkspaceFile(const std::string& path, const DeclaredParameters* declared,
-                            const ReadProgress& progress) {
+Workspace readWorkspaceFile(const std::string& path, const DeclaredParameters* declared, const ReadProgress& progress) {
     std::string text;
     try {
         text = readInput(path, kLargestWorkspaceFile, "a workspace file");

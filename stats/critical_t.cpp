@@ -136,7 +136,7 @@ double largeDegreesOfFreedomT(double nu, double target, CriticalTOutcome& outcom
 // kLargestSearchedDegreesOfFreedom the expansion's.
 void solve(double nu, double target, CriticalTOutcome& outcome) {
     outcome.t = nu > kLargestSearchedDegreesOfFreedom ? largeDegreesOfFreedomT(nu, target, outcome)
-                                                         : solvedCriticalT(nu, target, outcome);
+                                                      : solvedCriticalT(nu, target, outcome);
     outcome.solved = true;
 }
 

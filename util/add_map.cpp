@@ -40,8 +40,7 @@ bool addNRVMP(const void* sourceRecord, NRVMPsHeader& mapsHeader, void*& mapData
 
     std::string name;
     if (appendSource) {
-        const char* path =
-            sourceRecord != nullptr ? static_cast<const char*>(sourceRecord) + kSourcePathOffset : "";
+        const char* path = sourceRecord != nullptr ? static_cast<const char*>(sourceRecord) + kSourcePathOffset : "";
         name = cut(std::string(mapName) + " of " + cut(fileNameOf(path)));
     } else {
         name = cut(mapName);

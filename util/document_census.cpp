@@ -17,11 +17,16 @@ constexpr std::size_t kTypeNameSize = 8;
 
 const char* typeText(DocumentType type) {
     switch (type) {
-        case kDocumentFMR: return "FMR";
-        case kDocumentDMR: return "DMR";
-        case kDocumentVMR: return "VMR";
-        case kDocumentSRF: return "SRF";
-        default: return nullptr;
+        case kDocumentFMR:
+            return "FMR";
+        case kDocumentDMR:
+            return "DMR";
+        case kDocumentVMR:
+            return "VMR";
+        case kDocumentSRF:
+            return "SRF";
+        default:
+            return nullptr;
     }
 }
 
@@ -43,8 +48,8 @@ bool refuse(const char* message) {
 
 }  // namespace
 
-bool findDocumentsOfType(DocumentType documentType, int32_t minimum, int32_t maximum, bool logDetails,
-                         int32_t& count, int32_t* positions) {
+bool findDocumentsOfType(DocumentType documentType, int32_t minimum, int32_t maximum, bool logDetails, int32_t& count,
+                         int32_t* positions) {
     const char* type = typeText(documentType);
     if (type == nullptr) return refuse("Error: Invalid document type specified!");
 

@@ -17,7 +17,7 @@ namespace kelvane {
 // On success count holds the number found and positions their 0-based
 // workspace positions in ascending order, so positions needs room for the
 // smaller of maximum and the number of open documents.
-bool findDocumentsOfType(DocumentType documentType, int32_t minimum, int32_t maximum, bool logDetails,
-                         int32_t& count, int32_t* positions);
+bool findDocumentsOfType(DocumentType documentType, int32_t minimum, int32_t maximum, bool logDetails, int32_t& count,
+                         int32_t* positions);
 
 }  // namespace kelvane

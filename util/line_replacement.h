@@ -19,7 +19,7 @@ namespace kelvane {
 //  - the file cannot be opened for writing: "File could not be opened for
 //    writing", and nothing is written.
 // After a rewrite the log gets "<n> lines were replaced in <path>".
-void replaceLinesInFile(const char* path, int32_t keyCount, std::string* keys, bool removeBlanks,
-                        bool caseSensitive, const std::ostringstream* replacementTexts);
+void replaceLinesInFile(const char* path, int32_t keyCount, std::string* keys, bool removeBlanks, bool caseSensitive,
+                        const std::ostringstream* replacementTexts);
 
 }  // namespace kelvane

@@ -85,12 +85,13 @@ TEST_F(Execute, RoadOfOneRunSetsATThresholdPerTMap) {
     setFloat("MinP", 0.001f);
     run();
     EXPECT_EQ(outcome.executed, true);
-    EXPECT_EQ(executeLines(), concat({{kRule, "Kelvane>  Set Min P to 0.0010", kRule},
-                                      perMapLines(2),
-                                      {"Kelvane>  Map 3 is not a T-map, setting of P threshold not supported"},
-                                      {"Kelvane>  Setting parameters for map 3", "Kelvane>  Setting parameters for map 4"},
-                                      {"Kelvane>  Setting parameters for map 5", "Kelvane>  Setting parameters for map 6"},
-                                      kClosing}));
+    EXPECT_EQ(executeLines(),
+              concat({{kRule, "Kelvane>  Set Min P to 0.0010", kRule},
+                      perMapLines(2),
+                      {"Kelvane>  Map 3 is not a T-map, setting of P threshold not supported"},
+                      {"Kelvane>  Setting parameters for map 3", "Kelvane>  Setting parameters for map 4"},
+                      {"Kelvane>  Setting parameters for map 5", "Kelvane>  Setting parameters for map 6"},
+                      kClosing}));
     EXPECT_EQ(workspace.maps[0].record.thresholdMin, expectedT(10, 0.001f));
     EXPECT_EQ(workspace.maps[1].record.thresholdMin, expectedT(20, 0.001f));
     EXPECT_EQ(workspace.maps[2].record.thresholdMin, before.maps[2].record.thresholdMin);
@@ -108,7 +109,9 @@ struct ReportCase {
     Lines report;  // between the two rules
 };
 
-void PrintTo(const ReportCase& c, std::ostream* os) { *os << c.label; }
+void PrintTo(const ReportCase& c, std::ostream* os) {
+    *os << c.label;
+}
 
 class OptionReport : public Execute, public ::testing::WithParamInterface<ReportCase> {};
 
@@ -122,36 +125,58 @@ TEST_P(OptionReport, ListsTheChosenOptionsBetweenTwoRules) {
     EXPECT_EQ(outcome.executed, true);
 }
 
-Parameter i(int32_t v) { return Parameter::ofInteger(v); }
-Parameter f(float v) { return Parameter::ofFloat(v); }
-Parameter s(const char* v) { return Parameter::ofText(v); }
+Parameter i(int32_t v) {
+    return Parameter::ofInteger(v);
+}
+Parameter f(float v) {
+    return Parameter::ofFloat(v);
+}
+Parameter s(const char* v) {
+    return Parameter::ofText(v);
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, OptionReport,
     ::testing::Values(
-        ReportCase{"MinDirect", {{"DoSetMin", i(1)}, {"Min", f(2.5f)}, {"MinP", f(0.05f)}}, {"Kelvane>  Set Min to 2.50"}},
-        ReportCase{"MinAsP", {{"DoSetMin", i(1)}, {"DoSetMinP", i(1)}, {"MinP", f(0.05f)}, {"Min", f(2.5f)}},
+        ReportCase{
+            "MinDirect", {{"DoSetMin", i(1)}, {"Min", f(2.5f)}, {"MinP", f(0.05f)}}, {"Kelvane>  Set Min to 2.50"}},
+        ReportCase{"MinAsP",
+                   {{"DoSetMin", i(1)}, {"DoSetMinP", i(1)}, {"MinP", f(0.05f)}, {"Min", f(2.5f)}},
                    {"Kelvane>  Set Min P to 0.0500"}},
         ReportCase{"SwitchTwoIsOn", {{"DoSetMax", i(2)}, {"Max", f(12.345f)}}, {"Kelvane>  Set Max to 12.35"}},
-        ReportCase{"SwitchMinusOneIsOn", {{"DoClusterSize", i(-1)}, {"ClusterSize", i(-12)}},
+        ReportCase{"SwitchMinusOneIsOn",
+                   {{"DoClusterSize", i(-1)}, {"ClusterSize", i(-12)}},
                    {"Kelvane>  Set Cluster Size to -12"}},
-        ReportCase{"UseCluster", {{"DoUseClusterSize", i(1)}, {"UseCluster", i(1)}},
+        ReportCase{"UseCluster",
+                   {{"DoUseClusterSize", i(1)}, {"UseCluster", i(1)}},
                    {"Kelvane>  DO use the cluster size threshold"}},
-        ReportCase{"DoNotUseCluster", {{"DoUseClusterSize", i(1)}, {"UseCluster", i(0)}},
+        ReportCase{"DoNotUseCluster",
+                   {{"DoUseClusterSize", i(1)}, {"UseCluster", i(0)}},
                    {"Kelvane>  DO NOT use the cluster size threshold"}},
         ReportCase{"ShowPositive", {{"DoShowPosNegBoth", i(1)}, {"PNB", i(0)}}, {"Kelvane>  Show Positive"}},
         ReportCase{"ShowNegative", {{"DoShowPosNegBoth", i(1)}, {"PNB", i(1)}}, {"Kelvane>  Show Negative"}},
         ReportCase{"ShowBoth", {{"DoShowPosNegBoth", i(1)}, {"PNB", i(2)}}, {"Kelvane>  Show Both (pos and neg)"}},
         ReportCase{"ShowSeven", {{"DoShowPosNegBoth", i(1)}, {"PNB", i(7)}}, {"Kelvane>  Show Both (pos and neg)"}},
-        ReportCase{"Transparency", {{"DoTransparancy", i(1)}, {"Trans", f(0.375f)}},
-                   {"Kelvane>  Transparancy Factor 0.38"}},
-        ReportCase{"OverlayAsRead", {{"DoOverlayMaps", i(1)}, {"Overlay", s(" maps 1, 3 -5")}},
+        ReportCase{
+            "Transparency", {{"DoTransparancy", i(1)}, {"Trans", f(0.375f)}}, {"Kelvane>  Transparancy Factor 0.38"}},
+        ReportCase{"OverlayAsRead",
+                   {{"DoOverlayMaps", i(1)}, {"Overlay", s(" maps 1, 3 -5")}},
                    {"Kelvane>  Overlay the following maps:  maps 1, 3 -5"}},
         ReportCase{"Everything",
-                   {{"DoSetMin", i(1)}, {"Min", f(3)}, {"DoSetMax", i(1)}, {"Max", f(9)},
-                    {"DoClusterSize", i(1)}, {"ClusterSize", i(25)}, {"DoUseClusterSize", i(1)},
-                    {"UseCluster", i(1)}, {"DoShowPosNegBoth", i(1)}, {"PNB", i(0)}, {"DoTransparancy", i(1)},
-                    {"Trans", f(0.5f)}, {"DoOverlayMaps", i(1)}, {"Overlay", s("All")}},
+                   {{"DoSetMin", i(1)},
+                    {"Min", f(3)},
+                    {"DoSetMax", i(1)},
+                    {"Max", f(9)},
+                    {"DoClusterSize", i(1)},
+                    {"ClusterSize", i(25)},
+                    {"DoUseClusterSize", i(1)},
+                    {"UseCluster", i(1)},
+                    {"DoShowPosNegBoth", i(1)},
+                    {"PNB", i(0)},
+                    {"DoTransparancy", i(1)},
+                    {"Trans", f(0.5f)},
+                    {"DoOverlayMaps", i(1)},
+                    {"Overlay", s("All")}},
                    {"Kelvane>  Set Min to 3.00", "Kelvane>  Set Max to 9.00", "Kelvane>  Set Cluster Size to 25",
                     "Kelvane>  DO use the cluster size threshold", "Kelvane>  Show Positive",
                     "Kelvane>  Transparancy Factor 0.50", "Kelvane>  Overlay the following maps: All"}}),
@@ -191,7 +216,8 @@ TEST_F(Execute, OverlayListThenRefreshOfTheFirstOverlaidMap) {
     workspace.maps[0].record.overlay = 1;
     run();
     EXPECT_EQ(setsOf(*session), (std::vector<SetRecord>{{0, 0}, {1, 1}, {2, 0}, {1, 0}, {1, 1}}));
-    EXPECT_EQ(executeLines(), concat({{kRule, "Kelvane>  Overlay the following maps: 2", kRule}, perMapLines(3), kClosing}));
+    EXPECT_EQ(executeLines(),
+              concat({{kRule, "Kelvane>  Overlay the following maps: 2", kRule}, perMapLines(3), kClosing}));
 }
 
 TEST_F(Execute, RefreshRewritesOnlyTheFirstOverlaidMap) {
@@ -238,7 +264,8 @@ TEST_F(Execute, NoTMapStillReadsAndHandsBackEveryMap) {
     run();
     Lines expected = {kRule, "Kelvane>  Set Min P to 0.0500", kRule};
     for (int n = 1; n <= 3; ++n) {
-        expected.push_back("Kelvane>  Map " + std::to_string(n) + " is not a T-map, setting of P threshold not supported");
+        expected.push_back("Kelvane>  Map " + std::to_string(n) +
+                           " is not a T-map, setting of P threshold not supported");
         expected.push_back("Kelvane>  Setting parameters for map " + std::to_string(n));
     }
     EXPECT_EQ(executeLines(), concat({expected, kClosing}));
@@ -267,7 +294,8 @@ TEST_F(Execute, ChangesOnlyTheChosenFieldsBytes) {
         EXPECT_EQ(workspace.maps[m].record.overlay, 1);
         EXPECT_EQ(workspace.maps[m].name(), before.maps[m].name());
     }
-    for (const auto& set : session->recordsSet()) EXPECT_EQ(set.record.name, workspace.maps[static_cast<size_t>(set.index)].nameStorage.data());
+    for (const auto& set : session->recordsSet())
+        EXPECT_EQ(set.record.name, workspace.maps[static_cast<size_t>(set.index)].nameStorage.data());
 }
 
 TEST_F(Execute, NoMapsStillRedrawsAndFinishes) {
@@ -295,11 +323,11 @@ TEST_F(Execute, MapTheHostCannotGiveIsLeftAloneAndTheOthersGoOn) {
     setInt("DoSetMax", 1);
     setFloat("Max", 4.0f);
     run();
-    EXPECT_EQ(executeLines(), concat({{kRule, "Kelvane>  Set Max to 4.00", kRule},
-                                      {"Kelvane>  Setting parameters for map 1",
-                                       "Kelvane>  Map 2 could not be read, left unchanged",
-                                       "Kelvane>  Setting parameters for map 3"},
-                                      kClosing}));
+    EXPECT_EQ(executeLines(),
+              concat({{kRule, "Kelvane>  Set Max to 4.00", kRule},
+                      {"Kelvane>  Setting parameters for map 1", "Kelvane>  Map 2 could not be read, left unchanged",
+                       "Kelvane>  Setting parameters for map 3"},
+                      kClosing}));
     EXPECT_EQ(setsOf(*session), (std::vector<SetRecord>{{0, 0}, {2, 0}}));
     EXPECT_EQ(std::memcmp(&workspace.maps[1].record, &before.maps[1].record, sizeof(NRVMPRecord)), 0);
 }
@@ -309,8 +337,8 @@ TEST_F(Execute, CountAboveTheMapsTheHostHasReadsNothingForTheRest) {
     setInt("DoSetMax", 1);
     run();
     Lines lines = executeLines();
-    EXPECT_EQ(Lines(lines.end() - 4, lines.end() - 2),
-              (Lines{"Kelvane>  Map 4 could not be read, left unchanged", "Kelvane>  Map 5 could not be read, left unchanged"}));
+    EXPECT_EQ(Lines(lines.end() - 4, lines.end() - 2), (Lines{"Kelvane>  Map 4 could not be read, left unchanged",
+                                                              "Kelvane>  Map 5 could not be read, left unchanged"}));
     EXPECT_EQ(session->recordsSet().size(), 3u);
 }
 
@@ -320,7 +348,9 @@ struct UnconvertibleCase {
     int32_t degreesOfFreedom;
     const char* shownP;
 };
-void PrintTo(const UnconvertibleCase& c, std::ostream* os) { *os << c.label; }
+void PrintTo(const UnconvertibleCase& c, std::ostream* os) {
+    *os << c.label;
+}
 
 class PWithoutT : public Execute, public ::testing::WithParamInterface<UnconvertibleCase> {};
 
@@ -350,8 +380,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(UnconvertibleCase{"ZeroDegrees", 0.001f, 0, "0.001"},
                       UnconvertibleCase{"NegativeDegrees", 0.05f, -3, "0.05"},
                       UnconvertibleCase{"NaNP", std::numeric_limits<float>::quiet_NaN(), 20, "nan"},
-                      UnconvertibleCase{"ZeroP", 0.0f, 20, "0"},
-                      UnconvertibleCase{"NegativeP", -0.5f, 20, "-0.5"},
+                      UnconvertibleCase{"ZeroP", 0.0f, 20, "0"}, UnconvertibleCase{"NegativeP", -0.5f, 20, "-0.5"},
                       UnconvertibleCase{"PAboveOne", 1.5f, 20, "1.5"}),
     [](const auto& info) { return std::string(info.param.label); });
 

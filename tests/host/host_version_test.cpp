@@ -14,7 +14,9 @@ struct VersionCase {
     bool atLeast220;
 };
 
-void PrintTo(const VersionCase& c, std::ostream* os) { *os << c.major << "." << c.minor << "." << c.release; }
+void PrintTo(const VersionCase& c, std::ostream* os) {
+    *os << c.major << "." << c.minor << "." << c.release;
+}
 
 class VersionAtLeast220 : public ::testing::TestWithParam<VersionCase> {};
 

@@ -19,7 +19,9 @@ struct DescriptorCase {
     const char* text;
 };
 
-void PrintTo(const DescriptorCase& c, std::ostream* os) { *os << c.exportName; }
+void PrintTo(const DescriptorCase& c, std::ostream* os) {
+    *os << c.exportName;
+}
 
 class Descriptor : public ::testing::TestWithParam<DescriptorCase> {};
 
@@ -36,8 +38,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(DescriptorCase{"getPluginName", "Kelvane"},
                       DescriptorCase{"getPluginDescription",
                                      "Can change certain properties for all VMP files currently loaded."},
-                      DescriptorCase{"getAuthor", "<i>TK</i>"},
-                      DescriptorCase{"getHelpFile", "HelpFolder/index.html"},
+                      DescriptorCase{"getAuthor", "<i>TK</i>"}, DescriptorCase{"getHelpFile", "HelpFolder/index.html"},
                       DescriptorCase{"getPluginVersion", "1.0"}, DescriptorCase{"getGUIScript", "Kelvane.js"}),
     [](const auto& info) { return std::string(info.param.exportName); });
 
@@ -47,7 +48,7 @@ TEST(CreatePlugin, YieldsIndependentObjectsThatNeedNoHost) {
     ASSERT_TRUE(first);
     ASSERT_TRUE(second);
     EXPECT_NE(first.address(), second.address());
-    first.destroy();  // never bound: writes nothing, does not fail
+    first.destroy();                    // never bound: writes nothing, does not fail
     EXPECT_FALSE(second.initPlugin());  // no host module in this process
     second.destroy();
 }

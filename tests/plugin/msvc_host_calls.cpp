@@ -11,6 +11,12 @@ public:
     virtual bool execute() = 0;
     virtual bool initPlugin() = 0;
 };
-extern "C" bool msvcHostInitPlugin(NMBLPluginInterface* plugin) { return plugin->initPlugin(); }
-extern "C" bool msvcHostExecute(NMBLPluginInterface* plugin) { return plugin->execute(); }
-extern "C" void msvcHostDelete(NMBLPluginInterface* plugin) { delete plugin; }
+extern "C" bool msvcHostInitPlugin(NMBLPluginInterface* plugin) {
+    return plugin->initPlugin();
+}
+extern "C" bool msvcHostExecute(NMBLPluginInterface* plugin) {
+    return plugin->execute();
+}
+extern "C" void msvcHostDelete(NMBLPluginInterface* plugin) {
+    delete plugin;
+}

@@ -33,7 +33,9 @@ struct StartupCase {
     Lines events;
 };
 
-void PrintTo(const StartupCase& c, std::ostream* os) { *os << c.label; }
+void PrintTo(const StartupCase& c, std::ostream* os) {
+    *os << c.label;
+}
 
 class Startup : public ::testing::TestWithParam<StartupCase> {};
 
@@ -65,16 +67,30 @@ INSTANTIATE_TEST_SUITE_P(
         StartupCase{"Version199", {1, 9, 9}, 3, 0, 2, false, {kTooOld}},
         StartupCase{"Version200", {2, 0, 0}, 3, 0, 2, false, {kTooOld}},
         StartupCase{"Version22Minus1", {2, 2, -1}, 3, 0, 2, false, {kTooOld}},
-        StartupCase{"NoCurrentDocument", {2, 4, 0}, 3, -1, 2, false,
-                    opening({"message: No current document available."})},
-        StartupCase{"CurrentIsFMR", {2, 4, 0}, 3, 1, 2, false,
+        StartupCase{
+            "NoCurrentDocument", {2, 4, 0}, 3, -1, 2, false, opening({"message: No current document available."})},
+        StartupCase{"CurrentIsFMR",
+                    {2, 4, 0},
+                    3,
+                    1,
+                    2,
+                    false,
                     opening({"message: The currently active document is not a VMR document."})},
-        StartupCase{"CurrentIsDMR", {2, 4, 0}, 2, 0, 2, false,
+        StartupCase{"CurrentIsDMR",
+                    {2, 4, 0},
+                    2,
+                    0,
+                    2,
+                    false,
                     opening({"message: The currently active document is not a VMR document."})},
-        StartupCase{"CurrentIsSRF", {2, 4, 0}, 4, 0, 2, false,
+        StartupCase{"CurrentIsSRF",
+                    {2, 4, 0},
+                    4,
+                    0,
+                    2,
+                    false,
                     opening({"message: The currently active document is not a VMR document."})},
-        StartupCase{"NoMapsLoaded", {2, 4, 0}, 3, 0, 0, false,
-                    opening({"message: No VMPs are currently loaded."})}),
+        StartupCase{"NoMapsLoaded", {2, 4, 0}, 3, 0, 0, false, opening({"message: No VMPs are currently loaded."})}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST(Startup, AsksTheHostInOrder) {

@@ -347,14 +347,15 @@ INSTANTIATE_TEST_SUITE_P(
                 "2147483647"},
         Failure{"UndeclaredParam", "{}", "--param minp=0.01", 2,
                 "--param minp=0.01: the dialog script declares no such parameter; did you mean MinP?"},
-        Failure{"WorkspaceParamOfTheWrongType", R"({"parameters": {"MinP": "banana"}})", "", 1,
-                R"(%: parameters.MinP: expected a number (or "NaN", "Infinity", "-Infinity"), got a string ("banana"))"},
+        Failure{
+            "WorkspaceParamOfTheWrongType", R"({"parameters": {"MinP": "banana"}})", "", 1,
+            R"(%: parameters.MinP: expected a number (or "NaN", "Infinity", "-Infinity"), got a string ("banana"))"},
         Failure{"MissingPlugin", "{}", "--plugin /nonexistent/Kelvane.so", 3,
                 "plug-in not found: /nonexistent/Kelvane.so"}
 #if !defined(_WIN32)
         ,
-        Failure{"NotAPlugin", R"({"description": "a workspace file, which is no plug-in module at all"})",
-                "--plugin %", 3, "cannot load %: invalid ELF header"}
+        Failure{"NotAPlugin", R"({"description": "a workspace file, which is no plug-in module at all"})", "--plugin %",
+                3, "cannot load %: invalid ELF header"}
 #endif
         ),
     [](const ::testing::TestParamInfo<Failure>& info) { return info.param.name; });

@@ -81,20 +81,16 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{std::nullopt, "0x10", "text <0x10>"}, Case{std::nullopt, "inf", "text <inf>"},
                       Case{std::nullopt, "nan", "text <nan>"}, Case{std::nullopt, "1e50", "text <1e50>"}));
 
-INSTANTIATE_TEST_SUITE_P(ExistingParameters, ParameterValue,
-                         ::testing::Values(Case{Kind::Integer, "-3", "integer -3"},
-                                           Case{Kind::Integer, "7.0", with(kIntegerError, "7.0")},
-                                           Case{Kind::Integer, "x", with(kIntegerError, "x")},
-                                           Case{Kind::Integer, "", with(kIntegerError, "")},
-                                           Case{Kind::Integer, "4294967296", with(kIntegerError, "4294967296")},
-                                           Case{Kind::Float, "3", floatShown(3.0f)},
-                                           Case{Kind::Float, "0.001", floatShown(0.001f)},
-                                           Case{Kind::Float, "abc", with(kFloatError, "abc")},
-                                           Case{Kind::Float, "1e50", with(kFloatError, "1e50")},
-                                           Case{Kind::Float, "inf", with(kFloatError, "inf")},
-                                           Case{Kind::Float, "-Infinity", floatShown(-INFINITY)},
-                                           Case{Kind::Float, "NaN", floatShown(NAN)},
-                                           Case{Kind::Text, "12", "text <12>"}, Case{Kind::Text, "", "text <>"}));
+INSTANTIATE_TEST_SUITE_P(
+    ExistingParameters, ParameterValue,
+    ::testing::Values(
+        Case{Kind::Integer, "-3", "integer -3"}, Case{Kind::Integer, "7.0", with(kIntegerError, "7.0")},
+        Case{Kind::Integer, "x", with(kIntegerError, "x")}, Case{Kind::Integer, "", with(kIntegerError, "")},
+        Case{Kind::Integer, "4294967296", with(kIntegerError, "4294967296")}, Case{Kind::Float, "3", floatShown(3.0f)},
+        Case{Kind::Float, "0.001", floatShown(0.001f)}, Case{Kind::Float, "abc", with(kFloatError, "abc")},
+        Case{Kind::Float, "1e50", with(kFloatError, "1e50")}, Case{Kind::Float, "inf", with(kFloatError, "inf")},
+        Case{Kind::Float, "-Infinity", floatShown(-INFINITY)}, Case{Kind::Float, "NaN", floatShown(NAN)},
+        Case{Kind::Text, "12", "text <12>"}, Case{Kind::Text, "", "text <>"}));
 
 TEST(ParameterAssignment, SplitsAtTheFirstEquals) {
     auto a = nimbrel::splitAssignment("Overlay=1,3-5=x");
@@ -134,9 +130,9 @@ TEST(ParameterAssignment, OverridesKeepingTheKindAndAdds) {
 // Against a dialog script's declarations: only declared names, of their kind;
 // an unknown name is answered with the declared names nearest to it.
 TEST(ParameterAssignment, DeclaredNamesAndKindsOnly) {
-    const nimbrel::DeclaredParameters declared = {
-        {"DoSetMin", Kind::Integer}, {"Min", Kind::Float},   {"MinP", Kind::Float},
-        {"Max", Kind::Float},        {"PNB", Kind::Integer}, {"Overlay", Kind::Text}};
+    const nimbrel::DeclaredParameters declared = {{"DoSetMin", Kind::Integer}, {"Min", Kind::Float},
+                                                  {"MinP", Kind::Float},       {"Max", Kind::Float},
+                                                  {"PNB", Kind::Integer},      {"Overlay", Kind::Text}};
     nimbrel::Workspace w;
     nimbrel::applyAssignment(w, "Min=3", &declared);
     nimbrel::applyAssignment(w, "Overlay=12", &declared);
@@ -148,8 +144,7 @@ TEST(ParameterAssignment, DeclaredNamesAndKindsOnly) {
         {"Threshold=2",
          "--param Threshold=2: the dialog script declares no such parameter; it declares DoSetMin, Max, Min, MinP, "
          "Overlay, PNB"},
-        {"PNB=1.5",
-         "--param PNB=1.5: PNB is an integer parameter; expected an integer from -2147483648 to 2147483647"},
+        {"PNB=1.5", "--param PNB=1.5: PNB is an integer parameter; expected an integer from -2147483648 to 2147483647"},
     };
     for (const auto& [argument, message] : refused) {
         try {

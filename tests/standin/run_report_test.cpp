@@ -45,7 +45,9 @@ TEST(MapsTable, ShowsChangedCellsAsBeforeArrowAfter) {
                   "! map 2: opaque bytes changed at offset 48\n");
 }
 
-TEST(MapsTable, SaysSoWhenThereAreNoMaps) { EXPECT_EQ(nimbrel::mapsTable({}, {}), "No maps on the current VMR.\n"); }
+TEST(MapsTable, SaysSoWhenThereAreNoMaps) {
+    EXPECT_EQ(nimbrel::mapsTable({}, {}), "No maps on the current VMR.\n");
+}
 
 TEST(ConsolePrinter, MarksMessageBoxesAndPrefixesLogLines) {
     std::ostringstream out;

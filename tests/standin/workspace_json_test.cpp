@@ -359,7 +359,8 @@ TEST(WorkspaceJson, DeclaredParametersTakeTheirKindOrAreRefused) {
     const nimbrel::DeclaredParameters declared = {{"PNB", nimbrel::Parameter::Kind::Integer},
                                                   {"MinP", nimbrel::Parameter::Kind::Float},
                                                   {"Overlay", nimbrel::Parameter::Kind::Text}};
-    const Workspace w = parseWorkspace(R"({"parameters": {"PNB": 2, "MinP": 1, "Overlay": "All"}})", "ws.json", &declared);
+    const Workspace w =
+        parseWorkspace(R"({"parameters": {"PNB": 2, "MinP": 1, "Overlay": "All"}})", "ws.json", &declared);
     EXPECT_EQ(w.parameters.at("MinP").kind, nimbrel::Parameter::Kind::Float);
     EXPECT_EQ(w.parameters.at("MinP").real, 1.0f);
     const std::pair<const char*, const char*> refused[] = {

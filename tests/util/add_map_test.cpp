@@ -55,9 +55,9 @@ protected:
     Outputs out;
 };
 
-const std::vector<std::string> kSuccessCalls = {
-    "nbCreateNRVMPsForCurrentVMR(1, 0, 0, null)", "nbLogText", "nbGetNRVMPsOfCurrentVMR",
-    "nbGetNRVMPOfCurrentVMR(3)", "nbSetNRVMPParametersOfCurrentVMR(3)"};
+const std::vector<std::string> kSuccessCalls = {"nbCreateNRVMPsForCurrentVMR(1, 0, 0, null)", "nbLogText",
+                                                "nbGetNRVMPsOfCurrentVMR", "nbGetNRVMPOfCurrentVMR(3)",
+                                                "nbSetNRVMPParametersOfCurrentVMR(3)"};
 
 struct NameCase {
     const char* label;
@@ -67,7 +67,9 @@ struct NameCase {
     std::string name;  // what the new map is called afterwards
 };
 
-void PrintTo(const NameCase& c, std::ostream* os) { *os << c.label; }
+void PrintTo(const NameCase& c, std::ostream* os) {
+    *os << c.label;
+}
 
 class AddMapNames : public AddMap, public ::testing::WithParamInterface<NameCase> {};
 
@@ -82,8 +84,8 @@ TEST_P(AddMapNames, AddsTheLastMapNamedAndHandedBack) {
         if (workspace.maps.size() == 4) workspace.maps[3].record = fresh;
     };
 
-    EXPECT_TRUE(addNRVMP(&source, out.header, out.mapData, out.mapIndex, out.record, c.mapName.c_str(),
-                         c.appendSource));
+    EXPECT_TRUE(
+        addNRVMP(&source, out.header, out.mapData, out.mapIndex, out.record, c.mapName.c_str(), c.appendSource));
 
     std::string added = "log: Added the " + c.mapName + " VMP";
     EXPECT_EQ(eventLines(session), Lines{added.substr(0, 5 + 255)});
@@ -129,7 +131,8 @@ TEST_F(AddMap, FailedCreationWritesNothing) {
     Outputs before;
     EXPECT_FALSE(addNRVMP(&source, out.header, out.mapData, out.mapIndex, out.record, "Beta", true));
     EXPECT_EQ(eventLines(session), Lines{"message: Failed to add VMPs"});
-    EXPECT_EQ(session.calls(), (std::vector<std::string>{"nbCreateNRVMPsForCurrentVMR(1, 0, 0, null)", "nbMessageBox"}));
+    EXPECT_EQ(session.calls(),
+              (std::vector<std::string>{"nbCreateNRVMPsForCurrentVMR(1, 0, 0, null)", "nbMessageBox"}));
     EXPECT_EQ(std::memcmp(&out.header, &before.header, sizeof before.header), 0);
     EXPECT_EQ(std::memcmp(&out.record, &before.record, sizeof before.record), 0);
     EXPECT_EQ(out.mapData, before.mapData);

@@ -58,7 +58,9 @@ struct CensusCase {
     Lines events;  // with log details on
 };
 
-void PrintTo(const CensusCase& c, std::ostream* os) { *os << c.label; }
+void PrintTo(const CensusCase& c, std::ostream* os) {
+    *os << c.label;
+}
 
 class Census : public ::testing::TestWithParam<CensusCase> {};
 
@@ -91,46 +93,130 @@ const char* const kNumber3 = "log: // Plugin> Number of documents: 3";
 INSTANTIATE_TEST_SUITE_P(
     Table, Census,
     ::testing::Values(
-        CensusCase{"TypeZero", {3}, 0, 0, 5, false, kUntouched, {},
-                   {"message: Error: Invalid document type specified!"}},
-        CensusCase{"TypeFive", {3}, 5, 0, 5, false, kUntouched, {},
-                   {"message: Error: Invalid document type specified!"}},
-        CensusCase{"EmptyWorkspaceEvenWithMinimumZero", {}, 3, 0, 5, false, kUntouched, {},
+        CensusCase{
+            "TypeZero", {3}, 0, 0, 5, false, kUntouched, {}, {"message: Error: Invalid document type specified!"}},
+        CensusCase{
+            "TypeFive", {3}, 5, 0, 5, false, kUntouched, {}, {"message: Error: Invalid document type specified!"}},
+        CensusCase{"EmptyWorkspaceEvenWithMinimumZero",
+                   {},
+                   3,
+                   0,
+                   5,
+                   false,
+                   kUntouched,
+                   {},
                    {"log: // Plugin> Number of documents: 0", "message: No open documents found"}},
-        CensusCase{"NoneOfTheTypeWithMinimumZero", {1, 2}, 3, 0, 3, true, 0, {},
+        CensusCase{"NoneOfTheTypeWithMinimumZero",
+                   {1, 2},
+                   3,
+                   0,
+                   3,
+                   true,
+                   0,
+                   {},
                    {kNumber2, "log: // Plugin> Document 1 is a FMR", "log: // Plugin> Document 2 is a DMR",
                     "log: // Plugin> No open VMR found"}},
-        CensusCase{"OneSRF", {3, 4}, 4, 1, 1, true, 1, {1},
+        CensusCase{"OneSRF",
+                   {3, 4},
+                   4,
+                   1,
+                   1,
+                   true,
+                   1,
+                   {1},
                    {kNumber2, "log: // Plugin> Document 1 is a VMR", "log: // Plugin> Document 2 is a SRF",
                     "log: // Plugin> Found 1 SRF: document 2"}},
-        CensusCase{"TwoFMRs", {1, 3, 1}, 1, 1, 2, true, 2, {0, 2},
+        CensusCase{"TwoFMRs",
+                   {1, 3, 1},
+                   1,
+                   1,
+                   2,
+                   true,
+                   2,
+                   {0, 2},
                    {kNumber3, "log: // Plugin> Document 1 is a FMR", "log: // Plugin> Document 2 is a VMR",
                     "log: // Plugin> Document 3 is a FMR", "log: // Plugin> Found 2 FMRs: documents 1 and 3"}},
-        CensusCase{"ThreeVMRs", {1, 3, 2, 4, 3, 1, 3}, 3, 0, 3, true, 3, {1, 4, 6},
+        CensusCase{"ThreeVMRs",
+                   {1, 3, 2, 4, 3, 1, 3},
+                   3,
+                   0,
+                   3,
+                   true,
+                   3,
+                   {1, 4, 6},
                    {"log: // Plugin> Number of documents: 7", "log: // Plugin> Document 1 is a FMR",
                     "log: // Plugin> Document 2 is a VMR", "log: // Plugin> Document 3 is a DMR",
                     "log: // Plugin> Document 4 is a SRF", "log: // Plugin> Document 5 is a VMR",
                     "log: // Plugin> Document 6 is a FMR", "log: // Plugin> Document 7 is a VMR",
                     "log: // Plugin> Found 3 VMRs: documents 2 5 and 7"}},
-        CensusCase{"MaximumZeroIsPlural", {3}, 3, 0, 0, false, 1, {},
+        CensusCase{"MaximumZeroIsPlural",
+                   {3},
+                   3,
+                   0,
+                   0,
+                   false,
+                   1,
+                   {},
                    {"log: // Plugin> Number of documents: 1", "log: // Plugin> Document 1 is a VMR",
                     "message: No more than 0 open VMRs are allowed"}},
-        CensusCase{"MaximumOneIsSingular", {2, 2}, 2, 0, 1, false, 2, {},
+        CensusCase{"MaximumOneIsSingular",
+                   {2, 2},
+                   2,
+                   0,
+                   1,
+                   false,
+                   2,
+                   {},
                    {kNumber2, "log: // Plugin> Document 1 is a DMR", "log: // Plugin> Document 2 is a DMR",
                     "message: No more than 1 open DMR is allowed"}},
-        CensusCase{"MinimumTwoIsPlural", {4, 3}, 4, 2, 5, false, 1, {},
+        CensusCase{"MinimumTwoIsPlural",
+                   {4, 3},
+                   4,
+                   2,
+                   5,
+                   false,
+                   1,
+                   {},
                    {kNumber2, "log: // Plugin> Document 1 is a SRF", "log: // Plugin> Document 2 is a VMR",
                     "message: At least 2 open SRFs are required"}},
-        CensusCase{"MinimumOneIsSingular", {3, 3}, 4, 1, 5, false, 0, {},
+        CensusCase{"MinimumOneIsSingular",
+                   {3, 3},
+                   4,
+                   1,
+                   5,
+                   false,
+                   0,
+                   {},
                    {kNumber2, "log: // Plugin> Document 1 is a VMR", "log: // Plugin> Document 2 is a VMR",
                     "message: At least 1 open SRF is required"}},
-        CensusCase{"MinimumAboveMaximumBelowBoth", {2, 2}, 2, 3, 1, false, 2, {},
+        CensusCase{"MinimumAboveMaximumBelowBoth",
+                   {2, 2},
+                   2,
+                   3,
+                   1,
+                   false,
+                   2,
+                   {},
                    {kNumber2, "log: // Plugin> Document 1 is a DMR", "log: // Plugin> Document 2 is a DMR",
                     "message: At least 3 open DMRs are required"}},
-        CensusCase{"MinimumAboveMaximumAtMinimum", {2, 2}, 2, 2, 1, false, 2, {},
+        CensusCase{"MinimumAboveMaximumAtMinimum",
+                   {2, 2},
+                   2,
+                   2,
+                   1,
+                   false,
+                   2,
+                   {},
                    {kNumber2, "log: // Plugin> Document 1 is a DMR", "log: // Plugin> Document 2 is a DMR",
                     "message: No more than 1 open DMR is allowed"}},
-        CensusCase{"UnknownTypeCodesInTheWorkspace", {7, 3, -1}, 3, 1, 1, true, 1, {1},
+        CensusCase{"UnknownTypeCodesInTheWorkspace",
+                   {7, 3, -1},
+                   3,
+                   1,
+                   1,
+                   true,
+                   1,
+                   {1},
                    {kNumber3, "log: // Plugin> Document 1 is a ", "log: // Plugin> Document 2 is a VMR",
                     "log: // Plugin> Document 3 is a ", "log: // Plugin> Found 1 VMR: document 2"}}),
     [](const auto& info) { return std::string(info.param.label); });
@@ -138,10 +224,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(CensusHost, AsksInOrderOncePerDocument) {
     nimbrel::Workspace workspace = documentsWorkspace({1, 3});
     Outcome outcome = census(workspace, 3, 1, 1, true);
-    EXPECT_EQ(outcome.calls, (std::vector<std::string>{
-                                 "nbGetNumberOfDocsInWorkspace", "nbLogText", "nbGetDocumentType(0)",
-                                 "nbGetDocumentTypeName(0)", "nbLogText", "nbGetDocumentType(1)",
-                                 "nbGetDocumentTypeName(1)", "nbLogText", "nbLogText"}));
+    EXPECT_EQ(outcome.calls,
+              (std::vector<std::string>{"nbGetNumberOfDocsInWorkspace", "nbLogText", "nbGetDocumentType(0)",
+                                        "nbGetDocumentTypeName(0)", "nbLogText", "nbGetDocumentType(1)",
+                                        "nbGetDocumentTypeName(1)", "nbLogText", "nbLogText"}));
 }
 
 TEST(CensusHost, InvalidTypeAsksTheHostNothing) {
@@ -158,10 +244,10 @@ TEST(CensusHost, HostTypeNamesAreCutToSevenCharactersAndNullIsEmpty) {
     workspace.documents[3].typeName = "";
     Outcome outcome = census(workspace, 3, 0, 4, true);
     EXPECT_TRUE(outcome.result);
-    EXPECT_EQ(outcome.events, (Lines{"log: // Plugin> Number of documents: 4", "log: // Plugin> Document 1 is a VOLUMET",
-                                     "log: // Plugin> Document 2 is a ", "log: // Plugin> Document 3 is a 1234567",
-                                     "log: // Plugin> Document 4 is a ",
-                                     "log: // Plugin> Found 4 VMRs: documents 1 2 3 and 4"}));
+    EXPECT_EQ(outcome.events,
+              (Lines{"log: // Plugin> Number of documents: 4", "log: // Plugin> Document 1 is a VOLUMET",
+                     "log: // Plugin> Document 2 is a ", "log: // Plugin> Document 3 is a 1234567",
+                     "log: // Plugin> Document 4 is a ", "log: // Plugin> Found 4 VMRs: documents 1 2 3 and 4"}));
 }
 
 TEST(CensusHost, NegativeDocumentCountCountsAsNoDocuments) {
@@ -170,8 +256,7 @@ TEST(CensusHost, NegativeDocumentCountCountsAsNoDocuments) {
     Outcome outcome = census(workspace, 3, 0, 1, true);
     EXPECT_FALSE(outcome.result);
     EXPECT_EQ(outcome.count, kUntouched);
-    EXPECT_EQ(outcome.events,
-              (Lines{"log: // Plugin> Number of documents: -3", "message: No open documents found"}));
+    EXPECT_EQ(outcome.events, (Lines{"log: // Plugin> Number of documents: -3", "message: No open documents found"}));
     EXPECT_EQ(outcome.calls, (std::vector<std::string>{"nbGetNumberOfDocsInWorkspace", "nbLogText", "nbMessageBox"}));
 }
 
