@@ -18,9 +18,14 @@ const char* const kProgram = "Nimbrel.exe";
 const char* const kUsage =
     "Usage: Nimbrel.exe [OPTIONS] [WORKSPACE.json]\n"
     "Runs a plug-in against a workspace file as the host application would.\n"
-    "Nimbrel.exe --help lists every option and the exit statuses.\n";
+    "Nimbrel.exe --help lists every option and the exit statuses.\n"
+    "Nimbrel.exe --check PLUGIN checks that a plug-in behaves as the host expects.\n";
 
 const char* const kFooter =
+    "Conformance check: Nimbrel.exe --check PLUGIN [--strictness 1..3] [--report-json FILE] puts a\n"
+    "plug-in module through what the host expects, each check in a process of its own\n"
+    "(Nimbrel.exe --check --help lists its options and statuses).\n"
+    "\n"
     "Dialog parameters: those that neither the workspace nor --param sets take the defaults of the\n"
     "plug-in's dialog script (the file its getGUIScript names, beside the plug-in module).\n"
     "\n";

@@ -37,8 +37,9 @@ namespace nimbrel {
 
 const std::vector<ExportedHostFunction>& exportedHostFunctions() {
     static const std::vector<ExportedHostFunction> functions = {
-#define KELVANE_HOST_FUNCTION(result, name, params) \
-    {KELVANE_STRINGIFY_EXPANDED(name), reinterpret_cast<void (*)()>(&::name)},
+#define KELVANE_HOST_FUNCTION(result, name, params)                           \
+    {KELVANE_STRINGIFY_EXPANDED(name), reinterpret_cast<void (*)()>(&::name), \
+     &nimbrel::served::name != &nimbrel::unprovided::name},
 #include "host/host_function_list.inc"
     };
     return functions;

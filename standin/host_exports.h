@@ -9,6 +9,7 @@ namespace nimbrel {
 struct ExportedHostFunction {
     std::string name;   // the exported plain name
     void (*address)();  // its entry point
+    bool served;        // works for real (served_functions.h), not a zero answer
 };
 
 // Every host function this module exports, in list order.

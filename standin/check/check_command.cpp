@@ -90,11 +90,11 @@ std::variant<CheckOptions, int> parse(int argc, char** argv) {
 // The child: runs one check and writes its result to the channel.
 int runChildCheck(int argc, char** argv) {
     endQuietlyOnCrash();
-    if (argc != 5) return kCheckBadArguments;
+    if (argc != 6) return kCheckBadArguments;
     const CheckDefinition* check = findCheck(argv[2]);
     if (check == nullptr) return kCheckBadArguments;
     CheckChannel channel(argv[4]);
-    CheckContext context(argv[3], channel);
+    CheckContext context(executablePath(argv[0]), argv[3], channel, std::strtod(argv[5], nullptr));
     CheckResult result;
     try {
         result = check->run(context);
@@ -107,14 +107,6 @@ int runChildCheck(int argc, char** argv) {
     }
     channel.finish(result);
     return 0;
-}
-
-// A file of its own for each child, also when several checks run at once.
-std::string channelPath(std::size_t index) {
-    std::random_device random;
-    const std::string name =
-        "nimbrel-check-" + std::to_string(random()) + std::to_string(random()) + "-" + std::to_string(index) + ".txt";
-    return (fs::temp_directory_path() / name).string();
 }
 
 // What the child's channel said: the last call announced, and the result.
@@ -148,15 +140,8 @@ CheckOutcome readChannel(const std::string& path, const ChildEnd& end) {
     return outcome;
 }
 
-CheckOutcome runInChild(const CheckDefinition& check, const CheckOptions& options, const std::string& self,
-                        std::size_t index) {
-    const std::string channel = channelPath(index);
-    const auto start = std::chrono::steady_clock::now();
-    const ChildEnd end = runChild(self, {self, kChildOption, check.name, options.plugin, channel}, options.timeLimit);
-    CheckOutcome outcome = readChannel(channel, end);
-    outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::error_code ignored;
-    fs::remove(channel, ignored);
+CheckOutcome runInChild(const CheckDefinition& check, const CheckOptions& options, const std::string& self) {
+    CheckOutcome outcome = runCheckProcess(self, check, options.plugin, options.timeLimit);
     outcome.name = check.name;
     outcome.strictness = check.strictness;
     if (options.strictness >= 3 && outcome.status == Status::Warning) {
@@ -178,7 +163,7 @@ int runChecks(CheckOptions options, const std::string& self) {
     CheckRun run{options.plugin, options.strictness, {}};
     for (const CheckDefinition& check : checkDefinitions()) {
         if (check.strictness > options.strictness) continue;
-        run.outcomes.push_back(runInChild(check, options, self, run.outcomes.size()));
+        run.outcomes.push_back(runInChild(check, options, self));
         printOutcome(human, run.outcomes.back());
     }
     printVerdict(human, run);
@@ -200,6 +185,25 @@ int runChecks(CheckOptions options, const std::string& self) {
 }
 
 }  // namespace
+
+std::string uniqueTemporaryPath(const std::string& stem) {
+    std::random_device random;
+    return (fs::temp_directory_path() / (stem + "-" + std::to_string(random()) + std::to_string(random()))).string();
+}
+
+CheckOutcome runCheckProcess(const std::string& program, const CheckDefinition& check, const std::string& plugin,
+                             double timeLimit) {
+    const std::string channel = uniqueTemporaryPath("nimbrel-check") + ".txt";
+    const auto start = std::chrono::steady_clock::now();
+    const ChildEnd end =
+        runChild(program, {program, kChildOption, check.name, plugin, channel, std::to_string(timeLimit)},
+                 timeLimit * check.processes);
+    CheckOutcome outcome = readChannel(channel, end);
+    outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::error_code ignored;
+    fs::remove(channel, ignored);
+    return outcome;
+}
 
 std::optional<int> checkMain(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], kChildOption) == 0) return runChildCheck(argc, argv);

@@ -46,8 +46,8 @@ void CheckChannel::finish(const CheckResult& result) {
     std::fflush(file_);
 }
 
-CheckContext::CheckContext(std::string pluginPath, CheckChannel& channel)
-    : pluginPath_(std::move(pluginPath)), channel_(channel) {}
+CheckContext::CheckContext(std::string hostPath, std::string pluginPath, CheckChannel& channel, double timeLimit)
+    : hostPath_(std::move(hostPath)), pluginPath_(std::move(pluginPath)), channel_(channel), timeLimit_(timeLimit) {}
 
 const PluginModule& CheckContext::module() {
     if (!module_) {

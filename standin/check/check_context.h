@@ -55,9 +55,13 @@ private:
 
 class CheckContext {
 public:
-    CheckContext(std::string pluginPath, CheckChannel& channel);
+    CheckContext(std::string hostPath, std::string pluginPath, CheckChannel& channel, double timeLimit);
 
+    // The stand-in host program this check runs in.
+    const std::string& hostPath() const { return hostPath_; }
     const std::string& pluginPath() const { return pluginPath_; }
+    // Seconds each process the check starts may take.
+    double timeLimit() const { return timeLimit_; }
     CheckChannel& channel() { return channel_; }
     // The loaded module; throws CheckFailure when it cannot be loaded.
     const PluginModule& module();
@@ -71,8 +75,10 @@ public:
     void destroy(PluginObject& plugin, const std::string& what = "");
 
 private:
+    std::string hostPath_;
     std::string pluginPath_;
     CheckChannel& channel_;
+    double timeLimit_;
     std::unique_ptr<PluginModule> module_;
     std::string loadError_;
     bool dialogRead_ = false;

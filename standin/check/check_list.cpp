@@ -40,12 +40,18 @@ const std::vector<CheckDefinition>& checkDefinitions() {
          checkExecuteMapCreationFails},
         {"execute-document-counts", 2, "execute survives document counts of -1, 0 and 1,000",
          checkExecuteDocumentCounts},
+        {"execute-host-functions-missing", 2,
+         "in hosts that each lack one of the functions the stand-in serves, initPlugin and execute return",
+         checkExecuteHostFunctionsMissing, servedHostFunctionCount() + 1},
         {"cycles", 3, "1,000 create/initPlugin/execute/destroy cycles without heap growth; time per call", checkCycles},
     };
     return checks;
 }
 
 const CheckDefinition* findCheck(const std::string& name) {
+    static const CheckDefinition kRunInHostLacking{"run-in-host-lacking", 2,
+                                                   "initPlugin, execute when it accepts, destroy", runInHostLacking};
+    if (name == kRunInHostLacking.name) return &kRunInHostLacking;
     for (const CheckDefinition& check : checkDefinitions())
         if (name == check.name) return &check;
     return nullptr;

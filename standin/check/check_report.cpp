@@ -29,7 +29,7 @@ bool CheckRun::passed() const {
 
 void printOutcome(std::ostream& out, const CheckOutcome& outcome) {
     char head[80];
-    std::snprintf(head, sizeof head, "%-8s %-29s ", upper(statusText(outcome.status)).c_str(), outcome.name.c_str());
+    std::snprintf(head, sizeof head, "%-8s %-30s ", upper(statusText(outcome.status)).c_str(), outcome.name.c_str());
     out << head << outcome.reason << std::endl;
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "standin/check/check_context.h"
+#include "standin/check/check_report.h"
 
 namespace nimbrel::check {
 
@@ -14,11 +15,20 @@ struct CheckDefinition {
     int strictness;       // the lowest strictness that runs it: 1, 2 or 3
     const char* meaning;  // what passing means, one line
     CheckResult (*run)(CheckContext& context);
+    int processes = 1;  // started one after another, each within the time limit
 };
 
 const std::vector<CheckDefinition>& checkDefinitions();
-// The check of that name, or null.
+// The check of that name, or null; also finds the checks that only other
+// checks start.
 const CheckDefinition* findCheck(const std::string& name);
+
+// Runs the check in a child process of program (a stand-in host) and reads
+// how it ended (check_command.cpp).
+CheckOutcome runCheckProcess(const std::string& program, const CheckDefinition& check, const std::string& plugin,
+                             double timeLimit);
+// A path in the temporary folder that no other run uses: stem and a random number.
+std::string uniqueTemporaryPath(const std::string& stem);
 
 // The module and its objects (lifecycle_checks.cpp).
 CheckResult checkExports(CheckContext& context);
@@ -46,5 +56,12 @@ CheckResult checkExecuteNonFiniteFloats(CheckContext& context);
 CheckResult checkExecuteNullMapNames(CheckContext& context);
 CheckResult checkExecuteMapCreationFails(CheckContext& context);
 CheckResult checkExecuteDocumentCounts(CheckContext& context);
+
+// execute in hosts that each lack one host function (host_lacking_checks.cpp).
+CheckResult checkExecuteHostFunctionsMissing(CheckContext& context);
+// The run in one such host: initPlugin, execute when it accepts, destroy.
+CheckResult runInHostLacking(CheckContext& context);
+// How many functions the stand-in serves, each withheld in turn.
+int servedHostFunctionCount();
 
 }  // namespace nimbrel::check

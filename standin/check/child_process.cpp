@@ -35,6 +35,9 @@ ChildEnd timedOut(double timeLimitSeconds) {
 
 namespace {
 
+constexpr int kStartAttempts = 5;
+constexpr DWORD kStartRetryMilliseconds = 200;
+
 std::string quoted(const std::string& argument) {
     std::string text = "\"";
     for (char c : argument) text += c == '"' ? std::string("\\\"") : std::string(1, c);
@@ -61,12 +64,25 @@ ChildEnd runChild(const std::string& program, const std::vector<std::string>& ar
     startup.hStdOutput = nowhere;
     startup.hStdError = nowhere;
     PROCESS_INFORMATION process{};
-    const BOOL started = CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                                        nullptr, nullptr, &startup, &process);
+    // A loaded system (Wine's server above all) now and then refuses a start
+    // with a passing error; only a missing or unusable program is final.
+    DWORD error = ERROR_SUCCESS;
+    for (int attempt = 0; attempt < kStartAttempts; ++attempt) {
+        if (CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
+                           &startup, &process)) {
+            error = ERROR_SUCCESS;
+            break;
+        }
+        error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_BAD_EXE_FORMAT ||
+            error == ERROR_ACCESS_DENIED)
+            break;
+        Sleep(kStartRetryMilliseconds);
+    }
     if (nowhere != INVALID_HANDLE_VALUE) CloseHandle(nowhere);
-    if (!started)
-        return ended(ChildEnd::Kind::NotStarted, static_cast<int>(GetLastError()),
-                     "cannot start " + program + " (error " + std::to_string(GetLastError()) + ")");
+    if (error != ERROR_SUCCESS)
+        return ended(ChildEnd::Kind::NotStarted, static_cast<int>(error),
+                     "cannot start " + program + " (error " + std::to_string(error) + ")");
     CloseHandle(process.hThread);
     const DWORD waited = WaitForSingleObject(process.hProcess, static_cast<DWORD>(timeLimitSeconds * 1000));
     ChildEnd end;

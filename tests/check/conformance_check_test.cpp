@@ -75,6 +75,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"WRITE_PAST_RECORD", 2, "execute-defaults",
                            "wrote past the 256 bytes of name storage of map index 0 (the dialog's defaults)"},
                       Case{"FOREIGN_RECORD", 2, "execute-defaults", "handed map index 0 the record of map index 1"},
+                      Case{"UNCHECKED_HOST_CALL", 2, "execute-host-functions-missing",
+                           "in a host that lacks nbLogText: the process ended with"},
                       Case{"LEAK", 3, "cycles", "the heap grew by"}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.plugin); });
 

@@ -101,7 +101,7 @@ TEST(CommandLine, HelpAndVersionAnswerAndEnd) {
     EXPECT_NE(help.out.find("Usage: Nimbrel.exe [OPTIONS] [WORKSPACE.json]"), std::string::npos) << help.out;
     for (const char* option :
          {"--plugin PATH", "--dialog PATH", "--no-dialog", "--param NAME=VALUE", "--save-workspace FILE",
-          "--report-json FILE", "--trace", "--quiet", "--version", nimbrel::kExitStatusList})
+          "--report-json FILE", "--trace", "--quiet", "--version", "--check PLUGIN", nimbrel::kExitStatusList})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     Parsed version = parse({"--version"});
     EXPECT_EQ(version.status, 0);

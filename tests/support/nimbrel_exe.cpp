@@ -1,12 +1,9 @@
 #include "tests/support/nimbrel_exe.h"
 
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
-#if !defined(_WIN32)
-#include <sys/wait.h>
-#endif
+#include "tests/support/run_program.h"
 
 namespace kelvane::testing {
 namespace {
@@ -31,18 +28,9 @@ std::string inQuotes(const fs::path& path) {
 ExeOutcome runExe(const std::string& exe, const std::string& arguments, const fs::path& folder,
                   const std::string& stdoutTo) {
     const fs::path out = folder / "stdout.txt", err = folder / "stderr.txt";
-    std::string command = inQuotes(exe) + " " + arguments + " > " +
-                          inQuotes(stdoutTo.empty() ? out.string() : stdoutTo) + " 2> " + inQuotes(err);
-#if defined(_WIN32)
-    command = "\"" + command + "\"";
-#endif
-    const int raw = std::system(command.c_str());
     ExeOutcome result;
-#if defined(_WIN32)
-    result.status = raw;
-#else
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-#endif
+    result.status = runProgram(
+        exe, arguments + " > " + inQuotes(stdoutTo.empty() ? out.string() : stdoutTo) + " 2> " + inQuotes(err));
     result.out = readPlainText(out);
     result.err = readPlainText(err);
     return result;

@@ -10,6 +10,8 @@
 //   SMALL_NULL_DESCRIPTOR      getPluginDescription returns null
 //   SMALL_HANG                 initPlugin never returns once it has accepted
 //   SMALL_CRASH_WITHOUT_DOCUMENT  initPlugin dereferences null when there is no current document
+//   SMALL_UNCHECKED_HOST_CALL  execute calls the host's nbLogText through its bound entry,
+//                              null when the host lacks it
 
 #include <cstdint>
 #include <cstdlib>
@@ -78,7 +80,11 @@ bool run() {
 #if defined(SMALL_LEAK)
     lastLeak = std::malloc(kLeakedBytes);
 #endif
+#if defined(SMALL_UNCHECKED_HOST_CALL)
+    hostFunctionTable().nbLogText("Small> done");
+#else
     nbLogText("Small> done");
+#endif
     return true;
 }
 

@@ -1,0 +1,81 @@
+// execute in a host that lacks one of the host functions: a copy of this
+// stand-in whose export of that function cannot be found, one copy and one
+// process per function the stand-in serves. The plug-in may refuse in
+// initPlugin; it must return, and touch only what the host hands it.
+
+#include <filesystem>
+#include <stdexcept>
+
+#include "standin/check/check_workspace.h"
+#include "standin/check/checks.h"
+#include "standin/check/host_lacking.h"
+#include "standin/host_exports.h"
+
+namespace nimbrel::check {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A folder of the temporary folder, removed with everything in it.
+class ScratchFolder {
+public:
+    ScratchFolder() : path_(uniqueTemporaryPath("nimbrel-lacking")) { fs::create_directories(path_); }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+}  // namespace
+
+int servedHostFunctionCount() {
+    int count = 0;
+    for (const ExportedHostFunction& function : exportedHostFunctions()) count += function.served;
+    return count;
+}
+
+CheckResult runInHostLacking(CheckContext& context) {
+    Workspace workspace = validVmrWorkspace();
+    applyDefaults(context.dialog(), workspace);
+    const Workspace before = workspace;
+    HostSession session(workspace);
+    PluginObject plugin = context.createPlugin();
+    const bool accepted = context.initPlugin(plugin);
+    if (accepted) context.execute(plugin);
+    context.destroy(plugin);
+    if (auto fault = recordFault(before, workspace, session)) throw CheckFailure(*fault);
+    return passed(accepted ? "executed" : "refused in initPlugin");
+}
+
+CheckResult checkExecuteHostFunctionsMissing(CheckContext& context) {
+    const ScratchFolder folder;
+    // The copy keeps the host's file name: that is the module the plug-in looks for.
+    const std::string copy = (folder.path() / fs::path(context.hostPath()).filename()).string();
+    const CheckDefinition& run = *findCheck("run-in-host-lacking");
+    int hosts = 0, refusals = 0;
+    for (const ExportedHostFunction& function : exportedHostFunctions()) {
+        if (!function.served) continue;
+        const std::string lacking = "a host that lacks " + function.name;
+        context.channel().calling("writing " + lacking);
+        try {
+            writeHostLacking(context.hostPath(), function.name, copy);
+        } catch (const std::runtime_error& e) {
+            throw CheckFailure("the stand-in cannot make " + lacking + ": " + e.what());
+        }
+        context.channel().calling("initPlugin and execute in " + lacking);
+        const CheckOutcome outcome = runCheckProcess(copy, run, context.pluginPath(), context.timeLimit());
+        if (outcome.status == Status::Fail) throw CheckFailure("in " + lacking + ": " + outcome.reason);
+        ++hosts;
+        refusals += outcome.reason != "executed";
+    }
+    return passed(std::to_string(hosts) + " hosts, each lacking one function, " + std::to_string(refusals) +
+                  " refused in initPlugin; every run returned and touched only its records");
+}
+
+}  // namespace nimbrel::check
