@@ -54,7 +54,8 @@ int32_t shownSignCode(int32_t pnb) {
 }  // namespace
 
 float tThresholdFor(int32_t degreesOfFreedom, float p) {
-    return static_cast<float>(criticalT(static_cast<double>(degreesOfFreedom), static_cast<double>(p), kCriticalTTolerance));
+    return static_cast<float>(
+        criticalT(static_cast<double>(degreesOfFreedom), static_cast<double>(p), kCriticalTTolerance));
 }
 
 void updateMaps(const EditingOptions& o, int32_t mapCount, const std::vector<unsigned char>& overlaid) {

@@ -18,7 +18,8 @@ const char* const kMarkerEnd = " -->";
 
 std::string markerName(const std::string& line) {
     const std::size_t first = line.find_first_not_of(" \t");
-    if (first == std::string::npos || line.compare(first, std::char_traits<char>::length(kMarkerStart), kMarkerStart) != 0)
+    if (first == std::string::npos ||
+        line.compare(first, std::char_traits<char>::length(kMarkerStart), kMarkerStart) != 0)
         return "";
     const std::size_t name = first + std::char_traits<char>::length(kMarkerStart);
     const std::size_t end = line.find(kMarkerEnd, name);

@@ -78,12 +78,13 @@ constexpr int32_t kStartCaseDegreesOfFreedom = 20;
 std::string thresholdTable() {
     std::string html =
         "<table class=\"stack\" id=\"t-table\">\n"
-        "  <caption>The thresholds you get (two-tailed p): Kelvane&rsquo;s t beside the exact t</caption>\n"
+        "  <caption>Two-tailed p: Kelvane&rsquo;s t beside the exact t</caption>\n"
         "  <thead>\n"
         "    <tr><th class=\"num\" rowspan=\"2\">Degrees of freedom</th>";
     for (const TypedP& p : kTableP) html += format("<th class=\"num\" colspan=\"2\">p = %s</th>", p.text);
     html += "</tr>\n    <tr>";
-    for (std::size_t i = 0; i < std::size(kTableP); ++i) html += "<th class=\"num\">Kelvane</th><th class=\"num\">exact</th>";
+    for (std::size_t i = 0; i < std::size(kTableP); ++i)
+        html += "<th class=\"num\">Kelvane</th><th class=\"num\">exact</th>";
     html += "</tr>\n  </thead>\n  <tbody>\n";
     for (const int32_t nu : kTableDegreesOfFreedom) {
         html += format("    <tr><td class=\"num\" data-label=\"Degrees of freedom\">%d</td>", nu);
@@ -125,8 +126,8 @@ std::string exactReach() {
         "<li>a p above the p of t = 1.5 (by more than the tolerance), which is %s for 1 degree of freedom, %s for "
         "10 and %s for 1000: for example <code>MinP</code> %s with %d or more degrees of freedom;</li>\n",
         searchP(1, 4.5).c_str(), searchP(10, 4.5).c_str(), decimal(halvingSearchP(100, 4.5), 3).c_str(),
-        decimal(halvingSearchP(1000, 4.5), 3).c_str(), byP.c_str(), searchP(1, 1.5).c_str(),
-        searchP(10, 1.5).c_str(), searchP(1000, 1.5).c_str(), largeP.text, fewest);
+        decimal(halvingSearchP(1000, 4.5), 3).c_str(), byP.c_str(), searchP(1, 1.5).c_str(), searchP(10, 1.5).c_str(),
+        searchP(1000, 1.5).c_str(), largeP.text, fewest);
 }
 
 std::string worstCases() {
@@ -137,7 +138,7 @@ std::string worstCases() {
     };
     std::vector<Case> cases;
     for (const TypedP& p : kMeasuredP) {
-        Case worst{1, p, format("the largest difference for this p, 1 to %d degrees of freedom", kMeasuredDegreesOfFreedom)};
+        Case worst{1, p, "the largest for this p"};
         double largest = -1.0;
         for (int32_t nu = 1; nu <= kMeasuredDegreesOfFreedom; ++nu) {
             const Threshold t = thresholdAt(nu, p);
@@ -149,7 +150,7 @@ std::string worstCases() {
         }
         cases.push_back(worst);
     }
-    cases.push_back({115, {"0.0001"}, "a single case"});
+    cases.push_back({115, {"0.0001"}, "another case"});
     cases.push_back({1000, {"0.0000178"}, "a p near the lower end of the search&rsquo;s reach"});
     // A p that the search meets at its first try, t = 3: written with enough
     // digits to lie within the tolerance.
@@ -157,8 +158,11 @@ std::string worstCases() {
     cases.push_back({kStartCaseDegreesOfFreedom, {startP.c_str()}, "a p within the tolerance of the p of t = 3"});
 
     std::string html =
-        "<table class=\"stack\" id=\"t-worst\">\n"
-        "  <caption>Measured: where Kelvane&rsquo;s t is furthest from the exact t</caption>\n"
+        "<table class=\"stack\" id=\"t-worst\">\n" +
+        format(
+            "  <caption>Measured: where Kelvane&rsquo;s t is furthest from the exact t, over 1 to %d degrees of "
+            "freedom, and single cases</caption>\n",
+            kMeasuredDegreesOfFreedom) +
         "  <thead><tr><th class=\"num\">MinP</th><th class=\"num\">Degrees of freedom</th>"
         "<th class=\"num\">Kelvane&rsquo;s t</th><th class=\"num\">exact t</th>"
         "<th class=\"num\">p of Kelvane&rsquo;s t</th><th>Case</th></tr></thead>\n"
@@ -184,11 +188,11 @@ namespace {
 // The plot's frame, in SVG units: degrees of freedom on a logarithmic axis
 // across, t up.
 constexpr double kWidth = 640, kHeight = 330;
-constexpr double kLeft = 48, kRight = 628, kTop = 12, kBottom = 290;
+constexpr double kLeft = 40, kRight = 616, kTop = 12, kBottom = 290;
 constexpr double kFewestDegreesOfFreedom = 5, kMostDegreesOfFreedom = 1000;
 constexpr double kLowestT = 1.5, kHighestT = 7.0;
 // Each sampled degrees of freedom is at least this factor above the last.
-constexpr double kSampleFactor = 1.07;
+constexpr double kSampleFactor = 1.1;
 
 double xOf(double nu) {
     return kLeft + (kRight - kLeft) * std::log(nu / kFewestDegreesOfFreedom) /
@@ -219,7 +223,7 @@ std::string polyline(const std::vector<int32_t>& degrees, const TypedP& p, bool 
     std::string points;
     for (const int32_t nu : degrees) {
         const Threshold t = thresholdAt(nu, p);
-        points += format("%s%.1f,%.1f", points.empty() ? "" : " ", xOf(nu),
+        points += format("%s%.0f,%.1f", points.empty() ? "" : " ", xOf(nu),
                          yOf(exact ? t.exact : static_cast<double>(t.kelvane)));
     }
     return format("<polyline fill=\"none\" %s points=\"", style) + points + "\"/>\n";
@@ -234,14 +238,17 @@ std::string thresholdPlot() {
         "0.05, 0.01 and 0.001: Kelvane&rsquo;s t and the exact t</title>\n",
         kWidth, kHeight);
     // Axes, grid and their labels.
-    svg += format("<path stroke=\"#56606c\" fill=\"none\" d=\"M%.0f %.0fV%.0fH%.0f\"/>\n", kLeft, kTop, kBottom, kRight);
+    svg +=
+        format("<path stroke=\"#56606c\" fill=\"none\" d=\"M%.0f %.0fV%.0fH%.0f\"/>\n", kLeft, kTop, kBottom, kRight);
     for (int t = 2; t <= static_cast<int>(kHighestT); ++t)
         svg += format(
-            "<path stroke=\"#d5dbe2\" d=\"M%.0f %.1fH%.0f\"/><text x=\"%.0f\" y=\"%.1f\" text-anchor=\"end\">%d</text>\n",
+            "<path stroke=\"#d5dbe2\" d=\"M%.0f %.1fH%.0f\"/><text x=\"%.0f\" y=\"%.1f\" "
+            "text-anchor=\"end\">%d</text>\n",
             kLeft, yOf(t), kRight, kLeft - 6, yOf(t) + 4, t);
     for (const int nu : {5, 10, 20, 50, 100, 200, 500, 1000})
         svg += format(
-            "<path stroke=\"#56606c\" d=\"M%.1f %.0fv5\"/><text x=\"%.1f\" y=\"%.0f\" text-anchor=\"middle\">%d</text>\n",
+            "<path stroke=\"#56606c\" d=\"M%.1f %.0fv5\"/><text x=\"%.1f\" y=\"%.0f\" "
+            "text-anchor=\"middle\">%d</text>\n",
             xOf(nu), kBottom, xOf(nu), kBottom + 18, nu);
     svg += format("<text x=\"%.0f\" y=\"%.0f\" text-anchor=\"middle\">degrees of freedom</text>\n",
                   (kLeft + kRight) / 2, kHeight - 4);
