@@ -136,6 +136,9 @@ std::string worstCases() {
         TypedP p;
         std::string what;
     };
+    // A p that the search meets at its first try, t = 3: written with enough
+    // digits to lie within the tolerance.
+    const std::string startP = format("%.6g", halvingSearchP(kStartCaseDegreesOfFreedom, kSearchStartT));
     std::vector<Case> cases;
     for (const TypedP& p : kMeasuredP) {
         Case worst{1, p, "the largest for this p"};
@@ -152,9 +155,6 @@ std::string worstCases() {
     }
     cases.push_back({115, {"0.0001"}, "another case"});
     cases.push_back({1000, {"0.0000178"}, "a p near the lower end of the search&rsquo;s reach"});
-    // A p that the search meets at its first try, t = 3: written with enough
-    // digits to lie within the tolerance.
-    static const std::string startP = format("%.6g", halvingSearchP(kStartCaseDegreesOfFreedom, kSearchStartT));
     cases.push_back({kStartCaseDegreesOfFreedom, {startP.c_str()}, "a p within the tolerance of the p of t = 3"});
 
     std::string html =
