@@ -23,8 +23,7 @@ using ThresholdsByDegreesOfFreedom = std::unordered_map<int32_t, float>;
 float thresholdFor(const EditingOptions& o, int32_t degreesOfFreedom, ThresholdsByDegreesOfFreedom& thresholds) {
     const auto known = thresholds.find(degreesOfFreedom);
     if (known != thresholds.end()) return known->second;
-    const double t = criticalT(static_cast<double>(degreesOfFreedom), static_cast<double>(o.minP), kCriticalTTolerance);
-    return thresholds.emplace(degreesOfFreedom, static_cast<float>(t)).first->second;
+    return thresholds.emplace(degreesOfFreedom, tThresholdFor(degreesOfFreedom, o.minP)).first->second;
 }
 
 void setLowerThreshold(const EditingOptions& o, NRVMPRecord& record, int32_t mapNumber,
@@ -53,6 +52,11 @@ int32_t shownSignCode(int32_t pnb) {
 }
 
 }  // namespace
+
+float tThresholdFor(int32_t degreesOfFreedom, float p) {
+    return static_cast<float>(
+        criticalT(static_cast<double>(degreesOfFreedom), static_cast<double>(p), kCriticalTTolerance));
+}
 
 void updateMaps(const EditingOptions& o, int32_t mapCount, const std::vector<unsigned char>& overlaid) {
     NRVMPRecord record;

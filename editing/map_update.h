@@ -11,6 +11,10 @@ namespace kelvane {
 // The tolerance, in p, of the t threshold found for a p value.
 inline constexpr double kCriticalTTolerance = 1e-7;
 
+// The lower threshold a t-map with these degrees of freedom gets for "MinP" p
+// (degreesOfFreedom >= 1, 0 < p <= 1): criticalT, narrowed to the record's float.
+float tThresholdFor(int32_t degreesOfFreedom, float p);
+
 // For each map in turn: get its record, set the chosen fields, log its line and
 // hand the record back. A map the host cannot give is left alone. overlaid
 // holds one entry per map when "DoOverlayMaps" is on.

@@ -1,8 +1,9 @@
 # Builds the release archive of the plug-in: the module, its dialog script, its
-# help page, an install text and the SHA-256 digest of each of them.
-#   cmake -DMODULE=<Kelvane.dll> -DPACKAGE_DIR=<package/> -DVERSION=<x.y>
-#         -DARCHIVE=<out.zip> -P make_archive.cmake
-foreach(variable MODULE PACKAGE_DIR VERSION ARCHIVE)
+# help page (as the build wrote it), an install text and the SHA-256 digest of
+# each of them.
+#   cmake -DMODULE=<Kelvane.dll> -DPACKAGE_DIR=<package/> -DHELP_PAGE=<index.html>
+#         -DVERSION=<x.y> -DARCHIVE=<out.zip> -P make_archive.cmake
+foreach(variable MODULE PACKAGE_DIR HELP_PAGE VERSION ARCHIVE)
   if(NOT ${variable})
     message(FATAL_ERROR "${variable} is not set")
   endif()
@@ -12,7 +13,7 @@ set(stage "${ARCHIVE}.stage")
 file(REMOVE_RECURSE "${stage}")
 file(MAKE_DIRECTORY "${stage}/HelpFolder")
 file(COPY "${MODULE}" "${PACKAGE_DIR}/Kelvane.js" DESTINATION "${stage}")
-file(COPY "${PACKAGE_DIR}/HelpFolder/index.html" DESTINATION "${stage}/HelpFolder")
+file(COPY "${HELP_PAGE}" DESTINATION "${stage}/HelpFolder")
 set(KELVANE_VERSION "${VERSION}")
 configure_file("${PACKAGE_DIR}/INSTALL.txt" "${stage}/INSTALL.txt" @ONLY NEWLINE_STYLE CRLF)
 

@@ -12,14 +12,15 @@ export WINEPREFIX="$PWD/build/wine-prefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
-cmake --preset mingw
-cmake --build --preset mingw
-
 # Start the Wine server and the prefix once: otherwise every test program pays
-# for them, and Wine's helpers hold the test's output open until they exit.
+# for them, and Wine's helpers hold the test's output open until they exit. The
+# build needs them too: it runs kelvane_help_page to write the help page.
 mkdir -p "$WINEPREFIX"
 wineserver -p </dev/null >/dev/null 2>&1
 wine wineboot -i </dev/null >/dev/null 2>&1
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+
+cmake --preset mingw
+cmake --build --preset mingw
 
 ctest --preset mingw

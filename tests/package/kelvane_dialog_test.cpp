@@ -1,14 +1,19 @@
 // Kelvane.js, the plug-in's dialog: it declares exactly the sixteen parameters
 // the plug-in reads, under their names and with their types, and the copy
-// beside the built module is the one in the source tree.
+// beside the built module is the one in the source tree. The help page beside
+// it is its template with the threshold figures filled in by the plug-in's own
+// computation.
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <set>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "standin/dialog_script.h"
 #include "tests/support/float_bits.h"
@@ -127,11 +132,57 @@ TEST(KelvaneDialog, DefaultsAreTheHeadlineJobWithSensibleValues) {
 // The host finds the dialog script and the help page beside the module; the
 // build puts them there.
 TEST(KelvanePackage, TheCopiesBesideTheBuiltModuleAreTheSources) {
-    for (const char* file : {"Kelvane.js", "HelpFolder/index.html"}) {
-        const fs::path beside = fs::path(KELVANE_MODULE_PATH).parent_path() / file;
-        ASSERT_TRUE(fs::exists(beside)) << beside;
-        EXPECT_EQ(readFile(beside), readFile(fs::path(KELVANE_SOURCE_DIR) / "package" / file)) << file;
+    const fs::path beside = fs::path(KELVANE_MODULE_PATH).parent_path();
+    EXPECT_EQ(readFile(beside / "Kelvane.js"), readFile(kSource));
+
+    // Every piece of the template between its figures stands in the page, in order.
+    const std::string page = readFile(beside / "HelpFolder" / "index.html");
+    std::istringstream lines(readFile(KELVANE_SOURCE_DIR "/package/HelpFolder/index.html.in"));
+    std::vector<std::string> pieces(1);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("<!-- generated: ", 0) == 0)
+            pieces.emplace_back();
+        else
+            pieces.back() += line + "\n";
     }
+    EXPECT_EQ(pieces.size(), 5u);
+    std::size_t at = 0;
+    for (const std::string& piece : pieces) {
+        at = page.find(piece, at);
+        ASSERT_NE(at, std::string::npos) << "not in the page:\n" << piece.substr(0, 300);
+        at += piece.size();
+    }
+}
+
+// The cells of a table row of the help page whose first cell is first.
+std::vector<std::string> helpPageRow(const std::string& first) {
+    static const std::string page = readFile(fs::path(KELVANE_MODULE_PATH).parent_path() / "HelpFolder" / "index.html");
+    std::smatch row;
+    if (!std::regex_search(page, row, std::regex("<tr><td[^>]*>" + first + "</td>(.*)</tr>"))) return {};
+    std::vector<std::string> cells;
+    const std::string text = row[1].str();
+    const std::regex cell("<td[^>]*>([^<]*)</td>");
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), cell); it != std::sregex_iterator(); ++it)
+        cells.push_back((*it)[1].str());
+    return cells;
+}
+
+// The t table shows the thresholds the search gives (the known results of the
+// halving search, and the exact t where it cannot reach, marked *) beside the
+// textbook's critical t; the measured accuracy shows the case found by hand.
+TEST(KelvanePackage, TheHelpPageShowsThePlugInsOwnThresholds) {
+    using Row = std::vector<std::string>;
+    EXPECT_EQ(helpPageRow("1"),
+              (Row{"12.7062&nbsp;*", "12.7062", "63.6567&nbsp;*", "63.6567", "636.6192&nbsp;*", "636.6192"}));
+    EXPECT_EQ(helpPageRow("2").at(0), "4.3027");
+    EXPECT_EQ(helpPageRow("5").at(0), "2.5706");
+    EXPECT_EQ(helpPageRow("10").at(0), "2.2281");
+    EXPECT_EQ(helpPageRow("20").at(2), "2.8453");
+    EXPECT_EQ(helpPageRow("100").at(4), "3.3905");
+    EXPECT_EQ(helpPageRow("1000").at(5), "3.3003");
+    const Row worst = helpPageRow("0.001");
+    ASSERT_GE(worst.size(), 4u);
+    EXPECT_EQ(Row(worst.begin(), worst.begin() + 4), (Row{"690", "3.2930", "3.3047", "0.00104"}));
 }
 
 }  // namespace

@@ -1,0 +1,22 @@
+#pragma once
+// The help page's figures on the lower threshold from a p value, as HTML
+// fragments: worked out by the plug-in's own computation (the halving search,
+// and the exact solver where the search cannot reach) beside the exact t.
+
+#include <string>
+
+namespace kelvane::help {
+
+// The t table: for each degrees of freedom and p, Kelvane's t and the exact t.
+std::string thresholdTable();
+
+// The targets for which Kelvane uses the exact t instead of the search.
+std::string exactReach();
+
+// The measured cases where Kelvane's t is furthest from the exact t.
+std::string worstCases();
+
+// An inline SVG plot of the threshold against the degrees of freedom.
+std::string thresholdPlot();
+
+}  // namespace kelvane::help
