@@ -201,6 +201,21 @@ def render(context, m, uptime_before=None, uptime_after=None):
     out += ["", "### Descriptive statistics over 10^7 floats", "",
             table(["Routine", "Time", "CPU", "Ratio to sum-bandwidth", "CPU ratio to sum-bandwidth",
                    "CPU ratio to sum-in-order"], rows)]
+
+    # Loading a workspace file: the time per map must stay flat.
+    rows, cpu_per_map = [], []
+    for name, run in sorted(m.items(), key=lambda item: sort_key(item[0])):
+        if not name.startswith("load/workspace/"):
+            continue
+        maps = numeric_suffix(name)
+        cpu_per_map.append(run["cpu"] / maps)
+        peak = run.get("peak bytes per map")
+        rows.append([f"{maps:,}", duration(run["real"]), duration(run["cpu"]), duration(run["cpu"] / maps),
+                     f"{run['file bytes per map']:.0f}", f"{peak:,.0f}" if peak is not None else "n/a"])
+    if rows:
+        out += ["", "### Loading a workspace file", "",
+                table(["Maps", "Time", "CPU", "CPU per map", "File bytes per map", "Peak bytes per map"], rows),
+                "", f"Largest over smallest CPU per map: {max(cpu_per_map) / min(cpu_per_map):.2f} (target at most 1.5×)."]
     return "\n".join(out) + "\n"
 
 
