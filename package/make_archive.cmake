@@ -3,11 +3,8 @@
 # each of them.
 #   cmake -DMODULE=<Kelvane.dll> -DPACKAGE_DIR=<package/> -DHELP_PAGE=<index.html>
 #         -DVERSION=<x.y> -DARCHIVE=<out.zip> -P make_archive.cmake
-foreach(variable MODULE PACKAGE_DIR HELP_PAGE VERSION ARCHIVE)
-  if(NOT ${variable})
-    message(FATAL_ERROR "${variable} is not set")
-  endif()
-endforeach()
+include("${CMAKE_CURRENT_LIST_DIR}/../cmake/RequireVariables.cmake")
+require_variables(MODULE PACKAGE_DIR HELP_PAGE VERSION ARCHIVE)
 
 set(stage "${ARCHIVE}.stage")
 file(REMOVE_RECURSE "${stage}")

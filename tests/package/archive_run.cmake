@@ -3,11 +3,8 @@
 # plug-in from that folder.
 #   cmake -DARCHIVE=<zip> -DFOLDER=<fresh folder> -DHOST=<Nimbrel.exe> -DWORKSPACE=<json>
 #         [-DEMULATOR=<program that runs the host>] -P archive_run.cmake
-foreach(variable ARCHIVE FOLDER HOST WORKSPACE)
-  if(NOT ${variable})
-    message(FATAL_ERROR "${variable} is not set")
-  endif()
-endforeach()
+include("${CMAKE_CURRENT_LIST_DIR}/../../cmake/RequireVariables.cmake")
+require_variables(ARCHIVE FOLDER HOST WORKSPACE)
 
 file(REMOVE_RECURSE "${FOLDER}")
 file(MAKE_DIRECTORY "${FOLDER}")

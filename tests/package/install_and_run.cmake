@@ -3,11 +3,8 @@
 # it must find the installed plug-in, and the dialog script beside it, alone.
 #   cmake -DBUILD_DIR=<build> -DPREFIX=<fresh folder> -DMODULE=<Kelvane.so|Kelvane.dll>
 #         [-DEMULATOR=<program that runs the host>] -P install_and_run.cmake
-foreach(variable BUILD_DIR PREFIX MODULE)
-  if(NOT ${variable})
-    message(FATAL_ERROR "${variable} is not set")
-  endif()
-endforeach()
+include("${CMAKE_CURRENT_LIST_DIR}/../../cmake/RequireVariables.cmake")
+require_variables(BUILD_DIR PREFIX MODULE)
 
 file(REMOVE_RECURSE "${PREFIX}")
 execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${PREFIX}"
