@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
-#include <initializer_list>
 #include <set>
 
 #include <nlohmann/json.hpp>
@@ -135,7 +134,7 @@ private:
         fail(where, "expected " + what + ", got " + describeJson(got, kScriptKindWords));
     }
 
-    void object(const json& value, const std::string& where, std::initializer_list<const char*> keys) const {
+    void object(const json& value, const std::string& where, const std::vector<const char*>& keys) const {
         if (!value.is_object()) expected(where, "an object", value);
         if (const auto key = unknownKey(value, keys))
             fail(where, "unknown key " + quotedExcerpt(*key) + "; expected one of " + keyList(keys));
