@@ -194,14 +194,23 @@ public:
         expected("currentDocument", range, value);
     }
 
-    void opaque(const json& value, const std::string& path, NRVMPRecord& record) const {
+    void mapName(const json& value, const std::string& path, VolumeMap& map) const {
+        const std::string name = text(value, path);
+        const std::size_t capacity = map.nameStorage.size();
+        if (name.size() > capacity - 1)
+            fail(path, "expected a name of at most " + std::to_string(capacity - 1) + " bytes (mapNameCapacity " +
+                           std::to_string(capacity) + "), got " + std::to_string(name.size()) + " bytes");
+        map.setName(name, capacity);
+    }
+
+    void opaque(const json& value, const std::string& path, VolumeMap& map) const {
         static const std::vector<const char*> keys = [] {
             std::vector<const char*> all;
             for (const OpaqueRange& range : kOpaqueRanges) all.push_back(range.key);
             return all;
         }();
         object(value, path, keys);
-        auto* bytes = reinterpret_cast<unsigned char*>(&record);
+        auto* bytes = reinterpret_cast<unsigned char*>(&map.record);
         for (const OpaqueRange& range : kOpaqueRanges) {
             const json* v = findMember(value, range.key);
             if (v == nullptr) continue;
@@ -316,19 +325,17 @@ const Section<Document> kDocumentFields{
 
 // A map's record fields and opaque ranges; the map comes with its name
 // storage, whose size bounds the name.
+json opaqueToJson(const VolumeMap& map) {
+    json opaque = json::object();
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&map.record);
+    for (const OpaqueRange& range : kOpaqueRanges) opaque[range.key] = hexText(bytes + range.offset, range.size);
+    return opaque;
+}
+
+// A map's record fields and opaque ranges; the map comes with its name
+// storage, whose size bounds the name.
 const Section<VolumeMap> kMapFields = [] {
-    std::vector<Field<VolumeMap>> fields{{"name",
-                                          [](const Reader& r, const json& v, const std::string& path, VolumeMap& m) {
-                                              const std::string name = r.text(v, path);
-                                              const std::size_t capacity = m.nameStorage.size();
-                                              if (name.size() > capacity - 1)
-                                                  r.fail(path,
-                                                         "expected a name of at most " + std::to_string(capacity - 1) +
-                                                             " bytes (mapNameCapacity " + std::to_string(capacity) +
-                                                             "), got " + std::to_string(name.size()) + " bytes");
-                                              m.setName(name, capacity);
-                                          },
-                                          [](const VolumeMap& m) { return json(m.name()); }}};
+    std::vector<Field<VolumeMap>> fields{{"name", &Reader::mapName, [](const VolumeMap& m) { return json(m.name()); }}};
     for (const MapNumber& n : kMapNumbers)
         fields.push_back({n.key,
                           [n](const Reader& r, const json& v, const std::string& path, VolumeMap& m) {
@@ -340,16 +347,7 @@ const Section<VolumeMap> kMapFields = [] {
                           [n](const VolumeMap& m) {
                               return n.integer != nullptr ? json(m.record.*n.integer) : floatToJson(m.record.*n.real);
                           }});
-    fields.push_back(
-        {"opaque",
-         [](const Reader& r, const json& v, const std::string& path, VolumeMap& m) { r.opaque(v, path, m.record); },
-         [](const VolumeMap& m) {
-             json opaque = json::object();
-             const auto* bytes = reinterpret_cast<const unsigned char*>(&m.record);
-             for (const OpaqueRange& range : kOpaqueRanges)
-                 opaque[range.key] = hexText(bytes + range.offset, range.size);
-             return opaque;
-         }});
+    fields.push_back({"opaque", &Reader::opaque, opaqueToJson});
     return Section<VolumeMap>(std::move(fields));
 }();
 
