@@ -90,14 +90,7 @@ struct Field {
 
 // The fields of one kind of object, in the order they are read and written.
 template <typename Record>
-struct Section {
-    Section(std::initializer_list<Field<Record>> list) : Section(std::vector<Field<Record>>(list)) {}
-    explicit Section(std::vector<Field<Record>> list) : fields(std::move(list)) {
-        for (const Field<Record>& field : fields) keys.push_back(field.key);
-    }
-    std::vector<Field<Record>> fields;
-    std::vector<const char*> keys;
-};
+using Section = std::vector<Field<Record>>;
 
 const json kLeftOut(json::value_t::discarded);
 
@@ -122,8 +115,10 @@ public:
     // The object at path read field by field into record.
     template <typename Record>
     Record read(const json& value, const std::string& path, const Section<Record>& section, Record record = {}) const {
-        object(value, path, section.keys);
-        for (const Field<Record>& field : section.fields) {
+        std::vector<const char*> keys;
+        for (const Field<Record>& field : section) keys.push_back(field.key);
+        object(value, path, keys);
+        for (const Field<Record>& field : section) {
             const json* v = findMember(value, field.key);
             if (v != nullptr)
                 field.read(*this, *v, member(path, field.key), record);
@@ -261,7 +256,7 @@ private:
 template <typename Record>
 json fieldsToJson(const Record& record, const Section<Record>& section) {
     json object = json::object();
-    for (const Field<Record>& field : section.fields)
+    for (const Field<Record>& field : section)
         if (json value = field.write(record); !value.is_discarded()) object[field.key] = std::move(value);
     return object;
 }
@@ -300,6 +295,23 @@ struct Nested {
     json operator()(const Member& value) const { return fieldsToJson(value, section); }
 };
 
+// An array of objects of one section; each starts as first(record) gives it.
+template <typename Record, typename Element, typename First>
+Field<Record> listField(const char* key, std::vector<Element> Record::*at, const Section<Element>& section,
+                        First first) {
+    return {key,
+            [at, &section, first](const Reader& r, const json& v, const std::string& path, Record& to) {
+                r.list(v, path, [&](const json& element, const std::string& where) {
+                    (to.*at).push_back(r.read(element, where, section, first(to)));
+                });
+            },
+            [at, &section](const Record& from) {
+                json all = json::array();
+                for (const Element& element : from.*at) all.push_back(fieldsToJson(element, section));
+                return all;
+            }};
+}
+
 const Section<HostVersion> kVersionFields{
     field("major", &HostVersion::major, &Reader::int32, kAsIs, "an integer"),
     field("minor", &HostVersion::minor, &Reader::int32, kAsIs, "an integer"),
@@ -335,7 +347,7 @@ json opaqueToJson(const VolumeMap& map) {
 // A map's record fields and opaque ranges; the map comes with its name
 // storage, whose size bounds the name.
 const Section<VolumeMap> kMapFields = [] {
-    std::vector<Field<VolumeMap>> fields{{"name", &Reader::mapName, [](const VolumeMap& m) { return json(m.name()); }}};
+    Section<VolumeMap> fields{{"name", &Reader::mapName, [](const VolumeMap& m) { return json(m.name()); }}};
     for (const MapNumber& n : kMapNumbers)
         fields.push_back({n.key,
                           [n](const Reader& r, const json& v, const std::string& path, VolumeMap& m) {
@@ -348,7 +360,7 @@ const Section<VolumeMap> kMapFields = [] {
                               return n.integer != nullptr ? json(m.record.*n.integer) : floatToJson(m.record.*n.real);
                           }});
     fields.push_back({"opaque", &Reader::opaque, opaqueToJson});
-    return Section<VolumeMap>(std::move(fields));
+    return fields;
 }();
 
 const Section<RandomNullRecords> kRandomNullRecordsFields{
@@ -394,17 +406,12 @@ const Section<Workspace> kWorkspaceFields{
     field("description", &Workspace::description, &Reader::text,
           [](const std::string& text) { return text.empty() ? kLeftOut : json(text); }),
     field("hostVersion", &Workspace::version, Nested<HostVersion>{kVersionFields}, Nested<HostVersion>{kVersionFields}),
-    {"documents",
-     [](const Reader& r, const json& v, const std::string& path, Workspace& w) {
-         r.list(v, path,
-                [&](const json& d, const std::string& at) { w.documents.push_back(r.read(d, at, kDocumentFields)); });
-         w.currentDocument = w.documents.empty() ? -1 : 0;
-     },
-     [](const Workspace& w) {
-         json documents = json::array();
-         for (const Document& d : w.documents) documents.push_back(fieldsToJson(d, kDocumentFields));
-         return documents;
-     }},
+    // With documents, the first is the current one unless the file says otherwise.
+    listField("documents", &Workspace::documents, kDocumentFields,
+              [](Workspace& w) {
+                  w.currentDocument = 0;
+                  return Document{};
+              }),
     {"currentDocument",
      [](const Reader& r, const json& v, const std::string&, Workspace& w) {
          w.currentDocument = r.currentDocument(v, w.documents.size());
@@ -418,19 +425,12 @@ const Section<Workspace> kWorkspaceFields{
             return static_cast<std::size_t>(v.get<uint64_t>());
         },
         kAsIs),
-    {"maps",
-     [](const Reader& r, const json& v, const std::string& path, Workspace& w) {
-         r.list(v, path, [&](const json& m, const std::string& at) {
-             VolumeMap map;
-             map.setName("", w.mapNameCapacity);
-             w.maps.push_back(r.read(m, at, kMapFields, std::move(map)));
-         });
-     },
-     [](const Workspace& w) {
-         json maps = json::array();
-         for (const VolumeMap& map : w.maps) maps.push_back(mapToJson(map));
-         return maps;
-     }},
+    listField("maps", &Workspace::maps, kMapFields,
+              [](const Workspace& w) {
+                  VolumeMap map;
+                  map.setName("", w.mapNameCapacity);
+                  return map;
+              }),
     field(
         "parameters", &Workspace::parameters,
         [](const Reader& r, const json& v, const std::string& path) {
