@@ -198,32 +198,19 @@ public:
         map.setName(name, capacity);
     }
 
-    void opaque(const json& value, const std::string& path, VolumeMap& map) const {
-        static const std::vector<const char*> keys = [] {
-            std::vector<const char*> all;
-            for (const OpaqueRange& range : kOpaqueRanges) all.push_back(range.key);
-            return all;
-        }();
-        object(value, path, keys);
-        auto* bytes = reinterpret_cast<unsigned char*>(&map.record);
-        for (const OpaqueRange& range : kOpaqueRanges) {
-            const json* v = findMember(value, range.key);
-            if (v == nullptr) continue;
-            const std::string where = member(path, range.key);
-            const std::string want =
-                std::to_string(range.size * 2) + " hex digits (" + std::to_string(range.size) + " bytes)";
-            if (!v->is_string()) expected(where, want, *v);
-            const std::string hex = v->get<std::string>();
-            if (hex.size() != range.size * 2)
-                fail(where, "expected " + want + ", got " + std::to_string(hex.size()) + " characters");
-            for (std::size_t i = 0; i < hex.size(); ++i)
-                if (!isHexDigit(hex[i]))
-                    fail(where, "expected " + want + ", got a character that is not a hex digit at position " +
-                                    std::to_string(i + 1));
-            for (std::size_t i = 0; i < range.size; ++i)
-                bytes[range.offset + i] =
-                    static_cast<unsigned char>(hexValue(hex[2 * i]) * 16 + hexValue(hex[2 * i + 1]));
-        }
+    // size bytes from their hex text.
+    void hex(const json& value, const std::string& path, unsigned char* bytes, std::size_t size) const {
+        const std::string want = std::to_string(size * 2) + " hex digits (" + std::to_string(size) + " bytes)";
+        if (!value.is_string()) expected(path, want, value);
+        const std::string hex = value.get<std::string>();
+        if (hex.size() != size * 2)
+            fail(path, "expected " + want + ", got " + std::to_string(hex.size()) + " characters");
+        for (std::size_t i = 0; i < hex.size(); ++i)
+            if (!isHexDigit(hex[i]))
+                fail(path, "expected " + want + ", got a character that is not a hex digit at position " +
+                               std::to_string(i + 1));
+        for (std::size_t i = 0; i < size; ++i)
+            bytes[i] = static_cast<unsigned char>(hexValue(hex[2 * i]) * 16 + hexValue(hex[2 * i + 1]));
     }
 
     Parameter parameter(const std::string& name, const json& value) const {
@@ -335,14 +322,20 @@ const Section<Document> kDocumentFields{
                                                      : kLeftOut; }},
 };
 
-// A map's record fields and opaque ranges; the map comes with its name
-// storage, whose size bounds the name.
-json opaqueToJson(const VolumeMap& map) {
-    json opaque = json::object();
-    const auto* bytes = reinterpret_cast<const unsigned char*>(&map.record);
-    for (const OpaqueRange& range : kOpaqueRanges) opaque[range.key] = hexText(bytes + range.offset, range.size);
-    return opaque;
-}
+// The opaque ranges of a record, each as hex.
+const Section<NRVMPRecord> kOpaqueFields = [] {
+    Section<NRVMPRecord> fields;
+    for (const OpaqueRange& range : kOpaqueRanges)
+        fields.push_back({range.key,
+                          [range](const Reader& r, const json& v, const std::string& path, NRVMPRecord& to) {
+                              r.hex(v, path, reinterpret_cast<unsigned char*>(&to) + range.offset, range.size);
+                          },
+                          [range](const NRVMPRecord& from) {
+                              return json(
+                                  hexText(reinterpret_cast<const unsigned char*>(&from) + range.offset, range.size));
+                          }});
+    return fields;
+}();
 
 // A map's record fields and opaque ranges; the map comes with its name
 // storage, whose size bounds the name.
@@ -359,7 +352,11 @@ const Section<VolumeMap> kMapFields = [] {
                           [n](const VolumeMap& m) {
                               return n.integer != nullptr ? json(m.record.*n.integer) : floatToJson(m.record.*n.real);
                           }});
-    fields.push_back({"opaque", &Reader::opaque, opaqueToJson});
+    fields.push_back({"opaque",
+                      [](const Reader& r, const json& v, const std::string& path, VolumeMap& m) {
+                          m.record = r.read(v, path, kOpaqueFields, m.record);
+                      },
+                      [](const VolumeMap& m) { return fieldsToJson(m.record, kOpaqueFields); }});
     return fields;
 }();
 
