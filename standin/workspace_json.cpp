@@ -106,18 +106,14 @@ public:
         fail(path, "expected " + what + ", got " + describeJson(got, kJsonKindWords));
     }
 
-    void object(const json& value, const std::string& path, const std::vector<const char*>& fields) const {
-        if (!value.is_object()) expected(path, "an object", value);
-        if (const auto key = unknownKey(value, fields))
-            fail(member(path, *key), "unknown field; expected one of " + keyList(fields));
-    }
-
     // The object at path read field by field into record.
     template <typename Record>
     Record read(const json& value, const std::string& path, const Section<Record>& section, Record record = {}) const {
+        if (!value.is_object()) expected(path, "an object", value);
         std::vector<const char*> keys;
         for (const Field<Record>& field : section) keys.push_back(field.key);
-        object(value, path, keys);
+        if (const auto key = unknownKey(value, keys))
+            fail(member(path, *key), "unknown field; expected one of " + keyList(keys));
         for (const Field<Record>& field : section) {
             const json* v = findMember(value, field.key);
             if (v != nullptr)
@@ -128,7 +124,7 @@ public:
         return record;
     }
 
-    // Each element of the array at path, read by element(value, its path).
+    // Each element of the array at path, read by each(element, its path).
     template <typename Each>
     void list(const json& value, const std::string& path, const Each& each) const {
         if (!value.is_array()) expected(path, "an array", value);
