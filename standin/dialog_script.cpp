@@ -61,7 +61,7 @@ public:
                 fail(at, what.substr(what.find(": ") + 2));
             }
             // The value is whole: what follows may be one ';' and comments.
-            if (text_[at] != ';' || skipBlanks(at + 1) != text_.size())
+            if (at >= text_.size() || text_[at] != ';' || skipBlanks(at + 1) != text_.size())
                 fail(at, "more follows the value; a dialog script is one declaration, ended by at most one ';'");
             return parseStrictJson(text_, begin, at, {}, true);
         }
