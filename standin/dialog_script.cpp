@@ -1,18 +1,12 @@
 #include "standin/dialog_script.h"
 
+#include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <initializer_list>
-#include <limits>
 #include <set>
-#include <sstream>
-#include <system_error>
 
 #include <nlohmann/json.hpp>
 
@@ -27,7 +21,8 @@ namespace {
 using json = nlohmann::ordered_json;
 
 // ---------------------------------------------------------------------------
-// The declaration around the value: comments, var NAME =, the value, ";".
+// The declaration around the value: var NAME = VALUE; with comments anywhere.
+// The value's own comments are the JSON reader's to skip.
 
 class Declaration {
 public:
@@ -37,127 +32,74 @@ public:
         throw DialogScriptError(source_ + ": " + lineAndColumn(text_, offset) + ": " + what);
     }
 
-    // Blanks every comment (keeping line breaks, so that positions hold) and
-    // refuses what the format leaves out.
-    std::string withoutComments() const {
-        std::string plain = text_;
-        std::size_t i = 0;
-        if (plain.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-            plain.replace(0, 3, "   ");
-            i = 3;
-        }
-        while (i < plain.size()) {
-            const char c = plain[i];
-            if (c == '"') {
-                i = afterString(plain, i);
-            } else if (c == '\'' || c == '`') {
-                fail(i, "texts are written in double quotes in a dialog script");
-            } else if (c == '/' && i + 1 < plain.size() && plain[i + 1] == '/') {
-                while (i < plain.size() && plain[i] != '\n') plain[i++] = ' ';
-            } else if (c == '/' && i + 1 < plain.size() && plain[i + 1] == '*') {
-                const std::size_t start = i;
-                const std::size_t end = plain.find("*/", i + 2);
-                if (end == std::string::npos) fail(start, "the comment that starts here never ends (no */)");
-                for (; i < end + 2; ++i)
-                    if (plain[i] != '\n') plain[i] = ' ';
-            } else {
-                ++i;
-            }
-        }
-        return plain;
-    }
-
-    // The offsets of the JSON value within the text: [begin, end).
-    std::pair<std::size_t, std::size_t> value(const std::string& plain) {
-        std::size_t i = skipBlanks(plain, 0);
-        if (i == plain.size()) fail(i, "the script declares nothing; expected var NAME = { ... };");
+    // The declared value, read strictly; its variable's name in variable().
+    json value() {
+        std::size_t i = skipBlanks(text_.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0);
+        if (i == text_.size()) fail(i, "the script declares nothing; expected var NAME = { ... };");
         const std::size_t keywordAt = i;
-        const std::string keyword = word(plain, i);
+        const std::string keyword = word(i);
         if (keyword != "var" && keyword != "let" && keyword != "const")
             fail(keywordAt, "expected var, let or const, the start of the one declaration; got " +
-                                (keyword.empty() ? quotedExcerpt(plain.substr(i, 1)) : quotedExcerpt(keyword)));
-        i = skipBlanks(plain, keywordAt + keyword.size());
-        const std::size_t nameAt = i;
-        variable_ = word(plain, i);
+                                quotedExcerpt(keyword.empty() ? text_.substr(i, 1) : keyword));
+        const std::size_t nameAt = skipBlanks(keywordAt + keyword.size());
+        variable_ = word(nameAt);
         if (variable_.empty() || std::isdigit(static_cast<unsigned char>(variable_[0])))
             fail(nameAt, "expected the name of the declared variable after " + keyword);
-        i = skipBlanks(plain, nameAt + variable_.size());
-        if (i == plain.size() || plain[i] != '=') fail(i, "expected '=' after " + keyword + " " + variable_);
-        const std::size_t begin = skipBlanks(plain, i + 1);
-        std::size_t end = plain.size();
-        while (end > begin && isBlank(plain[end - 1])) --end;
-        if (end > begin && plain[end - 1] == ';') --end;
-        if (end == begin) fail(begin, "expected a value after '='");
-        return {begin, end};
+        i = skipBlanks(nameAt + variable_.size());
+        if (i == text_.size() || text_[i] != '=') fail(i, "expected '=' after " + keyword + " " + variable_);
+        const std::size_t begin = skipBlanks(i + 1);
+        if (begin == text_.size() || text_[begin] == ';') fail(begin, "expected a value after '='");
+        try {
+            return parseStrictJson(text_, begin, std::string::npos, {}, true);
+        } catch (const StrictJsonError& error) {
+            if (error.kind != StrictJsonError::Kind::Syntax) throw;
+            const std::size_t at = begin + (error.byte > 0 ? error.byte - 1 : 0);
+            const std::string what = error.what();
+            if (what.find("expected end of input") == std::string::npos) {
+                if (at < text_.size() && (text_[at] == '\'' || text_[at] == '`'))
+                    fail(at, "texts are written in double quotes in a dialog script");
+                fail(at, what.substr(what.find(": ") + 2));
+            }
+            // The value is whole: what follows may be one ';' and comments.
+            if (at >= text_.size() || text_[at] != ';' || skipBlanks(at + 1) != text_.size())
+                fail(at, "more follows the value; a dialog script is one declaration, ended by at most one ';'");
+            return parseStrictJson(text_, begin, at, {}, true);
+        }
     }
 
     const std::string& variable() const { return variable_; }
 
 private:
-    static bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-    static std::size_t skipBlanks(const std::string& text, std::size_t i) {
-        while (i < text.size() && isBlank(text[i])) ++i;
+    // The offset after the blanks and comments from i on.
+    std::size_t skipBlanks(std::size_t i) const {
+        while (i < text_.size()) {
+            if (text_[i] == ' ' || text_[i] == '\t' || text_[i] == '\r' || text_[i] == '\n') {
+                ++i;
+            } else if (text_.compare(i, 2, "//") == 0) {
+                i = std::min(text_.find('\n', i), text_.size());
+            } else if (text_.compare(i, 2, "/*") == 0) {
+                const std::size_t end = text_.find("*/", i + 2);
+                if (end == std::string::npos) fail(i, "the comment that starts here never ends (no */)");
+                i = end + 2;
+            } else {
+                break;
+            }
+        }
         return i;
     }
 
-    static bool isWordCharacter(char c) {
-        return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_' || c == '$';
-    }
-
-    static std::string word(const std::string& text, std::size_t i) {
+    std::string word(std::size_t i) const {
         std::size_t end = i;
-        while (end < text.size() && isWordCharacter(text[end])) ++end;
-        return text.substr(i, end - i);
-    }
-
-    // The offset after the text in double quotes that starts at i.
-    std::size_t afterString(const std::string& text, std::size_t i) const {
-        const std::size_t start = i++;
-        while (i < text.size()) {
-            if (text[i] == '\\') {
-                i += 2;
-            } else if (text[i] == '"') {
-                return i + 1;
-            } else if (text[i] == '\n') {
-                fail(start, "the text that starts here does not end on its line");
-            } else {
-                ++i;
-            }
-        }
-        fail(start, "the text that starts here never ends (no closing \")");
+        while (end < text_.size() &&
+               (std::isalnum(static_cast<unsigned char>(text_[end])) != 0 || text_[end] == '_' || text_[end] == '$'))
+            ++end;
+        return text_.substr(i, end - i);
     }
 
     const std::string& text_;
     std::string source_;
     std::string variable_;
 };
-
-// ---------------------------------------------------------------------------
-// The value: JSON, read strictly.
-
-json parseValue(const std::string& whole, std::size_t begin, std::size_t end, const std::string& source) {
-    try {
-        return parseStrictJson(whole, begin, end);
-    } catch (const StrictJsonError& error) {
-        std::string what = error.what();
-        switch (error.kind) {
-            case StrictJsonError::Kind::DuplicateKey:
-                throw DialogScriptError(source + ": the key " + quotedExcerpt(what) + " appears twice in one object");
-            case StrictJsonError::Kind::Syntax: {
-                // "line 1, column 11: syntax error ...": the place counted again in the whole script.
-                if (const auto colon = what.find(": "); colon != std::string::npos) what = what.substr(colon + 2);
-                const std::size_t offset = begin + (error.byte > 0 ? error.byte - 1 : 0);
-                if (what.find("expected end of input") != std::string::npos)
-                    what = "more follows the value; a dialog script is one declaration, ended by at most one ';'";
-                throw DialogScriptError(source + ": " + lineAndColumn(whole, offset) + ": " + what);
-            }
-            case StrictJsonError::Kind::Other:
-                break;
-        }
-        throw DialogScriptError(source + ": " + what);
-    }
-}
 
 bool isParameterName(const std::string& name) {
     if (name.empty() || std::isdigit(static_cast<unsigned char>(name[0]))) return false;
@@ -192,7 +134,7 @@ private:
         fail(where, "expected " + what + ", got " + describeJson(got, kScriptKindWords));
     }
 
-    void object(const json& value, const std::string& where, std::initializer_list<const char*> keys) const {
+    void object(const json& value, const std::string& where, const std::vector<const char*>& keys) const {
         if (!value.is_object()) expected(where, "an object", value);
         if (const auto key = unknownKey(value, keys))
             fail(where, "unknown key " + quotedExcerpt(*key) + "; expected one of " + keyList(keys));
@@ -351,11 +293,15 @@ DialogScript parseDialogScript(const std::string& text, const std::string& sourc
     try {
         requireUtf8(text, source);
         Declaration declaration(text, source);
-        const std::string plain = declaration.withoutComments();
-        const auto [begin, end] = declaration.value(plain);
-        return Reader(source).script(parseValue(plain, begin, end, source), declaration.variable());
+        const json value = declaration.value();
+        return Reader(source).script(value, declaration.variable());
     } catch (const DialogScriptError&) {
         throw;
+    } catch (const StrictJsonError& error) {
+        if (error.kind == StrictJsonError::Kind::DuplicateKey)
+            throw DialogScriptError(source + ": the key " + quotedExcerpt(error.what()) +
+                                    " appears twice in one object");
+        throw DialogScriptError(source + ": " + error.what());
     } catch (const InputError& error) {
         throw DialogScriptError(error.what());
     } catch (const std::exception& error) {

@@ -38,7 +38,7 @@ const json* findMember(const json& object, const char* key) {
     return found != object.end() ? &*found : nullptr;
 }
 
-std::optional<std::string> unknownKey(const json& object, std::initializer_list<const char*> keys) {
+std::optional<std::string> unknownKey(const json& object, const std::vector<const char*>& keys) {
     for (const auto& item : object.items()) {
         bool known = false;
         for (const char* key : keys) known = known || item.key() == key;
@@ -60,7 +60,7 @@ std::string jsonLibraryError(const json::exception& error) {
     return tag != std::string::npos ? what.substr(tag + 2) : what;
 }
 
-std::string keyList(std::initializer_list<const char*> keys) {
+std::string keyList(const std::vector<const char*>& keys) {
     std::string list;
     for (const char* key : keys) list += (list.empty() ? "" : ", ") + std::string(key);
     return list;

@@ -3,9 +3,9 @@
 // scripts) say about what they read: a text quoted short, the kind of a value,
 // a key that is not among the known ones.
 
-#include <initializer_list>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -32,13 +32,13 @@ std::string describeJson(const nlohmann::ordered_json& value, const JsonKindWord
 const nlohmann::ordered_json* findMember(const nlohmann::ordered_json& object, const char* key);
 
 // The first key of object that is not among keys, if any.
-std::optional<std::string> unknownKey(const nlohmann::ordered_json& object, std::initializer_list<const char*> keys);
+std::optional<std::string> unknownKey(const nlohmann::ordered_json& object, const std::vector<const char*>& keys);
 
 // A JSON library error other than a syntax error in our words: "the number
 // 1e400 is too large to hold (beyond about 1.8e308)".
 std::string jsonLibraryError(const nlohmann::ordered_json::exception& error);
 
 // "a, b, c".
-std::string keyList(std::initializer_list<const char*> keys);
+std::string keyList(const std::vector<const char*>& keys);
 
 }  // namespace nimbrel

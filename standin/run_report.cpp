@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <iterator>
 #include <sstream>
 
 #include "standin/dialog_script.h"
@@ -41,23 +42,19 @@ struct Column {
     std::function<std::string(const VolumeMap&)> value;
 };
 
-std::string integer(int32_t value) {
-    return std::to_string(value);
-}
-
+// The name, then the record's numbers in the columns their table gives them.
 const std::vector<Column>& columns() {
-    static const std::vector<Column> all = {
-        {"name", false, [](const VolumeMap& m) { return visible(m.name()); }},
-        {"type", true, [](const VolumeMap& m) { return integer(m.record.mapType); }},
-        {"df", true, [](const VolumeMap& m) { return integer(m.record.degreesOfFreedom); }},
-        {"thresholdMin", true, [](const VolumeMap& m) { return shortestFloatText(m.record.thresholdMin); }},
-        {"thresholdMax", true, [](const VolumeMap& m) { return shortestFloatText(m.record.thresholdMax); }},
-        {"clusterSize", true, [](const VolumeMap& m) { return integer(m.record.clusterSize); }},
-        {"useClusterSize", true, [](const VolumeMap& m) { return integer(m.record.useClusterSize); }},
-        {"showPosNeg", true, [](const VolumeMap& m) { return integer(m.record.showPosNeg); }},
-        {"transparency", true, [](const VolumeMap& m) { return shortestFloatText(m.record.transparency); }},
-        {"overlay", true, [](const VolumeMap& m) { return integer(m.record.overlay); }},
-    };
+    static const std::vector<Column> all = [] {
+        std::vector<Column> list(std::size(kMapNumbers) + 1);
+        list[0] = {"name", false, [](const VolumeMap& m) { return visible(m.name()); }};
+        for (const MapNumber& n : kMapNumbers)
+            list[static_cast<std::size_t>(n.column)] = {
+                n.title != nullptr ? n.title : n.key, true, [n](const VolumeMap& m) {
+                    return n.integer != nullptr ? std::to_string(m.record.*n.integer)
+                                                : shortestFloatText(m.record.*n.real);
+                }};
+        return list;
+    }();
     return all;
 }
 

@@ -173,14 +173,17 @@ private:
 
 }  // namespace
 
-json parseStrictJson(const std::string& text, std::size_t begin, std::size_t end, const ReadProgress& progress) {
+json parseStrictJson(const std::string& text, std::size_t begin, std::size_t end, const ReadProgress& progress,
+                     bool comments) {
     if (end > text.size()) end = text.size();
     StrictBuilder builder;
     const char* first = text.data() + begin;
     const char* last = text.data() + end;
-    const bool parsed = progress ? json::sax_parse(CountingIterator(first, first, last, &progress),
-                                                   CountingIterator(last, first, last, &progress), &builder)
-                                 : json::sax_parse(first, last, &builder);
+    constexpr auto kJson = nlohmann::detail::input_format_t::json;
+    const bool parsed =
+        progress ? json::sax_parse(CountingIterator(first, first, last, &progress),
+                                   CountingIterator(last, first, last, &progress), &builder, kJson, true, comments)
+                 : json::sax_parse(first, last, &builder, kJson, true, comments);
     if (!parsed) {
         if (builder.error()) throw *builder.error();
         throw StrictJsonError(StrictJsonError::Kind::Other, "the value could not be read", "", 0);

@@ -28,8 +28,10 @@ public:
 // Told, every mebibyte, how far a read has come: bytes read of bytes in all.
 using ReadProgress = std::function<void(std::size_t read, std::size_t total)>;
 
-// Reads text[begin, end) as one JSON value. Throws StrictJsonError.
+// Reads text[begin, end) as one JSON value; with comments, "//" and "/* */"
+// count as blanks. Throws StrictJsonError.
 nlohmann::ordered_json parseStrictJson(const std::string& text, std::size_t begin = 0,
-                                       std::size_t end = std::string::npos, const ReadProgress& progress = {});
+                                       std::size_t end = std::string::npos, const ReadProgress& progress = {},
+                                       bool comments = false);
 
 }  // namespace nimbrel

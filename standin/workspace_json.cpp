@@ -2,19 +2,15 @@
 
 #include <cctype>
 #include <charconv>
-#include <cerrno>
 #include <cstddef>
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
+#include <functional>
 #include <initializer_list>
 #include <limits>
-#include <sstream>
-#include <system_error>
 #include <vector>
 
 #include "standin/input_file.h"
@@ -79,6 +75,25 @@ std::string hexText(const unsigned char* bytes, std::size_t size) {
     return text;
 }
 
+class Reader;
+
+// One field of a record as a workspace file holds it: its key, how it is read
+// into the record, how it is written (a discarded value: left out) and, for a
+// field that must be there, what is expected of it.
+template <typename Record>
+struct Field {
+    const char* key;
+    std::function<void(const Reader&, const json&, const std::string& path, Record&)> read;
+    std::function<json(const Record&)> write;
+    const char* required = nullptr;
+};
+
+// The fields of one kind of object, in the order they are read and written.
+template <typename Record>
+using Section = std::vector<Field<Record>>;
+
+const json kLeftOut(json::value_t::discarded);
+
 class Reader {
 public:
     Reader(std::string source, const DeclaredParameters* declared) : source_(std::move(source)), declared_(declared) {}
@@ -91,16 +106,29 @@ public:
         fail(path, "expected " + what + ", got " + describeJson(got, kJsonKindWords));
     }
 
-    void object(const json& value, const std::string& path, std::initializer_list<const char*> fields) const {
+    // The object at path read field by field into record.
+    template <typename Record>
+    Record read(const json& value, const std::string& path, const Section<Record>& section, Record record = {}) const {
         if (!value.is_object()) expected(path, "an object", value);
-        if (const auto key = unknownKey(value, fields))
-            fail(member(path, *key), "unknown field; expected one of " + keyList(fields));
+        std::vector<const char*> keys;
+        for (const Field<Record>& field : section) keys.push_back(field.key);
+        if (const auto key = unknownKey(value, keys))
+            fail(member(path, *key), "unknown field; expected one of " + keyList(keys));
+        for (const Field<Record>& field : section) {
+            const json* v = findMember(value, field.key);
+            if (v != nullptr)
+                field.read(*this, *v, member(path, field.key), record);
+            else if (field.required != nullptr)
+                fail(member(path, field.key), std::string("expected ") + field.required + ", but the field is missing");
+        }
+        return record;
     }
 
-    const json& require(const json& object, const std::string& path, const char* key, const char* what) const {
-        const json* value = findMember(object, key);
-        if (value == nullptr) fail(member(path, key), std::string("expected ") + what + ", but the field is missing");
-        return *value;
+    // Each element of the array at path, read by each(element, its path).
+    template <typename Each>
+    void list(const json& value, const std::string& path, const Each& each) const {
+        if (!value.is_array()) expected(path, "an array", value);
+        for (std::size_t i = 0; i < value.size(); ++i) each(value[i], element(path, i));
     }
 
     int32_t int32(const json& value, const std::string& path) const {
@@ -143,65 +171,6 @@ public:
         return value.get<bool>();
     }
 
-    Workspace workspace(const json& root) const {
-        object(root, "",
-               {"description", "hostVersion", "documents", "currentDocument", "mapNameCapacity", "maps", "parameters",
-                "hostile"});
-        Workspace w;
-        if (const json* v = findMember(root, "description")) w.description = text(*v, "description");
-        if (const json* v = findMember(root, "hostVersion")) w.version = version(*v, "hostVersion");
-        if (const json* v = findMember(root, "documents")) {
-            if (!v->is_array()) expected("documents", "an array", *v);
-            for (std::size_t i = 0; i < v->size(); ++i)
-                w.documents.push_back(document((*v)[i], element("documents", i)));
-        }
-        w.currentDocument = w.documents.empty() ? -1 : 0;
-        if (const json* v = findMember(root, "currentDocument"))
-            w.currentDocument = currentDocument(*v, w.documents.size());
-        if (const json* v = findMember(root, "mapNameCapacity")) {
-            if (!v->is_number_unsigned() || v->get<uint64_t>() < 1 || v->get<uint64_t>() > kMaxNameCapacity)
-                expected("mapNameCapacity", "an integer from 1 to " + std::to_string(kMaxNameCapacity), *v);
-            w.mapNameCapacity = static_cast<std::size_t>(v->get<uint64_t>());
-        }
-        if (const json* v = findMember(root, "maps")) {
-            if (!v->is_array()) expected("maps", "an array", *v);
-            for (std::size_t i = 0; i < v->size(); ++i)
-                w.maps.push_back(map((*v)[i], element("maps", i), w.mapNameCapacity));
-        }
-        if (const json* v = findMember(root, "parameters")) {
-            if (!v->is_object()) expected("parameters", "an object", *v);
-            for (const auto& item : v->items()) w.parameters[item.key()] = parameter(item.key(), item.value());
-        }
-        if (const json* v = findMember(root, "hostile")) w.hostile = hostile(*v, "hostile");
-        return w;
-    }
-
-private:
-    HostVersion version(const json& value, const std::string& path) const {
-        object(value, path, {"major", "minor", "release"});
-        HostVersion v;
-        v.major = int32(require(value, path, "major", "an integer"), member(path, "major"));
-        v.minor = int32(require(value, path, "minor", "an integer"), member(path, "minor"));
-        v.release = int32(require(value, path, "release", "an integer"), member(path, "release"));
-        return v;
-    }
-
-    Document document(const json& value, const std::string& path) const {
-        object(value, path, {"type", "name", "typeName"});
-        Document d;
-        d.type = int32(require(value, path, "type", "an integer (1 FMR, 2 DMR, 3 VMR, 4 SRF)"), member(path, "type"));
-        if (const json* v = findMember(value, "name")) d.name = text(*v, member(path, "name"));
-        if (const json* v = findMember(value, "typeName")) {
-            if (v->is_null())
-                d.typeNameIsNull = true;
-            else if (v->is_string())
-                d.typeName = text(*v, member(path, "typeName"));
-            else
-                expected(member(path, "typeName"), "a string or null", *v);
-        }
-        return d;
-    }
-
     int32_t currentDocument(const json& value, std::size_t documents) const {
         const std::string range =
             documents == 0 ? std::string("-1 (there are no documents)")
@@ -216,61 +185,28 @@ private:
         expected("currentDocument", range, value);
     }
 
-    VolumeMap map(const json& value, const std::string& path, std::size_t capacity) const {
-        object(value, path,
-               {"name", "mapType", "thresholdMin", "thresholdMax", "clusterSize", "useClusterSize", "degreesOfFreedom",
-                "showPosNeg", "transparency", "overlay", "opaque"});
-        VolumeMap m;
-        NRVMPRecord& r = m.record;
-        std::string name;
-        if (const json* v = findMember(value, "name")) {
-            name = text(*v, member(path, "name"));
-            if (name.size() > capacity - 1)
-                fail(member(path, "name"), "expected a name of at most " + std::to_string(capacity - 1) +
-                                               " bytes (mapNameCapacity " + std::to_string(capacity) + "), got " +
-                                               std::to_string(name.size()) + " bytes");
-        }
-        m.setName(name, capacity);
-        auto integer = [&](const char* key, int32_t& field) {
-            if (const json* v = findMember(value, key)) field = int32(*v, member(path, key));
-        };
-        auto floating = [&](const char* key, float& field) {
-            if (const json* v = findMember(value, key)) field = real(*v, member(path, key));
-        };
-        integer("mapType", r.mapType);
-        floating("thresholdMin", r.thresholdMin);
-        floating("thresholdMax", r.thresholdMax);
-        integer("clusterSize", r.clusterSize);
-        integer("useClusterSize", r.useClusterSize);
-        integer("degreesOfFreedom", r.degreesOfFreedom);
-        integer("showPosNeg", r.showPosNeg);
-        floating("transparency", r.transparency);
-        integer("overlay", r.overlay);
-        if (const json* v = findMember(value, "opaque")) opaque(*v, member(path, "opaque"), r);
-        return m;
+    void mapName(const json& value, const std::string& path, VolumeMap& map) const {
+        const std::string name = text(value, path);
+        const std::size_t capacity = map.nameStorage.size();
+        if (name.size() > capacity - 1)
+            fail(path, "expected a name of at most " + std::to_string(capacity - 1) + " bytes (mapNameCapacity " +
+                           std::to_string(capacity) + "), got " + std::to_string(name.size()) + " bytes");
+        map.setName(name, capacity);
     }
 
-    void opaque(const json& value, const std::string& path, NRVMPRecord& record) const {
-        object(value, path, {"20", "36", "48", "88", "108"});
-        auto* bytes = reinterpret_cast<unsigned char*>(&record);
-        for (const OpaqueRange& range : kOpaqueRanges) {
-            const json* v = findMember(value, range.key);
-            if (v == nullptr) continue;
-            const std::string where = member(path, range.key);
-            const std::string want =
-                std::to_string(range.size * 2) + " hex digits (" + std::to_string(range.size) + " bytes)";
-            if (!v->is_string()) expected(where, want, *v);
-            const std::string hex = v->get<std::string>();
-            if (hex.size() != range.size * 2)
-                fail(where, "expected " + want + ", got " + std::to_string(hex.size()) + " characters");
-            for (std::size_t i = 0; i < hex.size(); ++i)
-                if (!isHexDigit(hex[i]))
-                    fail(where, "expected " + want + ", got a character that is not a hex digit at position " +
-                                    std::to_string(i + 1));
-            for (std::size_t i = 0; i < range.size; ++i)
-                bytes[range.offset + i] =
-                    static_cast<unsigned char>(hexValue(hex[2 * i]) * 16 + hexValue(hex[2 * i + 1]));
-        }
+    // size bytes from their hex text.
+    void hex(const json& value, const std::string& path, unsigned char* bytes, std::size_t size) const {
+        const std::string want = std::to_string(size * 2) + " hex digits (" + std::to_string(size) + " bytes)";
+        if (!value.is_string()) expected(path, want, value);
+        const std::string hex = value.get<std::string>();
+        if (hex.size() != size * 2)
+            fail(path, "expected " + want + ", got " + std::to_string(hex.size()) + " characters");
+        for (std::size_t i = 0; i < hex.size(); ++i)
+            if (!isHexDigit(hex[i]))
+                fail(path, "expected " + want + ", got a character that is not a hex digit at position " +
+                               std::to_string(i + 1));
+        for (std::size_t i = 0; i < size; ++i)
+            bytes[i] = static_cast<unsigned char>(hexValue(hex[2 * i]) * 16 + hexValue(hex[2 * i + 1]));
     }
 
     Parameter parameter(const std::string& name, const json& value) const {
@@ -295,49 +231,220 @@ private:
         expected(path, "an integer, a number or a string", value);
     }
 
-    HostileModes hostile(const json& value, const std::string& path) const {
-        object(value, path,
-               {"nullRecordIndices", "randomNullRecords", "reportedMapCount", "unterminatedStrings", "mapCreationFails",
-                "nullMapNames", "reportedDocumentCount"});
-        HostileModes h;
-        if (const json* v = findMember(value, "nullRecordIndices")) {
-            const std::string where = member(path, "nullRecordIndices");
-            if (!v->is_array()) expected(where, "an array of map indices", *v);
-            for (std::size_t i = 0; i < v->size(); ++i)
-                h.nullRecordIndices.push_back(int32((*v)[i], element(where, i)));
-        }
-        if (const json* v = findMember(value, "randomNullRecords"))
-            if (!v->is_null()) h.randomNullRecords = randomNullRecords(*v, member(path, "randomNullRecords"));
-        if (const json* v = findMember(value, "reportedMapCount"))
-            if (!v->is_null()) h.reportedMapCount = int32(*v, member(path, "reportedMapCount"));
-        if (const json* v = findMember(value, "unterminatedStrings"))
-            h.unterminatedStrings = boolean(*v, member(path, "unterminatedStrings"));
-        if (const json* v = findMember(value, "mapCreationFails"))
-            h.mapCreationFails = boolean(*v, member(path, "mapCreationFails"));
-        if (const json* v = findMember(value, "nullMapNames"))
-            h.nullMapNames = boolean(*v, member(path, "nullMapNames"));
-        if (const json* v = findMember(value, "reportedDocumentCount"))
-            if (!v->is_null()) h.reportedDocumentCount = int32(*v, member(path, "reportedDocumentCount"));
-        return h;
-    }
-
-    RandomNullRecords randomNullRecords(const json& value, const std::string& path) const {
-        object(value, path, {"seed", "chance"});
-        RandomNullRecords r;
-        const json& seed = require(value, path, "seed", "an integer from 0 to 4294967295");
-        if (!seed.is_number_unsigned() || seed.get<uint64_t>() > std::numeric_limits<uint32_t>::max())
-            expected(member(path, "seed"), "an integer from 0 to 4294967295", seed);
-        r.seed = static_cast<uint32_t>(seed.get<uint64_t>());
-        if (const json* v = findMember(value, "chance")) {
-            if (!v->is_number() || !(v->get<double>() >= 0.0 && v->get<double>() <= 1.0))
-                expected(member(path, "chance"), "a number from 0 to 1", *v);
-            r.chance = v->get<double>();
-        }
-        return r;
-    }
-
+private:
     std::string source_;
     const DeclaredParameters* declared_;
+};
+
+template <typename Record>
+json fieldsToJson(const Record& record, const Section<Record>& section) {
+    json object = json::object();
+    for (const Field<Record>& field : section)
+        if (json value = field.write(record); !value.is_discarded()) object[field.key] = std::move(value);
+    return object;
+}
+
+const auto kAsIs = [](const auto& value) { return json(value); };
+
+// A field held in one member: read(reader, value, path) gives the member,
+// write(member) its JSON.
+template <typename Record, typename Member, typename Read, typename Write>
+Field<Record> field(const char* key, Member Record::*at, Read read, Write write, const char* required = nullptr) {
+    return {key,
+            [at, read](const Reader& r, const json& v, const std::string& path, Record& to) {
+                to.*at = std::invoke(read, r, v, path);
+            },
+            [at, write](const Record& from) { return json(write(from.*at)); }, required};
+}
+
+// A member that a file may give as null: then absent.
+template <typename Record, typename Member, typename Read, typename Write>
+Field<Record> nullableField(const char* key, std::optional<Member> Record::*at, Read read, Write write) {
+    return field(
+        key, at,
+        [read](const Reader& r, const json& v, const std::string& path) {
+            return v.is_null() ? std::optional<Member>() : std::invoke(read, r, v, path);
+        },
+        [write](const std::optional<Member>& value) { return value ? json(write(*value)) : json(nullptr); });
+}
+
+// An object of its own, read and written by its section.
+template <typename Member>
+struct Nested {
+    const Section<Member>& section;
+    Member operator()(const Reader& r, const json& v, const std::string& path) const {
+        return r.read(v, path, section);
+    }
+    json operator()(const Member& value) const { return fieldsToJson(value, section); }
+};
+
+// An array of objects of one section; each starts as first(record) gives it.
+template <typename Record, typename Element, typename First>
+Field<Record> listField(const char* key, std::vector<Element> Record::*at, const Section<Element>& section,
+                        First first) {
+    return {key,
+            [at, &section, first](const Reader& r, const json& v, const std::string& path, Record& to) {
+                r.list(v, path, [&](const json& element, const std::string& where) {
+                    (to.*at).push_back(r.read(element, where, section, first(to)));
+                });
+            },
+            [at, &section](const Record& from) {
+                json all = json::array();
+                for (const Element& element : from.*at) all.push_back(fieldsToJson(element, section));
+                return all;
+            }};
+}
+
+const Section<HostVersion> kVersionFields{
+    field("major", &HostVersion::major, &Reader::int32, kAsIs, "an integer"),
+    field("minor", &HostVersion::minor, &Reader::int32, kAsIs, "an integer"),
+    field("release", &HostVersion::release, &Reader::int32, kAsIs, "an integer"),
+};
+
+const Section<Document> kDocumentFields{
+    field("type", &Document::type, &Reader::int32, kAsIs, "an integer (1 FMR, 2 DMR, 3 VMR, 4 SRF)"),
+    field("name", &Document::name, &Reader::text, kAsIs),
+    {"typeName",
+     [](const Reader& r, const json& v, const std::string& path, Document& d) {
+         if (v.is_null())
+             d.typeNameIsNull = true;
+         else if (v.is_string())
+             d.typeName = r.text(v, path);
+         else
+             r.expected(path, "a string or null", v);
+     },
+     [](const Document& d) { return d.typeNameIsNull ? json(nullptr)
+                                    : d.typeName     ? json(*d.typeName)
+                                                     : kLeftOut; }},
+};
+
+// The opaque ranges of a record, each as hex.
+const Section<NRVMPRecord> kOpaqueFields = [] {
+    Section<NRVMPRecord> fields;
+    for (const OpaqueRange& range : kOpaqueRanges)
+        fields.push_back({range.key,
+                          [range](const Reader& r, const json& v, const std::string& path, NRVMPRecord& to) {
+                              r.hex(v, path, reinterpret_cast<unsigned char*>(&to) + range.offset, range.size);
+                          },
+                          [range](const NRVMPRecord& from) {
+                              return json(
+                                  hexText(reinterpret_cast<const unsigned char*>(&from) + range.offset, range.size));
+                          }});
+    return fields;
+}();
+
+// A map's record fields and opaque ranges; the map comes with its name
+// storage, whose size bounds the name.
+const Section<VolumeMap> kMapFields = [] {
+    Section<VolumeMap> fields{{"name", &Reader::mapName, [](const VolumeMap& m) { return json(m.name()); }}};
+    for (const MapNumber& n : kMapNumbers)
+        fields.push_back({n.key,
+                          [n](const Reader& r, const json& v, const std::string& path, VolumeMap& m) {
+                              if (n.integer != nullptr)
+                                  m.record.*n.integer = r.int32(v, path);
+                              else
+                                  m.record.*n.real = r.real(v, path);
+                          },
+                          [n](const VolumeMap& m) {
+                              return n.integer != nullptr ? json(m.record.*n.integer) : floatToJson(m.record.*n.real);
+                          }});
+    fields.push_back({"opaque",
+                      [](const Reader& r, const json& v, const std::string& path, VolumeMap& m) {
+                          m.record = r.read(v, path, kOpaqueFields, m.record);
+                      },
+                      [](const VolumeMap& m) { return fieldsToJson(m.record, kOpaqueFields); }});
+    return fields;
+}();
+
+const Section<RandomNullRecords> kRandomNullRecordsFields{
+    field(
+        "seed", &RandomNullRecords::seed,
+        [](const Reader& r, const json& v, const std::string& path) {
+            if (!v.is_number_unsigned() || v.get<uint64_t>() > std::numeric_limits<uint32_t>::max())
+                r.expected(path, "an integer from 0 to 4294967295", v);
+            return static_cast<uint32_t>(v.get<uint64_t>());
+        },
+        kAsIs, "an integer from 0 to 4294967295"),
+    field(
+        "chance", &RandomNullRecords::chance,
+        [](const Reader& r, const json& v, const std::string& path) {
+            if (!v.is_number() || !(v.get<double>() >= 0.0 && v.get<double>() <= 1.0))
+                r.expected(path, "a number from 0 to 1", v);
+            return v.get<double>();
+        },
+        kAsIs),
+};
+
+const Section<HostileModes> kHostileFields{
+    field(
+        "nullRecordIndices", &HostileModes::nullRecordIndices,
+        [](const Reader& r, const json& v, const std::string& path) {
+            if (!v.is_array()) r.expected(path, "an array of map indices", v);
+            std::vector<int32_t> indices;
+            r.list(v, path, [&](const json& index, const std::string& at) { indices.push_back(r.int32(index, at)); });
+            return indices;
+        },
+        kAsIs),
+    nullableField("randomNullRecords", &HostileModes::randomNullRecords,
+                  Nested<RandomNullRecords>{kRandomNullRecordsFields},
+                  Nested<RandomNullRecords>{kRandomNullRecordsFields}),
+    nullableField("reportedMapCount", &HostileModes::reportedMapCount, &Reader::int32, kAsIs),
+    field("unterminatedStrings", &HostileModes::unterminatedStrings, &Reader::boolean, kAsIs),
+    field("mapCreationFails", &HostileModes::mapCreationFails, &Reader::boolean, kAsIs),
+    field("nullMapNames", &HostileModes::nullMapNames, &Reader::boolean, kAsIs),
+    nullableField("reportedDocumentCount", &HostileModes::reportedDocumentCount, &Reader::int32, kAsIs),
+};
+
+const Section<Workspace> kWorkspaceFields{
+    field("description", &Workspace::description, &Reader::text,
+          [](const std::string& text) { return text.empty() ? kLeftOut : json(text); }),
+    field("hostVersion", &Workspace::version, Nested<HostVersion>{kVersionFields}, Nested<HostVersion>{kVersionFields}),
+    // With documents, the first is the current one unless the file says otherwise.
+    listField("documents", &Workspace::documents, kDocumentFields,
+              [](Workspace& w) {
+                  w.currentDocument = 0;
+                  return Document{};
+              }),
+    {"currentDocument",
+     [](const Reader& r, const json& v, const std::string&, Workspace& w) {
+         w.currentDocument = r.currentDocument(v, w.documents.size());
+     },
+     [](const Workspace& w) { return json(w.currentDocument); }},
+    field(
+        "mapNameCapacity", &Workspace::mapNameCapacity,
+        [](const Reader& r, const json& v, const std::string& path) {
+            if (!v.is_number_unsigned() || v.get<uint64_t>() < 1 || v.get<uint64_t>() > kMaxNameCapacity)
+                r.expected(path, "an integer from 1 to " + std::to_string(kMaxNameCapacity), v);
+            return static_cast<std::size_t>(v.get<uint64_t>());
+        },
+        kAsIs),
+    listField("maps", &Workspace::maps, kMapFields,
+              [](const Workspace& w) {
+                  VolumeMap map;
+                  map.setName("", w.mapNameCapacity);
+                  return map;
+              }),
+    field(
+        "parameters", &Workspace::parameters,
+        [](const Reader& r, const json& v, const std::string& path) {
+            if (!v.is_object()) r.expected(path, "an object", v);
+            std::map<std::string, Parameter> parameters;
+            for (const auto& item : v.items()) parameters[item.key()] = r.parameter(item.key(), item.value());
+            return parameters;
+        },
+        [](const std::map<std::string, Parameter>& parameters) {
+            json all = json::object();
+            for (const auto& [name, p] : parameters)
+                all[name] = p.kind == Parameter::Kind::Integer ? json(p.integer)
+                            : p.kind == Parameter::Kind::Float ? floatToJson(p.real)
+                                                               : json(p.text);
+            return all;
+        }),
+    field("hostile", &Workspace::hostile, Nested<HostileModes>{kHostileFields},
+          [](const HostileModes& h) {
+              const json hostile = fieldsToJson(h, kHostileFields);
+              return hostile == fieldsToJson(HostileModes{}, kHostileFields) ? kLeftOut : hostile;
+          }),
 };
 
 json parseStrictly(const std::string& text, const std::string& source, const ReadProgress& progress) {
@@ -354,11 +461,6 @@ json parseStrictly(const std::string& text, const std::string& source, const Rea
         }
         throw WorkspaceFileError(source + ": " + error.what());
     }
-}
-
-bool isDefault(const HostileModes& h) {
-    return h.nullRecordIndices.empty() && !h.randomNullRecords && !h.reportedMapCount && !h.unterminatedStrings &&
-           !h.mapCreationFails && !h.nullMapNames && !h.reportedDocumentCount;
 }
 
 }  // namespace
@@ -379,7 +481,7 @@ Workspace parseWorkspace(const std::string& text, const std::string& source, con
                          const ReadProgress& progress) {
     try {
         requireUtf8(text, source);
-        return Reader(source, declared).workspace(parseStrictly(text, source, progress));
+        return Reader(source, declared).read(parseStrictly(text, source, progress), "", kWorkspaceFields);
     } catch (const InputError& error) {
         throw WorkspaceFileError(error.what());
     } catch (const WorkspaceFileError&) {
@@ -434,76 +536,11 @@ json floatToJson(float value) {
 }
 
 json mapToJson(const VolumeMap& map) {
-    const NRVMPRecord& r = map.record;
-    json m;
-    m["name"] = map.name();
-    m["mapType"] = r.mapType;
-    m["thresholdMin"] = floatToJson(r.thresholdMin);
-    m["thresholdMax"] = floatToJson(r.thresholdMax);
-    m["clusterSize"] = r.clusterSize;
-    m["useClusterSize"] = r.useClusterSize;
-    m["degreesOfFreedom"] = r.degreesOfFreedom;
-    m["showPosNeg"] = r.showPosNeg;
-    m["transparency"] = floatToJson(r.transparency);
-    m["overlay"] = r.overlay;
-    json opaque = json::object();
-    const auto* bytes = reinterpret_cast<const unsigned char*>(&r);
-    for (const OpaqueRange& range : kOpaqueRanges) opaque[range.key] = hexText(bytes + range.offset, range.size);
-    m["opaque"] = opaque;
-    return m;
+    return fieldsToJson(map, kMapFields);
 }
 
-json workspaceToJson(const Workspace& w) {
-    json root;
-    if (!w.description.empty()) root["description"] = w.description;
-    root["hostVersion"] = {{"major", w.version.major}, {"minor", w.version.minor}, {"release", w.version.release}};
-    json documents = json::array();
-    for (const Document& d : w.documents) {
-        json document = {{"type", d.type}, {"name", d.name}};
-        if (d.typeNameIsNull)
-            document["typeName"] = nullptr;
-        else if (d.typeName)
-            document["typeName"] = *d.typeName;
-        documents.push_back(document);
-    }
-    root["documents"] = documents;
-    root["currentDocument"] = w.currentDocument;
-    root["mapNameCapacity"] = w.mapNameCapacity;
-    json maps = json::array();
-    for (const VolumeMap& map : w.maps) maps.push_back(mapToJson(map));
-    root["maps"] = maps;
-    json parameters = json::object();
-    for (const auto& [name, p] : w.parameters) {
-        switch (p.kind) {
-            case Parameter::Kind::Integer:
-                parameters[name] = p.integer;
-                break;
-            case Parameter::Kind::Float:
-                parameters[name] = floatToJson(p.real);
-                break;
-            case Parameter::Kind::Text:
-                parameters[name] = p.text;
-                break;
-        }
-    }
-    root["parameters"] = parameters;
-    if (!isDefault(w.hostile)) {
-        const HostileModes& h = w.hostile;
-        json hostile;
-        hostile["nullRecordIndices"] = h.nullRecordIndices;
-        if (h.randomNullRecords)
-            hostile["randomNullRecords"] = {{"seed", h.randomNullRecords->seed},
-                                            {"chance", h.randomNullRecords->chance}};
-        else
-            hostile["randomNullRecords"] = nullptr;
-        hostile["reportedMapCount"] = h.reportedMapCount ? json(*h.reportedMapCount) : json(nullptr);
-        hostile["unterminatedStrings"] = h.unterminatedStrings;
-        hostile["mapCreationFails"] = h.mapCreationFails;
-        hostile["nullMapNames"] = h.nullMapNames;
-        hostile["reportedDocumentCount"] = h.reportedDocumentCount ? json(*h.reportedDocumentCount) : json(nullptr);
-        root["hostile"] = hostile;
-    }
-    return root;
+json workspaceToJson(const Workspace& workspace) {
+    return fieldsToJson(workspace, kWorkspaceFields);
 }
 
 std::string dumpJson(const json& value) {

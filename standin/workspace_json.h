@@ -30,6 +30,28 @@ inline constexpr OpaqueRange kOpaqueRanges[] = {
     {"108", offsetof(kelvane::NRVMPRecord, opaque108), sizeof(kelvane::NRVMPRecord::opaque108)},
 };
 
+// The number fields of a map record as workspace files and reports hold them,
+// in their order there. Each is an integer or a float of the record; column is
+// its place in the report's maps table, after the name.
+struct MapNumber {
+    const char* key;
+    const char* title;  // its column's title when not the key
+    int column;
+    int32_t kelvane::NRVMPRecord::*integer;
+    float kelvane::NRVMPRecord::*real;
+};
+inline constexpr MapNumber kMapNumbers[] = {
+    {"mapType", "type", 1, &kelvane::NRVMPRecord::mapType, nullptr},
+    {"thresholdMin", nullptr, 3, nullptr, &kelvane::NRVMPRecord::thresholdMin},
+    {"thresholdMax", nullptr, 4, nullptr, &kelvane::NRVMPRecord::thresholdMax},
+    {"clusterSize", nullptr, 5, &kelvane::NRVMPRecord::clusterSize, nullptr},
+    {"useClusterSize", nullptr, 6, &kelvane::NRVMPRecord::useClusterSize, nullptr},
+    {"degreesOfFreedom", "df", 2, &kelvane::NRVMPRecord::degreesOfFreedom, nullptr},
+    {"showPosNeg", nullptr, 7, &kelvane::NRVMPRecord::showPosNeg, nullptr},
+    {"transparency", nullptr, 8, nullptr, &kelvane::NRVMPRecord::transparency},
+    {"overlay", nullptr, 9, &kelvane::NRVMPRecord::overlay, nullptr},
+};
+
 // A workspace file that cannot be used. what() is one line naming the file,
 // the field and what was expected: "ws.json: maps[2].mapType: expected an
 // integer, got a string".

@@ -110,6 +110,7 @@ INSTANTIATE_TEST_SUITE_P(
         Accepted{"WindowsLineEnds", "var D = {\r\n\"parameters\": [\r\n" + kOne + "\r\n]\r\n};\r\n"},
         Accepted{"DollarAndUnderscoreInTheName", "var $my_dialog2 = {\"parameters\": []};"},
         Accepted{"NoParameters", "var D = {\"parameters\": []};"},
+        Accepted{"CommentsAroundTheName", "var /* a */ D // b\n= {\"parameters\": []};"},
         Accepted{"CommentAfterTheSemicolon", "var D = {\"parameters\": []}; // end\n/* done */"},
         Accepted{"EscapedQuoteInAText", script(R"({ "name": "A", "type": "string", "label": "A \"x\" //",
                                                     "default": "a\\\"b" })")},
@@ -174,10 +175,16 @@ INSTANTIATE_TEST_SUITE_P(
                 "line 1, column 19: texts are written in double quotes in a dialog script"},
         Refused{"UnendedComment", "var D = {}; /* no end",
                 "line 1, column 13: the comment that starts here never ends (no */)"},
-        Refused{"UnendedText", "var D = {\"title\": \"x};",
-                "line 1, column 19: the text that starts here never ends (no closing \")"},
+        Refused{"UnendedCommentInTheValue", "var D = {/* no end",
+                "line 1, column 19: syntax error while parsing object key - invalid comment; missing closing '*/'; "
+                "last read: '{/* no end'; expected string literal"},
+        Refused{
+            "UnendedText", "var D = {\"title\": \"x};",
+            "line 1, column 23: syntax error while parsing value - invalid string: missing closing quote; last read: "
+            "'\"x};'"},
         Refused{"TextOverTwoLines", "var D = {\"title\": \"x\n\"};",
-                "line 1, column 19: the text that starts here does not end on its line"},
+                "line 1, column 21: syntax error while parsing value - invalid string: control character U+000A (LF) "
+                "must be escaped to \\u000A or \\n; last read: '\"x<U+000A>'"},
         Refused{"TrailingComma", "var D = {\n  \"parameters\": [],\n};",
                 "line 3, column 1: syntax error while parsing object key - unexpected '}'; expected string "
                 "literal"},
