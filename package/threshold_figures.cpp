@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +9,7 @@
 #include <vector>
 
 #include "editing/map_update.h"
+#include "host/host_log.h"
 #include "stats/critical_t.h"
 
 namespace kelvane::help {
@@ -37,28 +37,15 @@ Threshold thresholdAt(int32_t degreesOfFreedom, const TypedP& p) {
             criticalTOutcome(static_cast<double>(degreesOfFreedom), widened, kCriticalTTolerance).solved};
 }
 
-std::string format(const char* pattern, ...) {
-    va_list arguments, again;
-    va_start(arguments, pattern);
-    va_copy(again, arguments);
-    const int length = std::vsnprintf(nullptr, 0, pattern, arguments);
-    va_end(arguments);
-    std::string text(static_cast<std::size_t>(length < 0 ? 0 : length) + 1, '\0');
-    std::vsnprintf(text.data(), text.size(), pattern, again);
-    va_end(again);
-    text.pop_back();
-    return text;
-}
-
 std::string tText(double t) {
-    return format("%.4f", t);
+    return formatText("%.4f", t);
 }
 
 // A small positive number with the given significant digits, without an
 // exponent (0.0000840 rather than 8.40e-05).
 std::string decimal(double value, int significant) {
     const int decimals = significant - 1 - static_cast<int>(std::floor(std::log10(value)));
-    return format("%.*f", decimals < 0 ? 0 : decimals, value);
+    return formatText("%.*f", decimals < 0 ? 0 : decimals, value);
 }
 
 const TypedP kTableP[] = {{"0.05"}, {"0.01"}, {"0.001"}};
@@ -68,9 +55,8 @@ const int32_t kTableDegreesOfFreedom[] = {1, 2, 5, 10, 20, 50, 100, 1000};
 constexpr int32_t kMeasuredDegreesOfFreedom = 2000;
 const TypedP kMeasuredP[] = {{"0.05"}, {"0.01"}, {"0.005"}, {"0.001"}, {"0.0001"}};
 
-// The t the search starts from: a p within the tolerance of its p ends the
-// search after one try, and the t returned is a whole first step away.
-constexpr double kSearchStartT = 3.0;
+// A p within the tolerance of the p of the search's first t ends the search
+// after one try, and the t returned is a whole first step away.
 constexpr int32_t kStartCaseDegreesOfFreedom = 20;
 
 }  // namespace
@@ -81,18 +67,19 @@ std::string thresholdTable() {
         "  <caption>Two-tailed p: Kelvane&rsquo;s t beside the exact t</caption>\n"
         "  <thead>\n"
         "    <tr><th class=\"num\" rowspan=\"2\">Degrees of freedom</th>";
-    for (const TypedP& p : kTableP) html += format("<th class=\"num\" colspan=\"2\">p = %s</th>", p.text);
+    for (const TypedP& p : kTableP) html += formatText("<th class=\"num\" colspan=\"2\">p = %s</th>", p.text);
     html += "</tr>\n    <tr>";
     for (std::size_t i = 0; i < std::size(kTableP); ++i)
         html += "<th class=\"num\">Kelvane</th><th class=\"num\">exact</th>";
     html += "</tr>\n  </thead>\n  <tbody>\n";
     for (const int32_t nu : kTableDegreesOfFreedom) {
-        html += format("    <tr><td class=\"num\" data-label=\"Degrees of freedom\">%d</td>", nu);
+        html += formatText("    <tr><td class=\"num\" data-label=\"Degrees of freedom\">%d</td>", nu);
         for (const TypedP& p : kTableP) {
             const Threshold t = thresholdAt(nu, p);
-            html += format("<td class=\"num\" data-label=\"p = %s, Kelvane\">%s%s</td>", p.text,
-                           tText(t.kelvane).c_str(), t.solved ? "&nbsp;*" : "");
-            html += format("<td class=\"num\" data-label=\"p = %s, exact\">%s</td>", p.text, tText(t.exact).c_str());
+            html += formatText("<td class=\"num\" data-label=\"p = %s, Kelvane\">%s%s</td>", p.text,
+                               tText(t.kelvane).c_str(), t.solved ? "&nbsp;*" : "");
+            html +=
+                formatText("<td class=\"num\" data-label=\"p = %s, exact\">%s</td>", p.text, tText(t.exact).c_str());
         }
         html += "</tr>\n";
     }
@@ -112,15 +99,16 @@ std::string exactReach() {
         int32_t largest = 0;
         for (int32_t nu = 1; nu <= kMeasuredDegreesOfFreedom; ++nu)
             if (thresholdAt(nu, reachP[i]).solved) largest = nu;
-        const std::string which = largest == 1 ? "1 degree of freedom" : format("up to %d degrees of freedom", largest);
-        byP += format("%s<code>MinP</code> %s with %s", i == 0 ? "" : (i + 1 == std::size(reachP) ? " and " : ", "),
-                      reachP[i].text, which.c_str());
+        const std::string which =
+            largest == 1 ? "1 degree of freedom" : formatText("up to %d degrees of freedom", largest);
+        byP += formatText("%s<code>MinP</code> %s with %s", i == 0 ? "" : (i + 1 == std::size(reachP) ? " and " : ", "),
+                          reachP[i].text, which.c_str());
     }
     auto searchP = [](double nu, double t) { return decimal(halvingSearchP(nu, t), 4); };
     const TypedP largeP{"0.2"};
     int32_t fewest = 1;
     while (fewest < kMeasuredDegreesOfFreedom && !thresholdAt(fewest, largeP).solved) ++fewest;
-    return format(
+    return formatText(
         "<li>a p below the p of t = 4.5 (by more than the tolerance), which is %s for 1 degree of freedom, %s for "
         "10, %s for 100 and %s for 1000: for example %s;</li>\n"
         "<li>a p above the p of t = 1.5 (by more than the tolerance), which is %s for 1 degree of freedom, %s for "
@@ -138,7 +126,7 @@ std::string worstCases() {
     };
     // A p that the search meets at its first try, t = 3: written with enough
     // digits to lie within the tolerance.
-    const std::string startP = format("%.6g", halvingSearchP(kStartCaseDegreesOfFreedom, kSearchStartT));
+    const std::string startP = formatText("%.6g", halvingSearchP(kStartCaseDegreesOfFreedom, kSearchStartT));
     std::vector<Case> cases;
     for (const TypedP& p : kMeasuredP) {
         Case worst{1, p, "the largest for this p"};
@@ -159,7 +147,7 @@ std::string worstCases() {
 
     std::string html =
         "<table class=\"stack\" id=\"t-worst\">\n" +
-        format(
+        formatText(
             "  <caption>Measured: where Kelvane&rsquo;s t is furthest from the exact t, over 1 to %d degrees of "
             "freedom, and single cases</caption>\n",
             kMeasuredDegreesOfFreedom) +
@@ -170,11 +158,11 @@ std::string worstCases() {
     for (const Case& c : cases) {
         const Threshold t = thresholdAt(c.nu, c.p);
         const double reached = halvingSearchP(static_cast<double>(c.nu), static_cast<double>(t.kelvane));
-        html += format(
+        html += formatText(
             "    <tr><td class=\"num\" data-label=\"MinP\">%s</td><td class=\"num\" data-label=\"Degrees of "
             "freedom\">%d</td><td class=\"num\" data-label=\"Kelvane&rsquo;s t\">%s</td>",
             c.p.text, c.nu, tText(t.kelvane).c_str());
-        html += format(
+        html += formatText(
             "<td class=\"num\" data-label=\"exact t\">%s</td><td class=\"num\" data-label=\"p of Kelvane&rsquo;s "
             "t\">%s</td><td data-label=\"Case\">%s</td></tr>\n",
             tText(t.exact).c_str(), decimal(reached, 3).c_str(), c.what.c_str());
@@ -223,53 +211,53 @@ std::string polyline(const std::vector<int32_t>& degrees, const TypedP& p, bool 
     std::string points;
     for (const int32_t nu : degrees) {
         const Threshold t = thresholdAt(nu, p);
-        points += format("%s%.0f,%.1f", points.empty() ? "" : " ", xOf(nu),
-                         yOf(exact ? t.exact : static_cast<double>(t.kelvane)));
+        points += formatText("%s%.0f,%.1f", points.empty() ? "" : " ", xOf(nu),
+                             yOf(exact ? t.exact : static_cast<double>(t.kelvane)));
     }
-    return format("<polyline fill=\"none\" %s points=\"", style) + points + "\"/>\n";
+    return formatText("<polyline fill=\"none\" %s points=\"", style) + points + "\"/>\n";
 }
 
 }  // namespace
 
 std::string thresholdPlot() {
-    std::string svg = format(
+    std::string svg = formatText(
         "<svg viewBox=\"0 0 %.0f %.0f\" role=\"img\" aria-labelledby=\"t-plot-title\" font-size=\"13\" "
         "fill=\"#1d232b\">\n<title id=\"t-plot-title\">The lower threshold against the degrees of freedom for p = "
         "0.05, 0.01 and 0.001: Kelvane&rsquo;s t and the exact t</title>\n",
         kWidth, kHeight);
     // Axes, grid and their labels.
-    svg +=
-        format("<path stroke=\"#56606c\" fill=\"none\" d=\"M%.0f %.0fV%.0fH%.0f\"/>\n", kLeft, kTop, kBottom, kRight);
+    svg += formatText("<path stroke=\"#56606c\" fill=\"none\" d=\"M%.0f %.0fV%.0fH%.0f\"/>\n", kLeft, kTop, kBottom,
+                      kRight);
     for (int t = 2; t <= static_cast<int>(kHighestT); ++t)
-        svg += format(
+        svg += formatText(
             "<path stroke=\"#d5dbe2\" d=\"M%.0f %.1fH%.0f\"/><text x=\"%.0f\" y=\"%.1f\" "
             "text-anchor=\"end\">%d</text>\n",
             kLeft, yOf(t), kRight, kLeft - 6, yOf(t) + 4, t);
     for (const int nu : {5, 10, 20, 50, 100, 200, 500, 1000})
-        svg += format(
+        svg += formatText(
             "<path stroke=\"#56606c\" d=\"M%.1f %.0fv5\"/><text x=\"%.1f\" y=\"%.0f\" "
             "text-anchor=\"middle\">%d</text>\n",
             xOf(nu), kBottom, xOf(nu), kBottom + 18, nu);
-    svg += format("<text x=\"%.0f\" y=\"%.0f\" text-anchor=\"middle\">degrees of freedom</text>\n",
-                  (kLeft + kRight) / 2, kHeight - 4);
-    svg += format("<text x=\"%.0f\" y=\"%.0f\" text-anchor=\"start\">t</text>\n", kLeft + 6, kTop + 10);
+    svg += formatText("<text x=\"%.0f\" y=\"%.0f\" text-anchor=\"middle\">degrees of freedom</text>\n",
+                      (kLeft + kRight) / 2, kHeight - 4);
+    svg += formatText("<text x=\"%.0f\" y=\"%.0f\" text-anchor=\"start\">t</text>\n", kLeft + 6, kTop + 10);
     // Kelvane's t in colour, the exact t dashed over it.
     const std::vector<int32_t> degrees = sampledDegreesOfFreedom();
     for (const Curve& curve : kCurves)
-        svg += polyline(degrees, curve.p, false, format("stroke=\"%s\" stroke-width=\"3\"", curve.colour).c_str());
+        svg += polyline(degrees, curve.p, false, formatText("stroke=\"%s\" stroke-width=\"3\"", curve.colour).c_str());
     for (const Curve& curve : kCurves)
         svg += polyline(degrees, curve.p, true, "stroke=\"#1d232b\" stroke-width=\"1\" stroke-dasharray=\"4 3\"");
     // The legend, top right, where the curves have fallen away.
     double y = kTop + 14;
     const double x = kRight - 190;
     for (const Curve& curve : kCurves) {
-        svg += format(
+        svg += formatText(
             "<path stroke=\"%s\" stroke-width=\"3\" d=\"M%.0f %.0fh28\"/><text x=\"%.0f\" y=\"%.0f\">Kelvane, p = "
             "%s</text>\n",
             curve.colour, x, y, x + 36, y + 4, curve.p.text);
         y += 20;
     }
-    svg += format(
+    svg += formatText(
         "<path stroke=\"#1d232b\" stroke-dasharray=\"4 3\" d=\"M%.0f %.0fh28\"/><text x=\"%.0f\" y=\"%.0f\">exact "
         "t</text>\n</svg>\n",
         x, y, x + 36, y + 4);

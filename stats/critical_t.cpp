@@ -14,7 +14,6 @@ namespace kelvane {
 namespace {
 
 constexpr double kSearchStartP = 0.5;
-constexpr double kSearchStartT = 3.0;
 constexpr double kSearchStartStep = 1.5;
 // The search stays strictly between these.
 constexpr double kSearchLowestT = 1.5;

@@ -20,6 +20,9 @@ namespace kelvane {
 // ends the process with "Bad x in routine betai".
 double criticalT(double nu, double p, double tolerance);
 
+// The t the halving search tries first.
+inline constexpr double kSearchStartT = 3.0;
+
 // What one call of criticalT did.
 struct CriticalTOutcome {
     double t = 0.0;
