@@ -7,6 +7,7 @@
 #if defined(_WIN32)
 #include <windows.h>
 #else
+#include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -129,7 +130,11 @@ ChildEnd runChild(const std::string& program, const std::vector<std::string>& ar
 
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeLimitSeconds);
     int status = 0;
-    while (waitpid(child, &status, WNOHANG) == 0) {
+    for (pid_t waited; (waited = waitpid(child, &status, WNOHANG)) != child;) {
+        // An interrupted wait is tried again; any other failure leaves no status to read.
+        if (waited < 0 && errno != EINTR)
+            return ended(ChildEnd::Kind::NotStarted, errno,
+                         std::string("cannot wait for the check: ") + strerror(errno));
         if (std::chrono::steady_clock::now() >= deadline) {
             kill(child, SIGKILL);
             waitpid(child, &status, 0);
