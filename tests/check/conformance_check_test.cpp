@@ -9,6 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "tests/support/read_file.h"
 #include "tests/support/run_program.h"
 #include "tests/support/temporary_folder.h"
 
@@ -44,9 +45,7 @@ TEST_P(ConformanceCheck, FailsFirstTheCheckMeantForTheFault) {
     const bool passes = std::string(c.firstFailure).empty();
     EXPECT_EQ(status, passes ? 0 : 1);
     EXPECT_EQ(json["verdict"], passes ? "pass" : "fail");
-    std::stringstream out;
-    out << std::ifstream(folder.path() / "out.txt").rdbuf();
-    const std::string human = out.str();
+    const std::string human = kelvane::testing::readFile(folder.path() / "out.txt");
     EXPECT_NE(human.find(passes ? "\nVerdict: PASS, " : "\nVerdict: FAIL, "), std::string::npos) << human;
     if (!passes) {
         EXPECT_NE(human.find("\nFAIL     " + std::string(c.firstFailure) + " "), std::string::npos) << human;

@@ -21,6 +21,7 @@
 #include "standin/host_session.h"
 #include "standin/workspace.h"
 #include "tests/fuzz/fuzz_input.h"
+#include "tests/support/read_file.h"
 #include "util/line_replacement.h"
 
 namespace kelvane::fuzz {
@@ -81,10 +82,7 @@ const fs::path& filePath() {
     return path;
 }
 
-std::string readBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using kelvane::testing::readFile;
 
 }  // namespace
 }  // namespace kelvane::fuzz
@@ -123,7 +121,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
                            matching.caseSensitive, streams.data());
         log = session.logLines();
     }
-    const std::string written = readBytes(path);
+    const std::string written = readFile(path);
     std::error_code ignored;
     fs::remove(path, ignored);
 

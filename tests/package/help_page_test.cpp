@@ -26,6 +26,7 @@
 
 #include "standin/dialog_script.h"
 #include "tests/support/temporary_folder.h"
+#include "tests/support/read_file.h"
 
 namespace {
 
@@ -37,12 +38,7 @@ const fs::path kPage = kModuleFolder / "HelpFolder" / "index.html";
 const fs::path kDialog = kModuleFolder / "Kelvane.js";
 const fs::path kArtifacts = KELVANE_ARTIFACTS_DIR;
 
-std::string readFile(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
+using kelvane::testing::readFile;
 
 bool flagSet(const char* name) {
     const char* value = std::getenv(name);

@@ -17,6 +17,7 @@
 
 #include "standin/dialog_script.h"
 #include "tests/support/float_bits.h"
+#include "tests/support/read_file.h"
 
 namespace {
 
@@ -27,12 +28,7 @@ using nimbrel::DialogType;
 
 const std::string kSource = KELVANE_SOURCE_DIR "/package/Kelvane.js";
 
-std::string readFile(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
+using kelvane::testing::readFile;
 
 using kelvane::testing::floatBits;
 

@@ -1,6 +1,7 @@
 #include "standin/dialog_script.h"
 #include "standin/workspace_json.h"
 #include "tests/support/float_bits.h"
+#include "tests/support/read_file.h"
 
 #include <gtest/gtest.h>
 
@@ -36,12 +37,7 @@ void put32(std::vector<unsigned char>& bytes, std::size_t offset, uint32_t value
     for (int i = 0; i < 4; ++i) bytes[offset + i] = static_cast<unsigned char>(value >> (8 * i));
 }
 
-std::string readFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
+using kelvane::testing::readFile;
 
 std::string errorOf(const std::string& text) {
     try {

@@ -3,6 +3,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "tests/support/read_file.h"
 #include "tests/support/run_program.h"
 
 namespace kelvane::testing {
@@ -11,10 +12,7 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string readPlainText(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    std::string result = text.str();
+    std::string result = readFile(path);
     for (std::size_t at; (at = result.find("\r\n")) != std::string::npos;) result.erase(at, 1);
     return result;
 }

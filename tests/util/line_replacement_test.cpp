@@ -25,6 +25,7 @@
 #include "standin/workspace.h"
 #include "util/line_replacement.h"
 #include "tests/support/temporary_folder.h"
+#include "tests/support/read_file.h"
 
 namespace kelvane {
 namespace {
@@ -37,10 +38,7 @@ void writeBytes(const fs::path& path, const std::string& bytes) {
     out << bytes;
 }
 
-std::string readBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using kelvane::testing::readFile;
 
 // Line breaks in the platform's own text-mode form.
 std::string native(const std::string& text) {
@@ -107,14 +105,14 @@ TEST_P(LineRoundTrip, NoKeysWritesEveryByteBack) {
     writeBytes(file, native(GetParam().content));
     std::vector<std::string> keys;
     EXPECT_EQ(replace(keys, true, false, {}), Lines{replacedLine(0)});
-    EXPECT_EQ(readBytes(file), native(GetParam().content));
+    EXPECT_EQ(readFile(file), native(GetParam().content));
 }
 
 TEST_P(LineRoundTrip, UnmatchedLinesKeepBlanksAndCaseUnderBothNormalisations) {
     writeBytes(file, native(GetParam().content));
     std::vector<std::string> keys = {"NO SUCH KEY", "absent"};
     EXPECT_EQ(replace(keys, true, false, {"one", "two"}), Lines{replacedLine(0)});
-    EXPECT_EQ(readBytes(file), native(GetParam().content));
+    EXPECT_EQ(readFile(file), native(GetParam().content));
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, LineRoundTrip,
@@ -148,7 +146,7 @@ TEST_P(Replacement, ReplacesWholeLinesAndNormalisesKeys) {
     writeBytes(file, native(c.content));
     std::vector<std::string> keys = c.keys;
     EXPECT_EQ(replace(keys, c.removeBlanks, c.caseSensitive, c.replacements), Lines{replacedLine(c.replaced)});
-    EXPECT_EQ(readBytes(file), native(c.result));
+    EXPECT_EQ(readFile(file), native(c.result));
     EXPECT_EQ(keys, c.keysAfter);
 }
 
@@ -265,7 +263,7 @@ TEST_F(LineReplacement, KeyCountZeroLeavesEveryLine) {
     std::string key = "set value";
     nimbrel::HostSession session(workspace);
     replaceLinesInFile(file.string().c_str(), 0, &key, true, false, streams.data());
-    EXPECT_EQ(readBytes(file), native("Set Value = 3\n"));
+    EXPECT_EQ(readFile(file), native("Set Value = 3\n"));
     EXPECT_EQ(key, "set value");
     EXPECT_EQ(session.logLines(), Lines{replacedLine(0)});
 }
@@ -282,7 +280,7 @@ TEST_F(LineReplacement, HoldsEveryLineOfALongFile) {
     writeBytes(file, native(content));
     std::vector<std::string> keys = {"VALUE"};
     EXPECT_EQ(replace(keys, true, false, {"Value replaced"}), Lines{replacedLine(715)});
-    EXPECT_EQ(readBytes(file), native(expected));
+    EXPECT_EQ(readFile(file), native(expected));
 }
 
 TEST_F(LineReplacement, LongLineOfBlanksIsNormalisedInOneSweep) {
@@ -291,7 +289,7 @@ TEST_F(LineReplacement, LongLineOfBlanksIsNormalisedInOneSweep) {
     writeBytes(file, native(line + "\nb\n"));
     std::vector<std::string> keys = {" A A A "};
     EXPECT_EQ(replace(keys, true, false, {"short"}), Lines{replacedLine(1)});
-    EXPECT_EQ(readBytes(file), native("short\nb\n"));
+    EXPECT_EQ(readFile(file), native("short\nb\n"));
     EXPECT_EQ(keys, std::vector<std::string>{"AAA"});
 }
 
@@ -309,7 +307,7 @@ TEST_F(LineReplacement, UnreadablePathIsLeftAlone) {
     writeBytes(inner / "kept.txt", "kept\n");
     std::vector<std::string> keys = {"a b"};
     EXPECT_EQ(replace(keys, true, true, {"1"}, inner), Lines{"File could not be opened for reading"});
-    EXPECT_EQ(readBytes(inner / "kept.txt"), "kept\n");
+    EXPECT_EQ(readFile(inner / "kept.txt"), "kept\n");
     EXPECT_EQ(keys, std::vector<std::string>{"ab"});
 }
 
@@ -343,7 +341,7 @@ TEST_F(LineReplacement, ReadOnlyFileKeepsItsContent) {
         log = replace(keys, true, false, {"X"});
     }
     EXPECT_EQ(log, Lines{"File could not be opened for writing"});
-    EXPECT_EQ(readBytes(file), "Set Value = 3\nother\n");
+    EXPECT_EQ(readFile(file), "Set Value = 3\nother\n");
     EXPECT_EQ(keys, std::vector<std::string>{"SETVALUE"});
 }
 
@@ -400,9 +398,9 @@ TEST_P(LineReplacementWriteFailure, SaysSoAndPutsTheFormerContentBack) {
     }
     EXPECT_EQ(log, Lines{c.logLine});
     if (c.originalBack)
-        EXPECT_EQ(readBytes(file), original);
+        EXPECT_EQ(readFile(file), original);
     else
-        EXPECT_EQ(readBytes(file).size(), kLimit);
+        EXPECT_EQ(readFile(file).size(), kLimit);
 }
 
 INSTANTIATE_TEST_SUITE_P(
