@@ -10,6 +10,13 @@ struct NRVMPsHeader;
 
 // One entry per host function, null until bound. Binding fills every entry;
 // nothing ever clears them.
+//
+// When a host function may be called: only after initPlugin has bound the
+// table, on the thread the host called initPlugin or execute on; the
+// forwarders answer zero, making no call, for an entry still null. The
+// descriptor functions and createPlugin call none. The table is written
+// without a lock by each initPlugin and read by every later call: the host
+// never calls the plug-in from two threads at once.
 struct HostFunctionTable {
 #define KELVANE_HOST_FUNCTION(result, name, params) result(*name) params = nullptr;
 #include "host/host_function_list.inc"

@@ -1,5 +1,6 @@
 // The functions the host looks up by plain name after loading the library.
-// None of them touches the host or any state.
+// None of them touches the host or any state, so the host may call them at any
+// time after loading, before or without any plug-in object, on its one thread.
 
 #include <new>
 

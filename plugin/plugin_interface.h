@@ -14,6 +14,15 @@
 // Clang, MinGW) give it two slots and shift execute and initPlugin by one. So
 // slot 0 is an ordinary virtual function with the flags word, which every
 // compiler lays out the same way, and the destructor itself is not virtual.
+//
+// Threads: the host makes every call into the plug-in, and into the host
+// functions the plug-in calls back, on one thread of its own choosing; no call
+// overlaps another, and nothing here takes a lock.
+// Order: the host owns an object from createPlugin until it calls slot 0;
+// initPlugin may come any number of times, and binds the host functions each
+// time; execute only after an initPlugin that returned true. Slot 0 may come at
+// any point, also before any initPlugin. No host function is called before
+// initPlugin has bound the table (host_function_table.h).
 
 #include "plugin/export.h"
 

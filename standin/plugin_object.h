@@ -4,6 +4,10 @@
 // initPlugin). Every call goes through those slots as plain function pointers,
 // so no compiler's own layout of a C++ class comes into it: a plug-in built by
 // any compiler is driven the way the real host drives it.
+//
+// As the real host does, the stand-in makes every call on one thread, one at a
+// time: execute only after an initPlugin that returned true, slot 0 once at
+// the end (also when initPlugin was never called).
 
 #include <cstdint>
 
