@@ -1,6 +1,9 @@
 #include "standin/utf8_command_line.h"
 
 #if defined(_WIN32)
+#include <cstdio>
+#include <iostream>
+
 #include <windows.h>
 // After windows.h, which it needs.
 #include <shellapi.h>
@@ -20,7 +23,8 @@ Utf8CommandLine::Utf8CommandLine(int argc, char** argv) {
     // The console's code page is the console's, kept after the process ends:
     // put back what it was.
     DWORD mode = 0;
-    if (GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) || GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode)) {
+    if (GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) ||
+        GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode)) {
         previousConsoleCodePage_ = GetConsoleOutputCP();
         SetConsoleOutputCP(CP_UTF8);
     }
@@ -32,7 +36,12 @@ Utf8CommandLine::Utf8CommandLine(int argc, char** argv) {
 
 Utf8CommandLine::~Utf8CommandLine() {
 #if defined(_WIN32)
-    if (previousConsoleCodePage_ != 0) SetConsoleOutputCP(previousConsoleCodePage_);
+    if (previousConsoleCodePage_ == 0) return;
+    // What is still buffered is UTF-8 too: out before the code page goes back.
+    std::cout.flush();
+    std::cerr.flush();
+    std::fflush(nullptr);
+    SetConsoleOutputCP(previousConsoleCodePage_);
 #endif
 }
 
