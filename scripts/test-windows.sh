@@ -6,19 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # clang compiles the host-side calls of the Microsoft ABI test.
-bash scripts/install-deps.sh g++-mingw-w64-x86-64 wine wine64 clang
-
-export WINEPREFIX="$PWD/build/wine-prefix"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-
-# Start the Wine server and the prefix once: otherwise every test program pays
-# for them, and Wine's helpers hold the test's output open until they exit. The
-# build needs them too: it runs kelvane_help_page to write the help page.
-mkdir -p "$WINEPREFIX"
-wineserver -p </dev/null >/dev/null 2>&1
-wine wineboot -i </dev/null >/dev/null 2>&1
-trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+source scripts/wine-env.sh clang
 
 cmake --preset mingw
 cmake --build --preset mingw

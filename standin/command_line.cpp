@@ -62,7 +62,9 @@ std::variant<CommandLine, int> parseCommandLine(int argc, const char* const* arg
         ->type_name("");
     app.add_option("--plugin", options.plugin,
                    std::string("Plug-in module to run (default: ") + kPluginFileName + " in ../plugins/" +
-                       kPluginFolder + "/ as installed,\nor in ../plugin/ as built, from this executable's folder)")
+                       kPluginFolder + "/ as installed,\nin ../" + kPluginFolder +
+                       "/ as unpacked from the Windows archive, or in ../plugin/ as built, from this\n"
+                       "executable's folder)")
         ->type_name("PATH");
     CLI::Option* dialog =
         app.add_option("--dialog", options.dialog,

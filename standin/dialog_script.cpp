@@ -5,13 +5,13 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
-#include <filesystem>
 #include <set>
 
 #include <nlohmann/json.hpp>
 
 #include "standin/input_file.h"
 #include "standin/json_messages.h"
+#include "standin/native_path.h"
 #include "standin/strict_json.h"
 #include "standin/workspace_json.h"
 
@@ -321,8 +321,7 @@ DialogScript readDialogScript(const std::string& path) {
 
 std::string dialogScriptBeside(const std::string& pluginPath, const std::string& guiScript) {
     if (guiScript.empty()) return "";
-    namespace fs = std::filesystem;
-    return (fs::path(pluginPath).parent_path() / fs::path(guiScript)).lexically_normal().string();
+    return utf8Path((nativePath(pluginPath).parent_path() / nativePath(guiScript)).lexically_normal());
 }
 
 std::vector<std::string> applyDialogDefaults(const DialogScript& script, Workspace& workspace) {

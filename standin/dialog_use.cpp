@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "standin/native_path.h"
 #include "standin/run_report.h"
 
 namespace nimbrel {
@@ -22,7 +23,7 @@ DialogUse findDialogScript(const CommandLine& options, const std::string& plugin
         std::error_code ignored;
         if (path.empty()) {
             use.absence = "the plug-in names none (getGUIScript)";
-        } else if (!std::filesystem::exists(path, ignored)) {
+        } else if (!std::filesystem::exists(nativePath(path), ignored)) {
             use.absence = path + " does not exist";
             path.clear();
         }

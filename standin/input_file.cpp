@@ -7,6 +7,7 @@
 #include <system_error>
 #include <vector>
 
+#include "standin/native_path.h"
 #include "standin/terminal_text.h"
 
 #if defined(_WIN32)
@@ -50,10 +51,10 @@ std::string readInput(const std::string& path, std::size_t limit, const char* ki
     const bool standardInput = path == "-";
     const std::string name = inputName(path);
     std::error_code ignored;
-    if (!standardInput && std::filesystem::is_directory(path, ignored))
+    if (!standardInput && std::filesystem::is_directory(nativePath(path), ignored))
         throw InputError(name + ": is a folder, not " + kind);
     errno = 0;
-    std::FILE* file = standardInput ? stdin : std::fopen(path.c_str(), "rb");
+    std::FILE* file = standardInput ? stdin : openFile(path, "rb");
     if (file == nullptr) throw InputError(name + ": cannot open the file: " + std::strerror(errno));
 #if defined(_WIN32)
     if (standardInput) _setmode(_fileno(stdin), _O_BINARY);

@@ -2,8 +2,10 @@
 
 #include "standin/check/check_command.h"
 #include "standin/run_nimbrel.h"
+#include "standin/utf8_command_line.h"
 
 int main(int argc, char** argv) {
-    if (auto checked = nimbrel::check::checkMain(argc, argv)) return *checked;
-    return nimbrel::nimbrelMain(argc, argv);
+    nimbrel::Utf8CommandLine commandLine(argc, argv);
+    if (auto checked = nimbrel::check::checkMain(commandLine.argc(), commandLine.argv())) return *checked;
+    return nimbrel::nimbrelMain(commandLine.argc(), commandLine.argv());
 }

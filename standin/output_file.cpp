@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "standin/native_path.h"
+
 #if defined(_WIN32)
 #include <io.h>
 #else
@@ -38,7 +40,7 @@ int writeAll(int descriptor, const char* data, std::size_t size) {
 
 std::optional<std::string> writeWholeFile(const std::string& path, const std::string& text) {
     errno = 0;
-    std::FILE* file = std::fopen(path.c_str(), "wb");
+    std::FILE* file = openFile(path, "wb");
     if (file == nullptr) return systemReason(errno);
     errno = 0;
     const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size() && std::fflush(file) == 0;

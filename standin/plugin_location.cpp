@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "standin/native_path.h"
+
 #if defined(_WIN32)
 #include <windows.h>
 #endif
@@ -20,15 +22,15 @@ const char* const kPluginFolder = "Kelvane";
 
 std::string absolutePath(const std::string& path) {
     std::error_code ignored;
-    fs::path absolute = fs::absolute(path, ignored);
-    return absolute.empty() ? path : absolute.lexically_normal().string();
+    fs::path absolute = fs::absolute(nativePath(path), ignored);
+    return absolute.empty() ? path : utf8Path(absolute.lexically_normal());
 }
 
 std::string executablePath(const char* argv0) {
 #if defined(_WIN32)
-    char path[MAX_PATH * 4];
-    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    if (length > 0 && length < sizeof path) return std::string(path, length);
+    wchar_t path[32768];
+    DWORD length = GetModuleFileNameW(nullptr, path, sizeof path / sizeof path[0]);
+    if (length > 0 && length < sizeof path / sizeof path[0]) return utf8Text(path);
 #else
     std::error_code failed;
     fs::path self = fs::read_symlink("/proc/self/exe", failed);
@@ -38,15 +40,16 @@ std::string executablePath(const char* argv0) {
 }
 
 std::vector<std::string> defaultPluginCandidates(const std::string& executable) {
-    const fs::path prefix = fs::path(executable).parent_path() / "..";
-    return {(prefix / "plugins" / kPluginFolder / kPluginFileName).lexically_normal().string(),
-            (prefix / "plugin" / kPluginFileName).lexically_normal().string()};
+    const fs::path prefix = nativePath(executable).parent_path() / "..";
+    return {utf8Path((prefix / "plugins" / kPluginFolder / kPluginFileName).lexically_normal()),
+            utf8Path((prefix / kPluginFolder / kPluginFileName).lexically_normal()),
+            utf8Path((prefix / "plugin" / kPluginFileName).lexically_normal())};
 }
 
 std::string defaultPluginPath(const std::string& executable) {
     for (const std::string& candidate : defaultPluginCandidates(executable)) {
         std::error_code ignored;
-        if (fs::is_regular_file(candidate, ignored)) return candidate;
+        if (fs::is_regular_file(nativePath(candidate), ignored)) return candidate;
     }
     return "";
 }

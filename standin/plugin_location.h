@@ -14,8 +14,9 @@ extern const char* const kPluginFolder;
 // This executable's path; argv0 serves when the system cannot say.
 std::string executablePath(const char* argv0);
 // Where the stand-in looks for its default plug-in, in this order: as
-// installed, <prefix>/plugins/Kelvane/ for <prefix>/bin/Nimbrel.exe; as built,
-// the plugin folder beside the executable's folder.
+// installed, <prefix>/plugins/Kelvane/ for <prefix>/bin/Nimbrel.exe; as
+// unpacked from the Windows archive, the Kelvane folder beside stand-in/; as
+// built, the plugin folder beside the executable's folder.
 std::vector<std::string> defaultPluginCandidates(const std::string& executable);
 // The first candidate that exists, or empty when none does.
 std::string defaultPluginPath(const std::string& executable);

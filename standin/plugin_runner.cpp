@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "standin/host_session.h"
+#include "standin/native_path.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -18,7 +19,7 @@ using DescriptorFunction = const char* (*)();
 
 #if defined(_WIN32)
 void* openModule(const std::string& path, std::string& error) {
-    HMODULE module = LoadLibraryA(path.c_str());
+    HMODULE module = LoadLibraryW(nativePath(path).c_str());
     if (module == nullptr) error = "cannot load " + path + " (error " + std::to_string(GetLastError()) + ")";
     return module;
 }

@@ -10,6 +10,7 @@
 #include "standin/dialog_use.h"
 #include "standin/host_session.h"
 #include "standin/input_file.h"
+#include "standin/native_path.h"
 #include "standin/output_file.h"
 #include "standin/parameter_override.h"
 #include "standin/plugin_location.h"
@@ -67,7 +68,7 @@ int finish(int status, std::ostream& out, const DescriptorOutput& standardOutput
 int runNimbrel(const CommandLine& options, const std::string& executable, std::ostream& out, std::ostream& err) {
     const std::string pluginPath = options.plugin ? absolutePath(*options.plugin) : defaultPluginPath(executable);
     std::error_code ignored;
-    if (pluginPath.empty() || !std::filesystem::exists(pluginPath, ignored)) {
+    if (pluginPath.empty() || !std::filesystem::exists(nativePath(pluginPath), ignored)) {
         std::string looked;
         for (const std::string& candidate : defaultPluginCandidates(executable))
             looked += (looked.empty() ? "" : " or ") + candidate;

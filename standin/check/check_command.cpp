@@ -14,6 +14,7 @@
 #include "standin/check/check_report.h"
 #include "standin/check/checks.h"
 #include "standin/check/child_process.h"
+#include "standin/native_path.h"
 #include "standin/plugin_location.h"
 #include "standin/workspace_json.h"
 
@@ -112,7 +113,7 @@ int runChildCheck(int argc, char** argv) {
 // What the child's channel said: the last call announced, and the result.
 CheckOutcome readChannel(const std::string& path, const ChildEnd& end) {
     CheckOutcome outcome;
-    std::ifstream file(path, std::ios::binary);
+    std::ifstream file(nativePath(path), std::ios::binary);
     std::string line, result;
     while (std::getline(file, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -153,8 +154,8 @@ CheckOutcome runInChild(const CheckDefinition& check, const CheckOptions& option
 
 int runChecks(CheckOptions options, const std::string& self) {
     std::error_code failed;
-    options.plugin = fs::absolute(options.plugin, failed).lexically_normal().string();
-    if (!fs::is_regular_file(options.plugin, failed)) {
+    options.plugin = absolutePath(options.plugin);
+    if (!fs::is_regular_file(nativePath(options.plugin), failed)) {
         std::cerr << "Nimbrel.exe: error: plug-in not found: " << options.plugin << std::endl;
         return kCheckNoPlugin;
     }
@@ -172,7 +173,7 @@ int runChecks(CheckOptions options, const std::string& self) {
         if (*options.reportJson == "-") {
             std::cout << text << std::flush;
         } else {
-            std::ofstream file(*options.reportJson, std::ios::binary | std::ios::trunc);
+            std::ofstream file(nativePath(*options.reportJson), std::ios::binary | std::ios::trunc);
             file << text;
             file.close();
             if (!file) {
@@ -188,7 +189,7 @@ int runChecks(CheckOptions options, const std::string& self) {
 
 std::string uniqueTemporaryPath(const std::string& stem) {
     std::random_device random;
-    return (fs::temp_directory_path() / (stem + "-" + std::to_string(random()) + std::to_string(random()))).string();
+    return utf8Path(fs::temp_directory_path() / (stem + "-" + std::to_string(random()) + std::to_string(random())));
 }
 
 CheckOutcome runCheckProcess(const std::string& program, const CheckDefinition& check, const std::string& plugin,
@@ -201,7 +202,7 @@ CheckOutcome runCheckProcess(const std::string& program, const CheckDefinition& 
     CheckOutcome outcome = readChannel(channel, end);
     outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::error_code ignored;
-    fs::remove(channel, ignored);
+    fs::remove(nativePath(channel), ignored);
     return outcome;
 }
 

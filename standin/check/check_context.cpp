@@ -1,5 +1,7 @@
 #include "standin/check/check_context.h"
 
+#include "standin/native_path.h"
+
 namespace nimbrel::check {
 namespace {
 
@@ -28,7 +30,7 @@ const char* statusText(Status status) {
     return "fail";
 }
 
-CheckChannel::CheckChannel(const std::string& path) : file_(std::fopen(path.c_str(), "wb")) {
+CheckChannel::CheckChannel(const std::string& path) : file_(openFile(path, "wb")) {
     if (file_ == nullptr) throw std::runtime_error("cannot write " + path);
 }
 

@@ -6,6 +6,8 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+
+#include "standin/native_path.h"
 #else
 #include <errno.h>
 #include <fcntl.h>
@@ -56,9 +58,10 @@ ChildEnd runChild(const std::string& program, const std::vector<std::string>& ar
     std::string commandLine;
     for (const std::string& argument : arguments) commandLine += (commandLine.empty() ? "" : " ") + quoted(argument);
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    std::wstring wideCommandLine = wideText(commandLine);
     HANDLE nowhere =
-        CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
-    STARTUPINFOA startup{};
+        CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
@@ -69,8 +72,8 @@ ChildEnd runChild(const std::string& program, const std::vector<std::string>& ar
     // with a passing error; only a missing or unusable program is final.
     DWORD error = ERROR_SUCCESS;
     for (int attempt = 0; attempt < kStartAttempts; ++attempt) {
-        if (CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
-                           &startup, &process)) {
+        if (CreateProcessW(nativePath(program).c_str(), &wideCommandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                           nullptr, nullptr, &startup, &process)) {
             error = ERROR_SUCCESS;
             break;
         }

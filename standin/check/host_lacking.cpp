@@ -8,6 +8,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "standin/native_path.h"
+
 #if defined(_WIN32)
 #include <windows.h>
 #else
@@ -104,16 +106,16 @@ bool withhold(Bytes& bytes, const std::string& function) {
 }  // namespace
 
 void writeHostLacking(const std::string& hostPath, const std::string& function, const std::string& copyPath) {
-    std::ifstream in(hostPath, std::ios::binary);
+    std::ifstream in(nativePath(hostPath), std::ios::binary);
     Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (!in.good() && !in.eof()) throw std::runtime_error("cannot read " + hostPath);
     if (!withhold(bytes, function)) throw std::runtime_error("the host program does not export " + function);
-    std::ofstream out(copyPath, std::ios::binary | std::ios::trunc);
+    std::ofstream out(nativePath(copyPath), std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     out.close();
     if (!out) throw std::runtime_error("cannot write " + copyPath);
     namespace fs = std::filesystem;
-    fs::permissions(copyPath, fs::perms::owner_exec | fs::perms::owner_read, fs::perm_options::add);
+    fs::permissions(nativePath(copyPath), fs::perms::owner_exec | fs::perms::owner_read, fs::perm_options::add);
 }
 
 }  // namespace nimbrel::check

@@ -10,6 +10,7 @@
 #include "standin/check/checks.h"
 #include "standin/check/host_lacking.h"
 #include "standin/host_exports.h"
+#include "standin/native_path.h"
 
 namespace nimbrel::check {
 namespace {
@@ -19,7 +20,7 @@ namespace fs = std::filesystem;
 // A folder of the temporary folder, removed with everything in it.
 class ScratchFolder {
 public:
-    ScratchFolder() : path_(uniqueTemporaryPath("nimbrel-lacking")) { fs::create_directories(path_); }
+    ScratchFolder() : path_(nativePath(uniqueTemporaryPath("nimbrel-lacking"))) { fs::create_directories(path_); }
     ~ScratchFolder() {
         std::error_code ignored;
         fs::remove_all(path_, ignored);
@@ -56,7 +57,7 @@ CheckResult runInHostLacking(CheckContext& context) {
 CheckResult checkExecuteHostFunctionsMissing(CheckContext& context) {
     const ScratchFolder folder;
     // The copy keeps the host's file name: that is the module the plug-in looks for.
-    const std::string copy = (folder.path() / fs::path(context.hostPath()).filename()).string();
+    const std::string copy = utf8Path(folder.path() / nativePath(context.hostPath()).filename());
     const CheckDefinition& run = *findCheck("run-in-host-lacking");
     int hosts = 0, refusals = 0;
     for (const ExportedHostFunction& function : exportedHostFunctions()) {

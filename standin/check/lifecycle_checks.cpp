@@ -11,6 +11,7 @@
 #include "standin/check/checks.h"
 #include "standin/check/heap_use.h"
 #include "standin/host_session.h"
+#include "standin/native_path.h"
 
 namespace nimbrel::check {
 namespace {
@@ -62,12 +63,12 @@ std::string descriptorText(CheckContext& context, const char* name, const char**
 // The plug-in's file of that descriptor, beside the module; throws CheckFailure.
 std::string fileBeside(CheckContext& context, const char* descriptor, const std::optional<std::string>& named) {
     if (!named || named->empty()) throw CheckFailure(std::string(descriptor) + " names no file");
-    const fs::path path = fs::path(context.pluginPath()).parent_path() / fs::path(*named);
+    const fs::path path = nativePath(context.pluginPath()).parent_path() / nativePath(*named);
     std::error_code ignored;
     if (!fs::is_regular_file(path, ignored))
-        throw CheckFailure(*named + " (" + descriptor + ") is not beside the module: " + path.string() +
+        throw CheckFailure(*named + " (" + descriptor + ") is not beside the module: " + utf8Path(path) +
                            " does not exist");
-    return path.string();
+    return utf8Path(path);
 }
 
 std::int64_t growthOverCycles(const std::function<void()>& cycle) {

@@ -121,33 +121,38 @@ const char* const kModule = "Kelvane.dll";
 const char* const kModule = "Kelvane.so";
 #endif
 
-TEST(CommandLine, DefaultPluginIsLookedForAsInstalledThenAsBuilt) {
+TEST(CommandLine, DefaultPluginIsLookedForAsInstalledThenAsUnpackedThenAsBuilt) {
     namespace fs = std::filesystem;
     const fs::path exe = fs::path("opt") / "kelvane" / "bin" / "Nimbrel.exe";
     EXPECT_EQ(nimbrel::defaultPluginCandidates(exe.string()),
               (std::vector<std::string>{(fs::path("opt") / "kelvane" / "plugins" / "Kelvane" / kModule).string(),
+                                        (fs::path("opt") / "kelvane" / "Kelvane" / kModule).string(),
                                         (fs::path("opt") / "kelvane" / "plugin" / kModule).string()}));
 }
 
-// The two trees, made in a temporary folder: each finds its own plug-in.
+// The three layouts, made in a temporary folder: each finds its own plug-in.
 TEST(CommandLine, DefaultPluginIsTheFirstThatExists) {
     namespace fs = std::filesystem;
     kelvane::testing::TemporaryFolder temporary("layout");
     const fs::path& root = temporary.path();
-    const fs::path exe = root / "bin" / "Nimbrel.exe";
+    const fs::path exe = root / "stand-in" / "Nimbrel.exe";
     const fs::path installed = root / "plugins" / "Kelvane" / kModule;
+    const fs::path unpacked = root / "Kelvane" / kModule;
     const fs::path built = root / "plugin" / kModule;
-    for (const fs::path& folder : {exe.parent_path(), installed.parent_path(), built.parent_path()})
+    for (const fs::path& folder :
+         {exe.parent_path(), installed.parent_path(), unpacked.parent_path(), built.parent_path()})
         fs::create_directories(folder);
 
-    EXPECT_EQ(nimbrel::defaultPluginPath(exe.string()), "") << "neither exists";
+    EXPECT_EQ(nimbrel::defaultPluginPath(exe.string()), "") << "none exists";
     std::ofstream(built) << "module";
     EXPECT_EQ(fs::path(nimbrel::defaultPluginPath(exe.string())), built.lexically_normal());
+    std::ofstream(unpacked) << "module";
+    EXPECT_EQ(fs::path(nimbrel::defaultPluginPath(exe.string())), unpacked.lexically_normal());
     std::ofstream(installed) << "module";
     EXPECT_EQ(fs::path(nimbrel::defaultPluginPath(exe.string())), installed.lexically_normal());
     fs::remove(installed);
     fs::create_directories(installed);  // a folder of that name is no module
-    EXPECT_EQ(fs::path(nimbrel::defaultPluginPath(exe.string())), built.lexically_normal());
+    EXPECT_EQ(fs::path(nimbrel::defaultPluginPath(exe.string())), unpacked.lexically_normal());
 }
 
 }  // namespace
