@@ -27,6 +27,7 @@ bool convertibleToT(float p, int32_t degreesOfFreedom) {
 
 // A t-map's lower threshold for the run's "MinP", and what the log says of it.
 struct LowerThreshold {
+    int32_t degreesOfFreedom = 0;
     float t = 0.0f;
     double exactT = 0.0;        // the exact critical t, where the log names it
     double p = 0.0;             // the two-tailed p that t gives, where the log names it
@@ -35,6 +36,7 @@ struct LowerThreshold {
 
 LowerThreshold lowerThreshold(const EditingOptions& o, int32_t degreesOfFreedom) {
     LowerThreshold threshold;
+    threshold.degreesOfFreedom = degreesOfFreedom;
     if (o.useExactT) {
         threshold.t = exactTThresholdFor(degreesOfFreedom, o.minP);
         threshold.exactT = static_cast<double>(threshold.t);
@@ -73,12 +75,11 @@ int pDecimals(float asked) {
 
 // The line a t-map's threshold adds after the map's own, if any: the exact t
 // it was given, or the search's t that is far from the p asked for.
-void logThresholdNote(const EditingOptions& o, const LowerThreshold& threshold, int32_t mapNumber,
-                      int32_t degreesOfFreedom) {
+void logThresholdNote(const EditingOptions& o, const LowerThreshold& threshold, int32_t mapNumber) {
     const int decimals = pDecimals(o.minP);
     if (o.useExactT) {
         logLine("Kelvane>  Map %i: exact t %.4f for P %.*f with %i degrees of freedom", mapNumber, threshold.exactT,
-                decimals, threshold.p, degreesOfFreedom);
+                decimals, threshold.p, threshold.degreesOfFreedom);
     } else if (threshold.farFromAsked) {
         logLine("Kelvane>  Map %i: t %.4f gives p %.*f for the P asked, %.*f; the exact t is %.4f", mapNumber,
                 static_cast<double>(threshold.t), decimals, threshold.p, decimals, static_cast<double>(o.minP),
@@ -153,7 +154,7 @@ void updateMaps(const EditingOptions& o, int32_t mapCount, const std::vector<uns
         if (o.doOverlayMaps) record.overlay = overlaid[static_cast<size_t>(index)];
         logLine("Kelvane>  Setting parameters for map %i", mapNumber);
         nbSetNRVMPParametersOfCurrentVMR(index, &record);
-        if (threshold != nullptr) logThresholdNote(o, *threshold, mapNumber, record.degreesOfFreedom);
+        if (threshold != nullptr) logThresholdNote(o, *threshold, mapNumber);
     }
 }
 
