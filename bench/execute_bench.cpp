@@ -66,6 +66,7 @@ nimbrel::Workspace workspaceWith(int32_t mapCount, const std::string& overlay) {
     p["Trans"] = Parameter::ofFloat(0.6f);
     p["DoOverlayMaps"] = Parameter::ofInteger(1);
     p["Overlay"] = Parameter::ofText(overlay);
+    p["UseExactT"] = Parameter::ofInteger(0);
     return workspace;
 }
 
@@ -149,6 +150,7 @@ void sameHostCalls(int32_t mapCount, bool overlayLast) {
     }
     char overlay[kStringParameterSize];
     nbGetStringParameter("Overlay", overlay);
+    nbGetIntParameter("UseExactT");
     const std::string overlayLine = std::string("Kelvane>  Overlay the following maps: ") + overlay;
     for (const char* line : {"Kelvane>  -----", "Kelvane>  Set Min P to 0.0010", "Kelvane>  Set Max to 10.00",
                              "Kelvane>  Set Cluster Size to 50", "Kelvane>  DO use the cluster size threshold",

@@ -43,6 +43,7 @@ EditingOptions readEditingOptions() {
     nbGetStringParameter("Overlay", o.overlay);
     // A host that leaves the text unterminated gives its first 511 characters.
     o.overlay[kStringParameterSize - 1] = '\0';
+    o.useExactT = readSwitch("UseExactT");
     return o;
 }
 
@@ -54,6 +55,7 @@ bool reportEditingOptions(const EditingOptions& o) {
     }
     if (o.doSetMin && !o.doSetMinP) logLine("Kelvane>  Set Min to %3.2f", static_cast<double>(o.min));
     if (o.doSetMin && o.doSetMinP) logLine("Kelvane>  Set Min P to %1.4f", static_cast<double>(o.minP));
+    if (o.doSetMin && o.doSetMinP && o.useExactT) nbLogText("Kelvane>  Use the exact t for Min P");
     if (o.doSetMax) logLine("Kelvane>  Set Max to %3.2f", static_cast<double>(o.max));
     if (o.doClusterSize) logLine("Kelvane>  Set Cluster Size to %i", o.clusterSize);
     if (o.doUseClusterSize) logLine("Kelvane>  DO%s use the cluster size threshold", o.useCluster ? "" : " NOT");

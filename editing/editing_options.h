@@ -27,13 +27,15 @@ struct EditingOptions {
     float trans = 0.0f;                       // "Trans"
     bool doOverlayMaps = false;               // "DoOverlayMaps"
     char overlay[kStringParameterSize] = {};  // "Overlay": "All", or numbers and ranges
+    bool useExactT = false;                   // "UseExactT": a p becomes the exact t, not the search's
 
     // Whether any property is to be changed ("DoSetMinP" alone selects nothing).
     bool anyChosen() const;
 };
 
-// Reads all sixteen parameters from the host, in dialog order, whatever the
-// switches say.
+// Reads all seventeen parameters from the host, in dialog order, whatever the
+// switches say. A host without "UseExactT" (a dialog script from before it)
+// answers 0 for it, so such a run is what it always was.
 EditingOptions readEditingOptions();
 
 // Logs the option report: the chosen options framed by two "-----" lines, or

@@ -15,6 +15,17 @@ inline constexpr double kCriticalTTolerance = 1e-7;
 // (degreesOfFreedom >= 1, 0 < p <= 1): criticalT, narrowed to the record's float.
 float tThresholdFor(int32_t degreesOfFreedom, float p);
 
+// The same with "UseExactT" on: the exact critical t (criticalT's solver),
+// narrowed to the record's float.
+float exactTThresholdFor(int32_t degreesOfFreedom, float p);
+
+// The two-tailed p that a stored threshold t gives with these degrees of freedom.
+double pOfThreshold(int32_t degreesOfFreedom, float t);
+
+// Whether the p a threshold gives is too far from the p asked for to pass
+// without a word in the log.
+bool farFromAskedP(double given, float asked);
+
 // For each map in turn: get its record, set the chosen fields, log its line and
 // hand the record back. A map the host cannot give is left alone. overlaid
 // holds one entry per map when "DoOverlayMaps" is on.

@@ -50,6 +50,9 @@ var KelvaneDialog = {
         { "name": "DoOverlayMaps", "type": "switch", "default": 0,
           "label": "Set which maps are overlaid" },
         { "name": "Overlay", "type": "string", "default": "All", "enabledBy": "DoOverlayMaps",
-          "label": "Maps to overlay: All, or numbers and ranges such as 1,3-5" }
+          "label": "Maps to overlay: All, or numbers and ranges such as 1,3-5" },
+
+        { "name": "UseExactT", "type": "switch", "default": 0, "enabledBy": "DoSetMinP",
+          "label": "Exact critical t for the p value (off: the halving search's t, as in earlier versions)" }
     ]
 };

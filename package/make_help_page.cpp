@@ -41,7 +41,8 @@ int main(int argc, char** argv) {
     std::map<std::string, std::string (*)()> figures = {{"t-table", kelvane::help::thresholdTable},
                                                         {"exact-reach", kelvane::help::exactReach},
                                                         {"worst-cases", kelvane::help::worstCases},
-                                                        {"t-plot", kelvane::help::thresholdPlot}};
+                                                        {"p-plot", kelvane::help::searchPPlot},
+                                                        {"p-plot-legend", kelvane::help::searchPPlotLegend}};
     std::ostringstream page;
     for (std::string line; std::getline(in, line);) {
         const std::string name = markerName(line);

@@ -173,95 +173,99 @@ std::string worstCases() {
 
 namespace {
 
-// The plot's frame, in SVG units: degrees of freedom on a logarithmic axis
-// across, t up.
-constexpr double kWidth = 640, kHeight = 330;
-constexpr double kLeft = 40, kRight = 616, kTop = 12, kBottom = 290;
-constexpr double kFewestDegreesOfFreedom = 5, kMostDegreesOfFreedom = 1000;
-constexpr double kLowestT = 1.5, kHighestT = 7.0;
-// Each sampled degrees of freedom is at least this factor above the last.
-constexpr double kSampleFactor = 1.1;
+// The plot's frame, in SVG units: degrees of freedom across, the p of
+// Kelvane's t against the p asked up. Narrow enough that its 13-unit text
+// stays about 12 pixels high on a 360-pixel-wide screen.
+constexpr double kWidth = 360, kHeight = 290;
+constexpr double kLeft = 44, kRight = 350, kTop = 10, kBottom = 244;
+constexpr int32_t kMostPlotDegreesOfFreedom = 3000;
+// The deviation shown, in percent of the p asked; beyond it a curve is cut.
+constexpr double kShownDeviation = 50;
+// The warning's bound, in percent: what lies inside the band gets no word in the log.
+constexpr double kWarningDeviation = 10;
 
 double xOf(double nu) {
-    return kLeft + (kRight - kLeft) * std::log(nu / kFewestDegreesOfFreedom) /
-                       std::log(kMostDegreesOfFreedom / kFewestDegreesOfFreedom);
+    return kLeft + (kRight - kLeft) * nu / kMostPlotDegreesOfFreedom;
 }
 
-double yOf(double t) {
-    return kBottom - (kBottom - kTop) * (t - kLowestT) / (kHighestT - kLowestT);
-}
-
-std::vector<int32_t> sampledDegreesOfFreedom() {
-    std::vector<int32_t> sampled;
-    for (double nu = kFewestDegreesOfFreedom; nu < kMostDegreesOfFreedom;) {
-        sampled.push_back(static_cast<int32_t>(nu));
-        nu = std::max(nu + 1.0, std::round(nu * kSampleFactor));
-    }
-    sampled.push_back(static_cast<int32_t>(kMostDegreesOfFreedom));
-    return sampled;
+double yOf(double deviation) {
+    const double shown = std::max(-kShownDeviation, std::min(kShownDeviation, deviation));
+    return kTop + (kBottom - kTop) * (kShownDeviation - shown) / (2 * kShownDeviation);
 }
 
 struct Curve {
     TypedP p;
     const char* colour;
 };
-const Curve kCurves[] = {{{"0.05"}, "#1f5f8b"}, {{"0.01"}, "#b8620b"}, {{"0.001"}, "#2e7d32"}};
+// Drawn in this order: the largest windows last, on top.
+const Curve kCurves[] = {{{"0.05"}, "#1f5f8b"},
+                         {{"0.001"}, "#2e7d32"},
+                         {{"0.0001"}, "#7b3fa0"},
+                         {{"0.01"}, "#b8620b"},
+                         {{"0.005"}, "#c62828"}};
 
-std::string polyline(const std::vector<int32_t>& degrees, const TypedP& p, bool exact, const char* style) {
+// How far, in percent, the p that Kelvane's t gives lies from the p asked.
+double deviationAt(int32_t nu, const TypedP& p) {
+    const double asked = static_cast<double>(p.value());
+    return 100.0 * (pOfThreshold(nu, tThresholdFor(nu, p.value())) - asked) / asked;
+}
+
+// One point per degrees of freedom, but of each run of equal heights (to a
+// tenth of a unit) only its ends.
+std::string deviationLine(const Curve& curve) {
+    std::vector<double> y;
+    for (int32_t nu = 1; nu <= kMostPlotDegreesOfFreedom; ++nu)
+        y.push_back(std::round(yOf(deviationAt(nu, curve.p)) * 10.0) / 10.0);
     std::string points;
-    for (const int32_t nu : degrees) {
-        const Threshold t = thresholdAt(nu, p);
-        points += formatText("%s%.0f,%.1f", points.empty() ? "" : " ", xOf(nu),
-                             yOf(exact ? t.exact : static_cast<double>(t.kelvane)));
+    for (std::size_t i = 0; i < y.size(); ++i) {
+        const bool runEnd = i == 0 || i + 1 == y.size() || y[i] != y[i - 1] || y[i] != y[i + 1];
+        if (runEnd)
+            points += formatText("%s%.1f,%.1f", points.empty() ? "" : " ", xOf(static_cast<double>(i + 1)), y[i]);
     }
-    return formatText("<polyline fill=\"none\" %s points=\"", style) + points + "\"/>\n";
+    return formatText("<polyline fill=\"none\" stroke=\"%s\" stroke-width=\"1.5\" points=\"", curve.colour) + points +
+           "\"/>\n";
 }
 
 }  // namespace
 
-std::string thresholdPlot() {
+std::string searchPPlot() {
     std::string svg = formatText(
-        "<svg viewBox=\"0 0 %.0f %.0f\" role=\"img\" aria-labelledby=\"t-plot-title\" font-size=\"13\" "
-        "fill=\"#1d232b\">\n<title id=\"t-plot-title\">The lower threshold against the degrees of freedom for p = "
-        "0.05, 0.01 and 0.001: Kelvane&rsquo;s t and the exact t</title>\n",
-        kWidth, kHeight);
-    // Axes, grid and their labels.
-    svg += formatText("<path stroke=\"#56606c\" fill=\"none\" d=\"M%.0f %.0fV%.0fH%.0f\"/>\n", kLeft, kTop, kBottom,
-                      kRight);
-    for (int t = 2; t <= static_cast<int>(kHighestT); ++t)
+        "<svg viewBox=\"0 0 %.0f %.0f\" role=\"img\" aria-labelledby=\"p-plot-title\" font-size=\"13\" "
+        "fill=\"#1d232b\">\n<title id=\"p-plot-title\">How far the p of Kelvane&rsquo;s t lies from the p asked "
+        "for, over 1 to %d degrees of freedom, for p = 0.05, 0.01, 0.005, 0.001 and 0.0001</title>\n",
+        kWidth, kHeight, kMostPlotDegreesOfFreedom);
+    // The band within which the log says nothing, the grid and the axes.
+    svg += formatText("<rect x=\"%.0f\" y=\"%.1f\" width=\"%.0f\" height=\"%.1f\" fill=\"#e4edf4\"/>\n", kLeft,
+                      yOf(kWarningDeviation), kRight - kLeft, yOf(-kWarningDeviation) - yOf(kWarningDeviation));
+    for (const int deviation : {-50, -25, 0, 25, 50})
         svg += formatText(
             "<path stroke=\"#d5dbe2\" d=\"M%.0f %.1fH%.0f\"/><text x=\"%.0f\" y=\"%.1f\" "
-            "text-anchor=\"end\">%d</text>\n",
-            kLeft, yOf(t), kRight, kLeft - 6, yOf(t) + 4, t);
-    for (const int nu : {5, 10, 20, 50, 100, 200, 500, 1000})
+            "text-anchor=\"end\">%s%d%%</text>\n",
+            kLeft, yOf(deviation), kRight, kLeft - 5, yOf(deviation) + 4, deviation > 0 ? "+" : "", deviation);
+    svg += formatText("<path stroke=\"#56606c\" fill=\"none\" d=\"M%.0f %.0fV%.0fH%.0f\"/>\n", kLeft, kTop, kBottom,
+                      kRight);
+    for (const int nu : {1, 1000, 2000, 3000})
         svg += formatText(
             "<path stroke=\"#56606c\" d=\"M%.1f %.0fv5\"/><text x=\"%.1f\" y=\"%.0f\" "
-            "text-anchor=\"middle\">%d</text>\n",
-            xOf(nu), kBottom, xOf(nu), kBottom + 18, nu);
+            "text-anchor=\"%s\">%d</text>\n",
+            xOf(nu), kBottom, xOf(nu), kBottom + 18, nu == 3000 ? "end" : "middle", nu);
     svg += formatText("<text x=\"%.0f\" y=\"%.0f\" text-anchor=\"middle\">degrees of freedom</text>\n",
-                      (kLeft + kRight) / 2, kHeight - 4);
-    svg += formatText("<text x=\"%.0f\" y=\"%.0f\" text-anchor=\"start\">t</text>\n", kLeft + 6, kTop + 10);
-    // Kelvane's t in colour, the exact t dashed over it.
-    const std::vector<int32_t> degrees = sampledDegreesOfFreedom();
-    for (const Curve& curve : kCurves)
-        svg += polyline(degrees, curve.p, false, formatText("stroke=\"%s\" stroke-width=\"3\"", curve.colour).c_str());
-    for (const Curve& curve : kCurves)
-        svg += polyline(degrees, curve.p, true, "stroke=\"#1d232b\" stroke-width=\"1\" stroke-dasharray=\"4 3\"");
-    // The legend, top right, where the curves have fallen away.
-    double y = kTop + 14;
-    const double x = kRight - 190;
-    for (const Curve& curve : kCurves) {
-        svg += formatText(
-            "<path stroke=\"%s\" stroke-width=\"3\" d=\"M%.0f %.0fh28\"/><text x=\"%.0f\" y=\"%.0f\">Kelvane, p = "
-            "%s</text>\n",
-            curve.colour, x, y, x + 36, y + 4, curve.p.text);
-        y += 20;
-    }
-    svg += formatText(
-        "<path stroke=\"#1d232b\" stroke-dasharray=\"4 3\" d=\"M%.0f %.0fh28\"/><text x=\"%.0f\" y=\"%.0f\">exact "
-        "t</text>\n</svg>\n",
-        x, y, x + 36, y + 4);
+                      (kLeft + kRight) / 2, kHeight - 6);
+    for (const Curve& curve : kCurves) svg += deviationLine(curve);
+    svg += "</svg>\n";
     return svg;
+}
+
+std::string searchPPlotLegend() {
+    std::vector<const Curve*> byP;
+    for (const Curve& curve : kCurves) byP.push_back(&curve);
+    std::sort(byP.begin(), byP.end(), [](const Curve* a, const Curve* b) { return a->p.value() > b->p.value(); });
+    std::string html = "<ul class=\"legend\">\n";
+    for (const Curve* curve : byP)
+        html += formatText("  <li><span class=\"swatch\" style=\"background:%s\"></span><code>MinP</code> %s</li>\n",
+                           curve->colour, curve->p.text);
+    html += "</ul>\n";
+    return html;
 }
 
 }  // namespace kelvane::help

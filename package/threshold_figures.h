@@ -16,7 +16,11 @@ std::string exactReach();
 // The measured cases where Kelvane's t is furthest from the exact t.
 std::string worstCases();
 
-// An inline SVG plot of the threshold against the degrees of freedom.
-std::string thresholdPlot();
+// An inline SVG plot of how far the p that Kelvane's t gives lies from the p
+// asked for, against the degrees of freedom, for the common p values.
+std::string searchPPlot();
+
+// The plot's legend, as an HTML list: the colour of each p.
+std::string searchPPlotLegend();
 
 }  // namespace kelvane::help

@@ -22,7 +22,9 @@ const std::vector<CheckDefinition>& checkDefinitions() {
          checkInitNotVmr},
         {"init-no-maps", 2, "initPlugin on a VMR without maps returns; a refusal shows its reason", checkInitNoMaps},
         {"init-valid-vmr", 2, "initPlugin on a valid VMR with maps accepts", checkInitValidVmr},
-        {"execute-defaults", 2, "execute with the dialog's defaults returns and touches only what the host hands it",
+        {"execute-defaults", 2,
+         "execute with the dialog's defaults, and with every switch on, returns and touches only what the host hands "
+         "it",
          checkExecuteDefaults},
         {"execute-null-records", 2, "execute survives the host refusing the first, middle and last records",
          checkExecuteNullRecords},

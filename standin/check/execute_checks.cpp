@@ -67,8 +67,19 @@ ExecuteCase randomNulls(uint32_t seed) {
 
 }  // namespace
 
+// The dialog's defaults, then the same with every switch it declares on, so
+// that options off by default (Kelvane's UseExactT among them) run too.
 CheckResult checkExecuteDefaults(CheckContext& context) {
-    return executeCases(context, {{"the dialog's defaults", [](Workspace&) {}}});
+    std::vector<std::string> switches;
+    if (const std::optional<DialogScript>& dialog = context.dialog())
+        for (const DialogParameter& p : dialog->parameters)
+            if (p.type == DialogType::Switch) switches.push_back(p.name);
+    std::vector<ExecuteCase> cases{{"the dialog's defaults", [](Workspace&) {}}};
+    if (!switches.empty())
+        cases.push_back({"the dialog's defaults with every switch on", [switches](Workspace& w) {
+                             for (const std::string& name : switches) w.parameters[name] = Parameter::ofInteger(1);
+                         }});
+    return executeCases(context, cases);
 }
 
 CheckResult checkExecuteNullRecords(CheckContext& context) {

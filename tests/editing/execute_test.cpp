@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -11,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "host/host_log.h"
 #include "stats/critical_t.h"
 #include "tests/support/execute_lines.h"
 #include "tests/support/standin_fixture.h"
@@ -143,6 +145,12 @@ INSTANTIATE_TEST_SUITE_P(
         ReportCase{"MinAsP",
                    {{"DoSetMin", i(1)}, {"DoSetMinP", i(1)}, {"MinP", f(0.05f)}, {"Min", f(2.5f)}},
                    {"Kelvane>  Set Min P to 0.0500"}},
+        ReportCase{"MinAsExactT",
+                   {{"DoSetMin", i(1)}, {"DoSetMinP", i(1)}, {"MinP", f(0.005f)}, {"UseExactT", i(1)}},
+                   {"Kelvane>  Set Min P to 0.0050", "Kelvane>  Use the exact t for Min P"}},
+        ReportCase{"ExactTWithoutP",
+                   {{"DoSetMin", i(1)}, {"Min", f(2.5f)}, {"UseExactT", i(1)}},
+                   {"Kelvane>  Set Min to 2.50"}},
         ReportCase{"SwitchTwoIsOn", {{"DoSetMax", i(2)}, {"Max", f(12.345f)}}, {"Kelvane>  Set Max to 12.35"}},
         ReportCase{"SwitchMinusOneIsOn",
                    {{"DoClusterSize", i(-1)}, {"ClusterSize", i(-12)}},
@@ -390,6 +398,165 @@ TEST_F(Execute, PValueOfOneGivesThresholdZero) {
     setFloat("MinP", 1.0f);
     run();
     EXPECT_EQ(workspace.maps[0].record.thresholdMin, 0.0f);
+}
+
+// The t the halving search gives p to a t-map after its own line, when the p
+// that t gives is more than 10% from "MinP": for the common p values over the
+// degrees of freedom swept, only in the search's windows. Thresholds stay the
+// search's.
+struct WarningCase {
+    const char* label;
+    float p;
+    int32_t fewestDegrees, mostDegrees;  // one t-map each, in order
+    Lines warnings;                      // in map order
+};
+void PrintTo(const WarningCase& c, std::ostream* os) {
+    *os << c.label;
+}
+
+// A p within the tolerance of the p of t = 3 with 20 degrees of freedom, above it.
+float pJustAboveThatOfTThree() {
+    return static_cast<float>(halvingSearchP(20, 3.0) + 5e-8);
+}
+
+class FarFromTheAskedP : public Execute, public ::testing::WithParamInterface<WarningCase> {};
+
+TEST_P(FarFromTheAskedP, WarnsOnlyThere) {
+    const WarningCase& c = GetParam();
+    workspace = testing::vmrWorkspace(c.mostDegrees - c.fewestDegrees + 1);
+    for (size_t m = 0; m < workspace.maps.size(); ++m)
+        workspace.maps[m].record.degreesOfFreedom = c.fewestDegrees + static_cast<int32_t>(m);
+    setInt("DoSetMin", 1);
+    setInt("DoSetMinP", 1);
+    setFloat("MinP", c.p);
+    run();
+    const Lines lines = executeLines();
+    Lines warnings;
+    for (const std::string& line : lines)
+        if (line.find(" gives p ") != std::string::npos) warnings.push_back(line);
+    EXPECT_EQ(warnings, c.warnings);
+    size_t at = 3;  // each warning right after its map's own line
+    for (size_t m = 0; m < workspace.maps.size(); ++m) {
+        const int32_t degrees = workspace.maps[m].record.degreesOfFreedom;
+        ASSERT_EQ(lines.at(at++), testing::setting(static_cast<int>(m) + 1));
+        if (at < lines.size() && lines[at].find(" gives p ") != std::string::npos) ++at;
+        ASSERT_EQ(workspace.maps[m].record.thresholdMin, expectedT(degrees, c.p)) << degrees;
+    }
+    EXPECT_EQ(Lines(lines.begin() + static_cast<long>(at), lines.end()), kClosing);
+}
+
+std::string mapWarning(int map, const char* rest) {
+    return "Kelvane>  Map " + std::to_string(map) + ": " + rest;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, FarFromTheAskedP,
+    ::testing::Values(
+        WarningCase{"P05", 0.05f, 1, 3000, {}}, WarningCase{"P01WindowOf7PercentIsWithinTheBound", 0.01f, 1, 3000, {}},
+        WarningCase{"P005Window",
+                    0.005f,
+                    1,
+                    3000,
+                    {mapWarning(1141, "t 2.9062 gives p 0.0037 for the P asked, 0.0050; the exact t is 2.8125"),
+                     mapWarning(1142, "t 2.9062 gives p 0.0037 for the P asked, 0.0050; the exact t is 2.8125"),
+                     mapWarning(1143, "t 2.7188 gives p 0.0067 for the P asked, 0.0050; the exact t is 2.8125")}},
+        WarningCase{"P001", 0.001f, 1, 3000, {}},
+        WarningCase{"P0001",
+                    0.0001f,
+                    1,
+                    1000,
+                    {mapWarning(115, "t 4.0781 gives p 0.00008 for the P asked, 0.00010; the exact t is 4.0314"),
+                     mapWarning(337, "t 4.0312 gives p 0.00007 for the P asked, 0.00010; the exact t is 3.9377"),
+                     mapWarning(338, "t 4.0312 gives p 0.00007 for the P asked, 0.00010; the exact t is 3.9375"),
+                     mapWarning(339, "t 3.8438 gives p 0.00014 for the P asked, 0.00010; the exact t is 3.9374")}},
+        WarningCase{"PWithinToleranceOfThatOfTThree",
+                    pJustAboveThatOfTThree(),
+                    20,
+                    20,
+                    {mapWarning(1, "t 2.2500 gives p 0.0359 for the P asked, 0.0071; the exact t is 3.0000")}}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+// With "UseExactT" every t-map gets the exact critical t for "MinP", within
+// what the float threshold and the float p can hold of the high-precision
+// references, and a line naming it.
+struct ReferenceRow {
+    double nu;
+    double p;
+    double t;
+};
+constexpr ReferenceRow kCriticalTReference[] = {
+#include "tests/stats/criticalT_reference.inc"
+};
+
+TEST_F(Execute, ExactTThresholdsMatchTheHighPrecisionReferences) {
+    std::vector<double> ps;
+    for (const ReferenceRow& row : kCriticalTReference)
+        if (row.p <= 0.9 && std::find(ps.begin(), ps.end(), row.p) == ps.end()) ps.push_back(row.p);
+    ASSERT_GE(ps.size(), 8u);
+    for (const double p : ps) {
+        std::vector<const ReferenceRow*> rows;
+        for (const ReferenceRow& row : kCriticalTReference)
+            if (row.p == p) rows.push_back(&row);
+        workspace = testing::vmrWorkspace(static_cast<int>(rows.size()));
+        for (size_t m = 0; m < rows.size(); ++m)
+            workspace.maps[m].record.degreesOfFreedom = static_cast<int32_t>(rows[m]->nu);
+        setInt("DoSetMin", 1);
+        setInt("DoSetMinP", 1);
+        setFloat("MinP", static_cast<float>(p));
+        setInt("UseExactT", 1);
+        run();
+        const Lines lines = executeLines();
+        for (size_t m = 0; m < rows.size(); ++m) {
+            const double stored = workspace.maps[m].record.thresholdMin;
+            EXPECT_NEAR(stored, rows[m]->t, 1e-6 * rows[m]->t) << "nu = " << rows[m]->nu << ", p = " << p;
+            const std::string& line = lines.at(4 + 2 * m + 1);  // after the report and the map's own line
+            EXPECT_EQ(line.rfind(formatText("Kelvane>  Map %zu: exact t %.4f for P ", m + 1, stored), 0), 0u) << line;
+            EXPECT_EQ(line.substr(line.rfind(" with ")),
+                      formatText(" with %d degrees of freedom", static_cast<int>(rows[m]->nu)));
+        }
+    }
+}
+
+TEST_F(Execute, ExactTLineFollowsEachTMapsOwnLine) {
+    workspace.maps[0].record.degreesOfFreedom = 1142;
+    workspace.maps[1].record.mapType = 2;
+    workspace.maps[2].record.degreesOfFreedom = 339;
+    setInt("DoSetMin", 1);
+    setInt("DoSetMinP", 1);
+    setFloat("MinP", 0.005f);
+    setInt("UseExactT", 1);
+    run();
+    EXPECT_EQ(executeLines(),
+              concat({{kRule, "Kelvane>  Set Min P to 0.0050", "Kelvane>  Use the exact t for Min P", kRule},
+                      {testing::setting(1), "Kelvane>  Map 1: exact t 2.8125 for P 0.0050 with 1142 degrees of freedom",
+                       "Kelvane>  Map 2 is not a T-map, setting of P threshold not supported", testing::setting(2),
+                       testing::setting(3), "Kelvane>  Map 3: exact t 2.8255 for P 0.0050 with 339 degrees of freedom"},
+                      kClosing}));
+    EXPECT_NEAR(workspace.maps[0].record.thresholdMin, solveCriticalT(1142, 0.005).t, 1e-6);
+    EXPECT_EQ(workspace.maps[1].record.thresholdMin, before.maps[1].record.thresholdMin);
+}
+
+// A host or dialog script without "UseExactT" answers 0 for it: the run is
+// the one a host with the switch off gets, with the search's thresholds.
+TEST_F(Execute, WithoutTheExactTSwitchARunIsAsBefore) {
+    workspace.maps[0].record.degreesOfFreedom = 10;
+    workspace.maps[1].record.degreesOfFreedom = 1142;
+    setInt("DoSetMin", 1);
+    setInt("DoSetMinP", 1);
+    setFloat("MinP", 0.005f);
+    run();
+    const Lines withoutSwitch = executeLines();
+    const nimbrel::Workspace without = workspace;
+    workspace = before;
+    setInt("UseExactT", 0);
+    run();
+    EXPECT_EQ(executeLines(), withoutSwitch);
+    for (size_t m = 0; m < 3; ++m) {
+        EXPECT_EQ(std::memcmp(&workspace.maps[m].record, &without.maps[m].record, sizeof(NRVMPRecord)), 0);
+        EXPECT_EQ(workspace.maps[m].record.thresholdMin, expectedT(workspace.maps[m].record.degreesOfFreedom, 0.005f));
+    }
+    EXPECT_EQ(withoutSwitch[1], "Kelvane>  Set Min P to 0.0050");
+    EXPECT_EQ(withoutSwitch[2], kRule);
 }
 
 }  // namespace

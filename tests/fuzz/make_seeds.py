@@ -97,7 +97,7 @@ write("critical_t", {
 
 # Hostile byte (bit 0: unterminated texts; then the number of maps less one),
 # per map 112 record bytes and a kind byte (bit 0: t-map, bit 1: degrees of
-# freedom 1 + kind % 64, bit 2: overlay from bit 3), then the sixteen
+# freedom 1 + kind % 64, bit 2: overlay from bit 3), then the seventeen
 # parameters in dialog order, each a choice byte and its value.
 ABSENT = b"\x00"
 ON = b"\x02"
@@ -130,7 +130,7 @@ def parameters(**chosen):
              ("DoSetMax", ABSENT), ("Max", ABSENT), ("DoClusterSize", ABSENT), ("ClusterSize", ABSENT),
              ("DoUseClusterSize", ABSENT), ("UseCluster", ABSENT), ("DoShowPosNegBoth", ABSENT),
              ("PNB", ABSENT), ("DoTransparancy", ABSENT), ("Trans", ABSENT), ("DoOverlayMaps", ABSENT),
-             ("Overlay", ABSENT)]
+             ("Overlay", ABSENT), ("UseExactT", ABSENT)]
     return b"".join(chosen.get(name, default) for name, default in order)
 
 
@@ -151,6 +151,7 @@ write("option_report", {
     "unterminated-list": maps(3, unterminated=True) + parameters(DoOverlayMaps=ON, Overlay=overlay(b"2")),
     "bad-ranges": maps(4) + parameters(DoOverlayMaps=ON, Overlay=overlay(b"5-3,2-2,1")),
     "p-without-t": maps(2, kind=0x01) + parameters(DoSetMin=ON, DoSetMinP=ON, MinP=real(0.01)),
+    "exact-t": maps(4) + parameters(DoSetMin=ON, DoSetMinP=ON, MinP=real(0.005), UseExactT=ON),
 })
 
 # Flags (bit 0: remove blanks, bit 1: case sensitive), the number of keys,

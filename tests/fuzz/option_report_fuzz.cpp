@@ -1,5 +1,5 @@
 // The option report, through this program as the host and the real plug-in
-// module bound to it by name: any sixteen parameter values (absent ones, NaN,
+// module bound to it by name: any seventeen parameter values (absent ones, NaN,
 // infinities, extreme integers, lists of up to 511 characters and longer ones,
 // a host that leaves the list unterminated) over a few maps of any record
 // bytes. The report is the two-line one when no option is chosen, and
@@ -37,7 +37,7 @@ const std::string kRule = "Kelvane>  -----";
 // Values as the plug-in receives them: an absent parameter reads as zero.
 struct Values {
     int32_t doSetMin = 0, doSetMinP = 0, doSetMax = 0, doClusterSize = 0, clusterSize = 0, doUseClusterSize = 0,
-            useCluster = 0, doShowPosNegBoth = 0, pnb = 0, doTransparancy = 0, doOverlayMaps = 0;
+            useCluster = 0, doShowPosNegBoth = 0, pnb = 0, doTransparancy = 0, doOverlayMaps = 0, useExactT = 0;
     float min = 0, minP = 0, max = 0, trans = 0;
     std::string overlay;  // as the plug-in sees it
 };
@@ -159,6 +159,7 @@ Lines reportLines(const Values& v) {
     Lines lines;
     if (v.doSetMin && !v.doSetMinP) lines.push_back(format("Kelvane>  Set Min to %3.2f", v.min));
     if (v.doSetMin && v.doSetMinP) lines.push_back(format("Kelvane>  Set Min P to %1.4f", v.minP));
+    if (v.doSetMin && v.doSetMinP && v.useExactT) lines.push_back("Kelvane>  Use the exact t for Min P");
     if (v.doSetMax) lines.push_back(format("Kelvane>  Set Max to %3.2f", v.max));
     if (v.doClusterSize) lines.push_back("Kelvane>  Set Cluster Size to " + std::to_string(v.clusterSize));
     if (v.doUseClusterSize)
@@ -255,6 +256,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     v.trans = floatParameter(in, workspace, "Trans");
     v.doOverlayMaps = integerParameter(in, workspace, "DoOverlayMaps");
     v.overlay = overlayParameter(in, workspace);
+    v.useExactT = integerParameter(in, workspace, "UseExactT");
 
     const nimbrel::Workspace before = workspace;
     nimbrel::HostSession session(workspace);

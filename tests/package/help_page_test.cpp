@@ -231,7 +231,7 @@ TEST_F(HelpPage, EveryInternalLinkLandsAndNothingComesFromOutside) {
 TEST_F(HelpPage, NamesEveryOptionOfTheDialog) {
     const std::string page = dom(fileUrl(kPage));
     const nimbrel::DialogScript dialog = nimbrel::readDialogScript(kDialog.string());
-    ASSERT_EQ(dialog.parameters.size(), 16u);
+    ASSERT_EQ(dialog.parameters.size(), 17u);
     for (const nimbrel::DialogParameter& p : dialog.parameters)
         EXPECT_NE(page.find("<code>" + p.name + "</code>"), std::string::npos) << p.name << " is not on the page";
     const std::string text = visibleText(page);
@@ -248,6 +248,7 @@ const char* const kMessages[] = {
     "Kelvane>  No options selected",
     "Kelvane>  Set Min to %",
     "Kelvane>  Set Min P to %",
+    "Kelvane>  Use the exact t for Min P",
     "Kelvane>  Set Max to %",
     "Kelvane>  Set Cluster Size to %",
     "Kelvane>  DO use the cluster size threshold",
@@ -262,6 +263,8 @@ const char* const kMessages[] = {
     "Kelvane>  Map % is not a T-map, setting of P threshold not supported",
     "Kelvane>  Map %: cannot turn P % into a t value with % degrees of freedom, threshold kept",
     "Kelvane>  Map % could not be read, left unchanged",
+    "Kelvane>  Map %: t % gives p % for the P asked, %; the exact t is %",
+    "Kelvane>  Map %: exact t % for P % with % degrees of freedom",
     "Kelvane>  Setting parameters for map %",
     "Kelvane>  Finished!",
     "Kelvane>  Failed: %",
@@ -306,8 +309,10 @@ TEST_F(HelpPage, ExplainsEveryLogLineAndMessageBox) {
         EXPECT_TRUE(containsInOrder(text, piecesOf(message), 12)) << "not on the page: " << message;
 }
 
+// At each width: no sideways scrolling, no path in a code block broken across
+// lines, and from a 360-pixel phone up the plot's text at least 12 pixels high.
 TEST_F(HelpPage, ReadsAtANarrowWidthWithoutSidewaysScrolling) {
-    for (int width : {320, 375, 1000}) {
+    for (int width : {320, 360, 375, 1000}) {
         SCOPED_TRACE("width " + std::to_string(width));
         const fs::path measure = writePage("measure.html", R"(<!DOCTYPE html><html><body style="margin:0">
 <iframe id="help" src=")" + fileUrl(kPage) + R"(" style="border:0;width:)" +
@@ -318,8 +323,27 @@ TEST_F(HelpPage, ReadsAtANarrowWidthWithoutSidewaysScrolling) {
 window.addEventListener("load", function () {
   var page = document.getElementById("help").contentDocument;
   var root = page.documentElement;
-  document.getElementById("result").textContent =
-      JSON.stringify({scrollWidth: root.scrollWidth, clientWidth: root.clientWidth});
+  var smallest = 1e9;
+  page.querySelectorAll("svg text").forEach(function (text) {
+    smallest = Math.min(smallest, parseFloat(getComputedStyle(text).fontSize) * text.getScreenCTM().a);
+  });
+  var broken = [];
+  page.querySelectorAll("code").forEach(function (code) {
+    var walker = page.createTreeWalker(code, NodeFilter.SHOW_TEXT);
+    for (var node = walker.nextNode(); node; node = walker.nextNode()) {
+      var path = /[^\s]*\/[^\s]*/g, found;
+      while ((found = path.exec(node.data)) !== null) {
+        var range = page.createRange();
+        range.setStart(node, found.index);
+        range.setEnd(node, found.index + found[0].length);
+        var tops = {};
+        Array.prototype.forEach.call(range.getClientRects(), function (r) { tops[Math.round(r.top)] = true; });
+        if (Object.keys(tops).length > 1) broken.push(found[0]);
+      }
+    }
+  });
+  document.getElementById("result").textContent = JSON.stringify({scrollWidth: root.scrollWidth,
+      clientWidth: root.clientWidth, smallestPlotText: smallest, brokenPaths: broken});
 });
 </script></body></html>)");
         const std::string result = resultOf(dom(fileUrl(measure), {"--allow-file-access-from-files"}));
@@ -328,6 +352,10 @@ window.addEventListener("load", function () {
         ASSERT_TRUE(sizes.is_object()) << result;
         EXPECT_GT(sizes["clientWidth"].get<int>(), 0);
         EXPECT_LE(sizes["scrollWidth"].get<int>(), sizes["clientWidth"].get<int>()) << result;
+        EXPECT_EQ(sizes["brokenPaths"], json::array()) << result;
+        if (width >= 360) {
+            EXPECT_GE(sizes["smallestPlotText"].get<double>(), 12.0) << result;
+        }
     }
 }
 

@@ -1,4 +1,4 @@
-// Kelvane.js, the plug-in's dialog: it declares exactly the sixteen parameters
+// Kelvane.js, the plug-in's dialog: it declares exactly the seventeen parameters
 // the plug-in reads, under their names and with their types, and the copy
 // beside the built module is the one in the source tree. The help page beside
 // it is its template with the threshold figures filled in by the plug-in's own
@@ -37,7 +37,7 @@ const DialogScript& kelvaneDialog() {
     return script;
 }
 
-// The sixteen parameters the plug-in reads, in the order it reads them, with
+// The seventeen parameters the plug-in reads, in the order it reads them, with
 // the host getter each goes through: a switch and an int by the integer
 // getter, a float by the float getter, the list by the text getter.
 struct Declared {
@@ -45,7 +45,7 @@ struct Declared {
     DialogType type;
 };
 
-const Declared kSixteen[] = {
+const Declared kSeventeen[] = {
     {"DoSetMin", DialogType::Switch},         {"Min", DialogType::Float},
     {"DoSetMinP", DialogType::Switch},        {"MinP", DialogType::Float},
     {"DoSetMax", DialogType::Switch},         {"Max", DialogType::Float},
@@ -54,6 +54,7 @@ const Declared kSixteen[] = {
     {"DoShowPosNegBoth", DialogType::Switch}, {"PNB", DialogType::Int},
     {"DoTransparancy", DialogType::Switch},   {"Trans", DialogType::Float},
     {"DoOverlayMaps", DialogType::Switch},    {"Overlay", DialogType::String},
+    {"UseExactT", DialogType::Switch},
 };
 
 void PrintTo(const Declared& d, std::ostream* out) {
@@ -74,13 +75,13 @@ TEST_P(KelvaneDialogParameter, IsDeclaredWithItsTypeALabelAndADefault) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Sixteen, KelvaneDialogParameter, ::testing::ValuesIn(kSixteen),
+INSTANTIATE_TEST_SUITE_P(Seventeen, KelvaneDialogParameter, ::testing::ValuesIn(kSeventeen),
                          [](const ::testing::TestParamInfo<Declared>& info) { return std::string(info.param.name); });
 
-TEST(KelvaneDialog, DeclaresExactlyTheSixteenInTheOrderTheyAreRead) {
+TEST(KelvaneDialog, DeclaresExactlyTheSeventeenInTheOrderTheyAreRead) {
     std::vector<std::string> declared, expected;
     for (const DialogParameter& p : kelvaneDialog().parameters) declared.push_back(p.name);
-    for (const Declared& d : kSixteen) expected.push_back(d.name);
+    for (const Declared& d : kSeventeen) expected.push_back(d.name);
     EXPECT_EQ(declared, expected);
 }
 
@@ -95,7 +96,8 @@ TEST(KelvaneDialog, EachValueIsEnabledByItsOwnSwitch) {
     const std::pair<const char*, const char*> pairs[] = {
         {"Min", "DoSetMin"},         {"DoSetMinP", "DoSetMin"},        {"MinP", "DoSetMinP"},
         {"Max", "DoSetMax"},         {"ClusterSize", "DoClusterSize"}, {"UseCluster", "DoUseClusterSize"},
-        {"PNB", "DoShowPosNegBoth"}, {"Trans", "DoTransparancy"},      {"Overlay", "DoOverlayMaps"}};
+        {"PNB", "DoShowPosNegBoth"}, {"Trans", "DoTransparancy"},      {"Overlay", "DoOverlayMaps"},
+        {"UseExactT", "DoSetMinP"}};
     for (const auto& [value, enabledBy] : pairs) {
         const DialogParameter* p = kelvaneDialog().find(value);
         ASSERT_NE(p, nullptr) << value;
@@ -112,8 +114,8 @@ TEST(KelvaneDialog, DefaultsAreTheHeadlineJobWithSensibleValues) {
     EXPECT_EQ(integer("DoSetMin"), 1);
     EXPECT_EQ(integer("DoSetMinP"), 1);
     EXPECT_EQ(floatBits(real("MinP")), floatBits(0.001f));
-    for (const char* off :
-         {"DoSetMax", "DoClusterSize", "DoUseClusterSize", "DoShowPosNegBoth", "DoTransparancy", "DoOverlayMaps"})
+    for (const char* off : {"DoSetMax", "DoClusterSize", "DoUseClusterSize", "DoShowPosNegBoth", "DoTransparancy",
+                            "DoOverlayMaps", "UseExactT"})
         EXPECT_EQ(integer(off), 0) << off;
     EXPECT_GT(real("Min"), 0.0f);
     EXPECT_LT(real("Min"), real("Max"));
@@ -141,7 +143,7 @@ TEST(KelvanePackage, TheCopiesBesideTheBuiltModuleAreTheSources) {
         else
             pieces.back() += line + "\n";
     }
-    EXPECT_EQ(pieces.size(), 5u);
+    EXPECT_EQ(pieces.size(), 6u);
     std::size_t at = 0;
     for (const std::string& piece : pieces) {
         at = page.find(piece, at);

@@ -162,10 +162,10 @@ const char* const kBareWorkspace = R"({
             "showPosNeg": 3, "transparency": 1.0, "overlay": 1}]
 })";
 
-const char* const kSixteen[] = {"DoSetMin",         "Min",        "DoSetMinP",        "MinP",
-                                "DoSetMax",         "Max",        "DoClusterSize",    "ClusterSize",
-                                "DoUseClusterSize", "UseCluster", "DoShowPosNegBoth", "PNB",
-                                "DoTransparancy",   "Trans",      "DoOverlayMaps",    "Overlay"};
+const char* const kSeventeen[] = {
+    "DoSetMin",       "Min",         "DoSetMinP",        "MinP",       "DoSetMax",         "Max",
+    "DoClusterSize",  "ClusterSize", "DoUseClusterSize", "UseCluster", "DoShowPosNegBoth", "PNB",
+    "DoTransparancy", "Trans",       "DoOverlayMaps",    "Overlay",    "UseExactT"};
 
 std::string moduleFolder() {
     return fs::path(KELVANE_MODULE_PATH).parent_path().string();
@@ -181,7 +181,7 @@ TEST_F(NimbrelExe, DialogDefaultsBesideThePluginFillAnEmptyDialog) {
     EXPECT_EQ(script.filename(), "Kelvane.js");
     EXPECT_EQ(script.parent_path().filename(), fs::path(moduleFolder()).filename());
     std::vector<std::string> used = report["dialog"]["defaultsUsed"];
-    EXPECT_EQ(used, std::vector<std::string>(std::begin(kSixteen), std::end(kSixteen)));
+    EXPECT_EQ(used, std::vector<std::string>(std::begin(kSeventeen), std::end(kSeventeen)));
     // The dialog as it opens: the lower threshold from p = 0.001 for the t-map.
     const auto& log = report["log"];
     EXPECT_NE(std::find(log.begin(), log.end(), "Kelvane>  Set Min P to 0.0010"), log.end()) << log.dump(1);
@@ -198,7 +198,7 @@ TEST_F(NimbrelExe, DialogBlockNamesTheScriptAndTheDefaultsUsed) {
     ASSERT_NE(block, std::string::npos) << r.out;
     // The script's path, then what took a default (DoSetMax did not: --param set it).
     EXPECT_NE(
-        r.out.find("Kelvane.js, 16 parameters\n  defaults    DoSetMin=1  Min=3.0  DoSetMinP=1  MinP=0.001  Max=8.0",
+        r.out.find("Kelvane.js, 17 parameters\n  defaults    DoSetMin=1  Min=3.0  DoSetMinP=1  MinP=0.001  Max=8.0",
                    block),
         std::string::npos)
         << r.out;
@@ -213,10 +213,10 @@ TEST_F(NimbrelExe, ParamTakesTheTypeTheScriptDeclares) {
     nimbrel::Workspace after = nimbrel::readWorkspaceFile(saved.string());
     EXPECT_EQ(after.parameters["Max"].kind, nimbrel::Parameter::Kind::Float);
     EXPECT_EQ(after.parameters["ClusterSize"].kind, nimbrel::Parameter::Kind::Integer);
-    EXPECT_EQ(after.parameters.size(), 16u);
+    EXPECT_EQ(after.parameters.size(), 17u);
     // What --param set took no default.
     std::vector<std::string> used = nlohmann::ordered_json::parse(r.out)["dialog"]["defaultsUsed"];
-    EXPECT_EQ(used.size(), 14u);
+    EXPECT_EQ(used.size(), 15u);
     EXPECT_EQ(std::count(used.begin(), used.end(), "Max"), 0);
 
     Outcome wrong = run("--param DoSetMin=yes --plugin \"" KELVANE_MODULE_PATH "\" " + inQuotes(ws));

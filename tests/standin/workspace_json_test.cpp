@@ -379,14 +379,14 @@ TEST(WorkspaceJson, DeclaredParametersTakeTheirKindOrAreRefused) {
 
 // The example workspaces the main job and the documentation use.
 TEST(WorkspaceJson, ExamplesHoldWhatTheirRunsNeed) {
-    const char* const options[] = {"DoSetMin",         "Min",        "DoSetMinP",        "MinP",
-                                   "DoSetMax",         "Max",        "DoClusterSize",    "ClusterSize",
-                                   "DoUseClusterSize", "UseCluster", "DoShowPosNegBoth", "PNB",
-                                   "DoTransparancy",   "Trans",      "DoOverlayMaps",    "Overlay"};
+    const char* const options[] = {
+        "DoSetMin",       "Min",         "DoSetMinP",        "MinP",       "DoSetMax",         "Max",
+        "DoClusterSize",  "ClusterSize", "DoUseClusterSize", "UseCluster", "DoShowPosNegBoth", "PNB",
+        "DoTransparancy", "Trans",       "DoOverlayMaps",    "Overlay",    "UseExactT"};
     for (const char* file : {"default.json", "overlay-list.json", "all-options.json"}) {
         SCOPED_TRACE(file);
         Workspace w = nimbrel::readWorkspaceFile(std::string(KELVANE_SOURCE_DIR "/examples/") + file);
-        EXPECT_EQ(w.parameters.size(), 16u);
+        EXPECT_EQ(w.parameters.size(), 17u);
         for (const char* name : options) EXPECT_EQ(w.parameters.count(name), 1u) << name;
         ASSERT_GE(w.currentDocument, 0);
         EXPECT_EQ(w.documents[static_cast<std::size_t>(w.currentDocument)].type, 3);
@@ -396,8 +396,8 @@ TEST(WorkspaceJson, ExamplesHoldWhatTheirRunsNeed) {
     EXPECT_EQ(main.parameters["DoSetMin"].integer, 1);
     EXPECT_EQ(main.parameters["DoSetMinP"].integer, 1);
     EXPECT_EQ(floatBits(main.parameters["MinP"].real), floatBits(0.001f));
-    for (const char* other :
-         {"DoSetMax", "DoClusterSize", "DoUseClusterSize", "DoShowPosNegBoth", "DoTransparancy", "DoOverlayMaps"})
+    for (const char* other : {"DoSetMax", "DoClusterSize", "DoUseClusterSize", "DoShowPosNegBoth", "DoTransparancy",
+                              "DoOverlayMaps", "UseExactT"})
         EXPECT_EQ(main.parameters[other].integer, 0) << other;
     std::set<int32_t> degrees;
     int tMaps = 0, otherMaps = 0, overlaid = 0;
