@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "standin/output_file.h"
 #include "standin/parameter_override.h"
 #include "standin/plugin_location.h"
 #include "standin/terminal_text.h"
@@ -116,6 +117,12 @@ std::variant<CommandLine, int> parseCommandLine(int argc, const char* const* arg
 
     if (options.saveWorkspace == std::optional<std::string>("-") && options.reportJson == options.saveWorkspace) {
         printError(err, "--save-workspace and --report-json cannot both write to standard output ('-') (see --help)");
+        return kExitBadArguments;
+    }
+    if (options.saveWorkspace && options.reportJson && *options.reportJson != "-" &&
+        sameOutputFile(*options.saveWorkspace, *options.reportJson)) {
+        printError(err, "--save-workspace and --report-json both name " + *options.reportJson +
+                            ": give each a file of its own (see --help)");
         return kExitBadArguments;
     }
     // The form of each --param is checked before anything is read.

@@ -1,5 +1,6 @@
 #include "standin/run_nimbrel.h"
 
+#include <csignal>
 #include <exception>
 #include <filesystem>
 #include <functional>
@@ -181,6 +182,10 @@ int runNimbrel(const CommandLine& options, const std::string& executable, std::o
 }
 
 int nimbrelMain(int argc, char** argv) {
+#if !defined(_WIN32)
+    // A file-size limit makes a write fail ("File too large"), reported as any other.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     DescriptorOutput standardOutput(1);
     std::ostream out(&standardOutput);
     // Whatever goes wrong in the stand-in itself ends in one line and status 5.

@@ -12,6 +12,7 @@
 #include "standin/exit_status.h"
 #include "standin/workspace_json.h"
 #include "tests/support/nimbrel_exe.h"
+#include "tests/support/read_file.h"
 #include "tests/support/temporary_folder.h"
 
 namespace {
@@ -87,8 +88,16 @@ TEST_F(NimbrelExe, HostileExampleSaysWhatTheHostDoesWrongAndTheRunHolds) {
               std::string::npos);
 }
 
+// The names in the folder, in order.
+std::vector<std::string> namesIn(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 TEST_F(NimbrelExe, ReportAndSavedWorkspaceAreMachineReadable) {
-    fs::path saved = folder_ / "saved.json";
+    fs::path saved = file("saved.json", "the file it replaces");
     Outcome r = run("--quiet --report-json - --save-workspace " + inQuotes(saved) + " --param MinP=0.05 --plugin \"" +
                     KELVANE_MODULE_PATH + "\" " + inQuotes(kExamples + "default.json"));
     ASSERT_EQ(r.status, 0) << r.err;
@@ -107,6 +116,8 @@ TEST_F(NimbrelExe, ReportAndSavedWorkspaceAreMachineReadable) {
     ASSERT_EQ(after.maps.size(), before.maps.size());
     for (std::size_t i = 0; i < after.maps.size(); ++i)
         EXPECT_EQ(nimbrel::mapToJson(after.maps[i]).dump(), report["mapsAfter"][i].dump()) << i;
+    // The file was replaced through a new one beside it, which is gone.
+    EXPECT_EQ(namesIn(folder_), (std::vector<std::string>{"saved.json", "stderr.txt", "stdout.txt"}));
 }
 
 #if !defined(_WIN32)
@@ -148,6 +159,24 @@ TEST_F(NimbrelExe, OutputThatCannotBeWrittenGivesStatusFour) {
     EXPECT_NE(out.err.find("Nimbrel.exe: error: standard output: cannot write: No space left on device\n"),
               std::string::npos)
         << out.err;
+}
+
+// A write that fails leaves the old file as it was and nothing beside it; a
+// file-size limit is such a failure, not a crash.
+TEST_F(NimbrelExe, AFailedWriteKeepsTheOldFile) {
+    for (const char* option : {"--report-json", "--save-workspace"}) {
+        const fs::path output = file("out.json", "the old file");
+        Outcome r = kelvane::testing::runExe(
+            "/bin/sh",
+            "-c 'cd " + inQuotes(folder_) + " && ulimit -f 2 && exec \"" NIMBREL_EXE "\" --quiet " +
+                std::string(option) + " out.json " + inQuotes(kExamples + "default.json") + "'",
+            folder_);
+        EXPECT_EQ(r.status, nimbrel::kExitCannotWrite) << option;
+        EXPECT_EQ(r.err, std::string("Nimbrel.exe: error: out.json: cannot write ") +
+                             (option[2] == 'r' ? "the report" : "the workspace") + ": File too large\n");
+        EXPECT_EQ(kelvane::testing::readFile(output), "the old file");
+        EXPECT_EQ(namesIn(folder_), (std::vector<std::string>{"out.json", "stderr.txt", "stdout.txt"}));
+    }
 }
 #endif
 
@@ -350,6 +379,8 @@ INSTANTIATE_TEST_SUITE_P(
         Failure{
             "WorkspaceParamOfTheWrongType", R"({"parameters": {"MinP": "banana"}})", "", 1,
             R"(%: parameters.MinP: expected a number (or "NaN", "Infinity", "-Infinity"), got a string ("banana"))"},
+        Failure{"OneFileForTwoOutputs", "{}", "--report-json out.json --save-workspace ./out.json", 2,
+                "--save-workspace and --report-json both name out.json: give each a file of its own (see --help)"},
         Failure{"MissingPlugin", "{}", "--plugin /nonexistent/Kelvane.so", 3,
                 "plug-in not found: /nonexistent/Kelvane.so"}
 #if !defined(_WIN32)
