@@ -6,6 +6,7 @@
 #include <functional>
 #include <iostream>
 #include <memory>
+#include <new>
 #include <system_error>
 
 #include "standin/dialog_use.h"
@@ -28,6 +29,7 @@ bool writeOutputs(const CommandLine& options, const Workspace& workspace, const 
                   std::ostream& out, std::ostream& err) {
     bool written = true;
     auto write = [&](const std::string& path, const std::string& text, const char* what) {
+        noteActivity(std::string("writing ") + what + " to " + (path == "-" ? "standard output" : path));
         if (path == "-") {
             out << text << std::flush;
         } else if (const auto reason = writeWholeFile(path, text)) {
@@ -35,8 +37,12 @@ bool writeOutputs(const CommandLine& options, const Workspace& workspace, const 
             written = false;
         }
     };
-    if (options.saveWorkspace) write(*options.saveWorkspace, workspaceText(workspace), "the workspace");
+    if (options.saveWorkspace) {
+        noteActivity("writing the workspace");
+        write(*options.saveWorkspace, workspaceText(workspace), "the workspace");
+    }
     if (options.reportJson) {
+        noteActivity("writing the report");
         nlohmann::ordered_json report = reportJson(run);
         report["dialog"] = dialogJson(dialog);
         write(*options.reportJson, dumpJson(report), "the report");
@@ -97,6 +103,7 @@ int runNimbrel(const CommandLine& options, const std::string& executable, std::o
     // The script's declarations check every parameter the workspace and
     // --param give; without a script they are taken as given.
     DialogUse dialog;
+    noteActivity("reading the dialog script");
     try {
         human << std::flush;
         dialog = findDialogScript(options, pluginPath, descriptors, err, marks);
@@ -109,6 +116,7 @@ int runNimbrel(const CommandLine& options, const std::string& executable, std::o
 
     Workspace workspace;
     if (options.workspace) {
+        noteActivity("reading the workspace " + inputName(*options.workspace));
         Progress reading(Progress::isTerminal(2));
         try {
             workspace = readWorkspaceFile(*options.workspace, checked, [&](std::size_t read, std::size_t total) {
@@ -122,6 +130,7 @@ int runNimbrel(const CommandLine& options, const std::string& executable, std::o
             return kExitBadWorkspace;
         }
     }
+    noteActivity("applying --param");
     for (const std::string& param : options.params) {
         try {
             applyAssignment(workspace, param, checked);
@@ -140,6 +149,7 @@ int runNimbrel(const CommandLine& options, const std::string& executable, std::o
         printDialogUse(human, dialog, workspace);
     }
 
+    noteActivity("running the plug-in");
     RunRecord run;
     run.pluginPath = pluginPath;
     run.workspacePath = options.workspace;
@@ -152,7 +162,7 @@ int runNimbrel(const CommandLine& options, const std::string& executable, std::o
             if (printer) printer->event(event);
             running.tick([&] {
                 return "running the plug-in: " + std::to_string(session.recordsSet().size()) + " map records set, " +
-                       std::to_string(session.events().size()) + " log lines";
+                       std::to_string(session.events().size() + session.eventsLeftOut()) + " log lines";
             });
         };
         session.onUnprovidedCall = [&](const std::string& function) {
@@ -164,7 +174,9 @@ int runNimbrel(const CommandLine& options, const std::string& executable, std::o
         };
         run.outcome = runPlugin(*module, session, markPluginCall);
         run.events = session.events();
+        run.eventsLeftOut = session.eventsLeftOut();
         run.calls = session.calls();
+        run.callsLeftOut = session.callsLeftOut();
         run.redraws = session.redraws();
     }
     run.mapsAfter = workspace.maps;
@@ -172,6 +184,7 @@ int runNimbrel(const CommandLine& options, const std::string& executable, std::o
     module.reset();
     markPluginCall(nullptr);
 
+    noteActivity("printing the report");
     if (printer) {
         printer->outcome(run.outcome, run.redraws);
         printer->maps(run.mapsBefore, run.mapsAfter);
@@ -193,6 +206,8 @@ int nimbrelMain(int argc, char** argv) {
         int status = kExitInternal;
         try {
             status = part();
+        } catch (const std::bad_alloc&) {
+            exitOutOfMemory();
         } catch (const std::exception& e) {
             printError(std::cerr, std::string("unexpected failure: ") + e.what());
         } catch (...) {

@@ -291,9 +291,11 @@ json reportJson(const RunRecord& run) {
     report["events"] = events;
     report["log"] = log;
     report["messages"] = messages;
+    report["eventsLeftOut"] = run.eventsLeftOut;
     report["redraws"] = run.redraws;
     report["unprovidedCalls"] = run.unprovidedCalls;
     report["calls"] = run.calls;
+    report["callsLeftOut"] = run.callsLeftOut;
     json before = json::array();
     for (const VolumeMap& map : run.mapsBefore) before.push_back(mapToJson(map));
     json after = json::array();

@@ -25,7 +25,9 @@ struct RunRecord {
     std::optional<std::string> workspacePath;  // none: the empty workspace
     RunOutcome outcome;
     std::vector<HostEvent> events;
+    std::size_t eventsLeftOut = 0;  // after those in events
     std::vector<std::string> calls;
+    std::size_t callsLeftOut = 0;  // after those in calls
     std::vector<std::string> unprovidedCalls;
     int redraws = 0;
     std::vector<VolumeMap> mapsBefore;

@@ -177,4 +177,10 @@ std::string repeated(const char* text, std::size_t count) {
     return result;
 }
 
+std::string groupedDigits(std::size_t count) {
+    std::string digits = std::to_string(count);
+    for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+    return digits;
+}
+
 }  // namespace nimbrel

@@ -43,6 +43,9 @@ bool outputTakesUtf8();
 // when cut.
 std::string clipColumns(const std::string& text, std::size_t width, const Marks& marks);
 
+// A count with its thousands marked: "20,000".
+std::string groupedDigits(std::size_t count);
+
 // Text repeated count times.
 std::string repeated(const char* text, std::size_t count);
 

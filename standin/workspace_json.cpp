@@ -16,7 +16,9 @@
 #include "standin/input_file.h"
 #include "standin/json_messages.h"
 #include "standin/output_file.h"
+#include "standin/plugin_watch.h"
 #include "standin/strict_json.h"
+#include "standin/terminal_text.h"
 
 namespace nimbrel {
 namespace {
@@ -456,7 +458,12 @@ json parseStrictly(const std::string& text, const std::string& source, const Rea
                 throw WorkspaceFileError(source + ": " + error.path + ": the field appears twice in one object");
             case StrictJsonError::Kind::Syntax:
                 throw WorkspaceFileError(source + ": invalid JSON at " + error.what());
+            case StrictJsonError::Kind::TooDeep:
+                break;
             case StrictJsonError::Kind::Other:
+                if (!error.line.empty())
+                    throw WorkspaceFileError(source + ": " + (error.path.empty() ? "top level" : error.path) + " (" +
+                                             error.line + "): " + error.what());
                 break;
         }
         throw WorkspaceFileError(source + ": " + error.what());
@@ -481,7 +488,10 @@ Workspace parseWorkspace(const std::string& text, const std::string& source, con
                          const ReadProgress& progress) {
     try {
         requireUtf8(text, source);
-        return Reader(source, declared).read(parseStrictly(text, source, progress), "", kWorkspaceFields);
+        const json document = parseStrictly(text, source, progress);
+        if (const json* maps = document.is_object() ? findMember(document, "maps") : nullptr)
+            noteActivity("reading the workspace " + source + " (" + groupedDigits(maps->size()) + " maps)");
+        return Reader(source, declared).read(document, "", kWorkspaceFields);
     } catch (const InputError& error) {
         throw WorkspaceFileError(error.what());
     } catch (const WorkspaceFileError&) {

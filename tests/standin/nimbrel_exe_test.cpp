@@ -48,6 +48,16 @@ protected:
         return kelvane::testing::runExe(NIMBREL_EXE, arguments, folder_, stdoutTo);
     }
 
+#if !defined(_WIN32)
+    // Runs Nimbrel.exe from the folder under the shell's limit ("ulimit -f 2").
+    Outcome runLimited(const std::string& limit, const std::string& arguments) const {
+        return kelvane::testing::runExe(
+            "/bin/sh",
+            "-c 'cd " + inQuotes(folder_) + " && " + limit + " && exec \"" NIMBREL_EXE "\" " + arguments + "'",
+            folder_);
+    }
+#endif
+
     kelvane::testing::TemporaryFolder temporary_{"standin"};
     const fs::path& folder_ = temporary_.path();
 };
@@ -166,17 +176,25 @@ TEST_F(NimbrelExe, OutputThatCannotBeWrittenGivesStatusFour) {
 TEST_F(NimbrelExe, AFailedWriteKeepsTheOldFile) {
     for (const char* option : {"--report-json", "--save-workspace"}) {
         const fs::path output = file("out.json", "the old file");
-        Outcome r = kelvane::testing::runExe(
-            "/bin/sh",
-            "-c 'cd " + inQuotes(folder_) + " && ulimit -f 2 && exec \"" NIMBREL_EXE "\" --quiet " +
-                std::string(option) + " out.json " + inQuotes(kExamples + "default.json") + "'",
-            folder_);
+        Outcome r = runLimited("ulimit -f 2",
+                               "--quiet " + std::string(option) + " out.json " + inQuotes(kExamples + "default.json"));
         EXPECT_EQ(r.status, nimbrel::kExitCannotWrite) << option;
         EXPECT_EQ(r.err, std::string("Nimbrel.exe: error: out.json: cannot write ") +
                              (option[2] == 'r' ? "the report" : "the workspace") + ": File too large\n");
         EXPECT_EQ(kelvane::testing::readFile(output), "the old file");
         EXPECT_EQ(namesIn(folder_), (std::vector<std::string>{"out.json", "stderr.txt", "stdout.txt"}));
     }
+}
+
+// Memory that runs out ends the run with one line and a status of its own.
+TEST_F(NimbrelExe, OutOfMemorySaysWhatItWasDoing) {
+    // 20,000 maps of 64 KiB of name storage each: 1.3 GB.
+    std::string maps;
+    for (int i = 0; i < 20000; ++i) maps += i == 0 ? "{}" : ",{}";
+    file("ws.json", R"({"mapNameCapacity": 65536, "maps": [)" + maps + "]}");
+    Outcome r = runLimited("ulimit -v 400000", "--quiet ws.json");
+    EXPECT_EQ(r.status, nimbrel::kExitOutOfMemory);
+    EXPECT_EQ(r.err, "Nimbrel.exe: error: out of memory reading the workspace ws.json (20,000 maps)\n");
 }
 #endif
 
@@ -366,7 +384,7 @@ INSTANTIATE_TEST_SUITE_P(
         Failure{"NotUtf8", "{\"description\": \"caf\xE9\"}", "", 1,
                 "%: not UTF-8 at byte 21 (line 1, column 21); save it as UTF-8 text"},
         Failure{"NumberOverflow", R"({"maps": [{"thresholdMin": 1e400}]})", "", 1,
-                "%: the number 1e400 is too large to hold (beyond about 1.8e308)"},
+                "%: maps[0].thresholdMin (line 1): the number 1e400 is too large to hold (beyond about 1.8e308)"},
         Failure{"MissingFile", nullptr, "/nonexistent/ws.json", 1,
                 "/nonexistent/ws.json: cannot open the file: No such file or directory"},
         Failure{"ParamWithoutEquals", "{}", "--param MinP", 2,

@@ -22,6 +22,23 @@ VolumeMap tMap(const std::string& name, float min, int32_t df, int32_t overlay) 
     return map;
 }
 
+// A plug-in that logs without end costs time, not memory: every event is
+// shown as it comes, and the first ones are kept for the report.
+TEST(RunReport, KeepsTheFirstEventsAndCallsAndCountsTheRest) {
+    using nimbrel::HostSession;
+    nimbrel::Workspace workspace;
+    HostSession session(workspace);
+    std::size_t shown = 0;
+    session.onEvent = [&](const HostEvent&) { ++shown; };
+    for (std::size_t i = 0; i < HostSession::kKeptEvents + 2; ++i) session.addEvent(HostEvent::Kind::Log, "line");
+    for (std::size_t i = 0; i < HostSession::kKeptCalls + 3; ++i) session.recordCall("nbLogText");
+    EXPECT_EQ(shown, HostSession::kKeptEvents + 2);
+    EXPECT_EQ(session.events().size(), HostSession::kKeptEvents);
+    EXPECT_EQ(session.eventsLeftOut(), 2u);
+    EXPECT_EQ(session.calls().size(), HostSession::kKeptCalls);
+    EXPECT_EQ(session.callsLeftOut(), 3u);
+}
+
 TEST(MapsTable, ShowsChangedCellsAsBeforeArrowAfter) {
     std::vector<VolumeMap> before{tMap("Faces > Houses", 2.1f, 18, 1), tMap("Motion", 2.0f, 120, 0)};
     std::vector<VolumeMap> after = before;

@@ -318,9 +318,11 @@ INSTANTIATE_TEST_SUITE_P(
                 "input; expected '[', '{', or a literal"}));
 
 TEST(WorkspaceJson, DeepNestingIsAnErrorNotACrash) {
-    const std::string deep = std::string(100000, '[') + std::string(100000, ']');
-    EXPECT_EQ(errorOf(deep), "ws.json: top level: expected an object, got an array");
-    EXPECT_EQ(errorOf(R"({"maps": )" + deep + "}"), "ws.json: maps[0]: expected an object, got an array");
+    auto nested = [](std::size_t depth) { return std::string(depth, '[') + std::string(depth, ']'); };
+    EXPECT_EQ(errorOf(nested(512)), "ws.json: top level: expected an object, got an array");
+    EXPECT_EQ(errorOf(nested(513)), "ws.json: line 1, column 513: arrays and objects nest more than 512 deep");
+    EXPECT_EQ(errorOf(R"({"x": )" + nested(100000) + R"(, "y": 1})"),
+              "ws.json: line 1, column 518: arrays and objects nest more than 512 deep");
 }
 
 // Every cut of a real file is either read or rejected with a WorkspaceFileError.
