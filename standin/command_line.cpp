@@ -97,7 +97,9 @@ std::variant<CommandLine, int> parseCommandLine(int argc, const char* const* arg
     app.add_flag("--trace", options.trace,
                  "Print to standard error every host function the plug-in calls that the stand-in\n"
                  "does not provide (it answers zero), and why no dialog script was read");
-    app.add_flag("--quiet", options.quiet, "Print nothing but errors (and the report to '-')");
+    app.add_flag("--quiet", options.quiet,
+                 "Print nothing but errors, the plug-in's message boxes and why a run\nfailed, all on standard error "
+                 "(and the report to '-')");
     app.set_version_flag("--version",
                          std::string(kProgram) + " " + KELVANE_VERSION + ", the stand-in host for Kelvane plug-ins");
     app.footer(std::string(kFooter) + kExitStatusList + kExample);

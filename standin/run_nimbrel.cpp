@@ -159,7 +159,13 @@ int runNimbrel(const CommandLine& options, const std::string& executable, std::o
         Progress running(Progress::isTerminal(2) && (!printer || (&human == &out && !Progress::isTerminal(1))));
         HostSession session(workspace);
         session.onEvent = [&](const HostEvent& event) {
-            if (printer) printer->event(event);
+            if (printer) {
+                printer->event(event);
+            } else if (event.kind == HostEvent::Kind::Message) {
+                // Quiet, a message box is still shown: it is how a plug-in tells of an error.
+                human << std::flush;
+                err << messageBoxText(event.text, marks) << std::flush;
+            }
             running.tick([&] {
                 return "running the plug-in: " + std::to_string(session.recordsSet().size()) + " map records set, " +
                        std::to_string(session.events().size() + session.eventsLeftOut()) + " log lines";
@@ -191,6 +197,10 @@ int runNimbrel(const CommandLine& options, const std::string& executable, std::o
     }
     const bool written = writeOutputs(options, workspace, run, dialog, out, err);
     if (!run.outcome.created) printError(err, pluginPath + ": createPlugin returned null");
+    // Quiet, the reason the run failed is the one thing said.
+    if (!printer && run.outcome.created && !run.outcome.initialised)
+        printError(err, "initPlugin returned false, so execute was not called");
+    if (!printer && run.outcome.executed == std::optional<bool>(false)) printError(err, "execute returned false");
     return written ? runStatus(run.outcome) : kExitCannotWrite;
 }
 

@@ -233,6 +233,12 @@ void ConsolePrinter::header(const std::string& pluginPath, const std::optional<s
     out_ << std::flush;
 }
 
+std::string messageBoxText(const std::string& text, const Marks& marks) {
+    std::string box = std::string("  ") + marks.topLeft + marks.rule + " MESSAGE BOX " + repeated(marks.rule, 8) + "\n";
+    for (const std::string& line : lines(text)) box += std::string("  ") + marks.bar + " " + visible(line) + "\n";
+    return box + "  " + marks.bottomLeft + repeated(marks.rule, 22) + "\n";
+}
+
 void ConsolePrinter::event(const HostEvent& event) {
     if (!runStarted_) {
         out_ << "\nRun\n";
@@ -242,9 +248,7 @@ void ConsolePrinter::event(const HostEvent& event) {
         for (const std::string& line : lines(event.text))
             out_ << "  log " << marks_.bar << " " << visible(line) << "\n";
     } else {
-        out_ << "  " << marks_.topLeft << marks_.rule << " MESSAGE BOX " << repeated(marks_.rule, 8) << "\n";
-        for (const std::string& line : lines(event.text)) out_ << "  " << marks_.bar << " " << visible(line) << "\n";
-        out_ << "  " << marks_.bottomLeft << repeated(marks_.rule, 22) << "\n";
+        out_ << messageBoxText(event.text, marks_);
     }
     out_ << std::flush;
 }

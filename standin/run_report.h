@@ -63,6 +63,9 @@ private:
     bool runStarted_ = false;
 };
 
+// A message box as the human report draws it, a line each.
+std::string messageBoxText(const std::string& text, const Marks& marks);
+
 // Items two blanks apart in lines of at most 84 columns, each new line
 // starting at the value column of the report's "  label       " lines.
 std::string wrapItems(const std::vector<std::string>& items);

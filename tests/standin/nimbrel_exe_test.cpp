@@ -155,6 +155,10 @@ TEST_F(NimbrelExe, InitPluginFalseHasAStatusOfItsOwn) {
     Outcome r = run("--quiet --report-json - --plugin \"" KELVANE_MODULE_PATH "\" " + inQuotes(file("ws.json", "{}")));
     EXPECT_EQ(r.status, nimbrel::kExitInitPluginFalse) << r.err;
     EXPECT_EQ(nlohmann::ordered_json::parse(r.out)["messages"][0], "No current document available.");
+    // Quiet still shows the message box and why the run failed.
+    EXPECT_EQ(r.err,
+              "  ┌─ MESSAGE BOX ────────\n  │ No current document available.\n  └──────────────────────\n"
+              "Nimbrel.exe: error: initPlugin returned false, so execute was not called\n");
 }
 
 #if !defined(_WIN32)
