@@ -1,5 +1,8 @@
 #include "standin/command_line.h"
 
+#include <cstdlib>
+#include <map>
+
 #include <CLI/CLI.hpp>
 
 #include "standin/output_file.h"
@@ -34,6 +37,16 @@ const char* const kFooter =
 const char* const kExample =
     "\n\nExample:\n"
     "  Nimbrel.exe examples/default.json --param MinP=0.05 --report-json report.json";
+
+// The seconds a --timeout text gives: a number above 0 and at most
+// kLongestTimeout, all of the text.
+std::optional<double> secondsOf(const std::string& text) {
+    char* end = nullptr;
+    const double seconds = std::strtod(text.c_str(), &end);
+    if (text.empty() || end != text.c_str() + text.size() || !(seconds > 0 && seconds <= kLongestTimeout))
+        return std::nullopt;
+    return seconds;
+}
 
 }  // namespace
 
@@ -89,11 +102,11 @@ std::variant<CommandLine, int> parseCommandLine(int argc, const char* const* arg
                    "Write a JSON report of the run to FILE ('-' for standard output; the human\n"
                    "output then goes to standard error)")
         ->type_name("FILE");
-    app.add_option("--timeout", options.timeout,
+    std::optional<std::string> timeout;
+    app.add_option("--timeout", timeout,
                    "Stop a plug-in call (createPlugin, initPlugin, execute, ...) that runs longer than\n"
-                   "SECONDS, naming the call (exit status 10)")
-        ->type_name("SECONDS")
-        ->check(CLI::PositiveNumber);
+                   "SECONDS, above 0 and at most 86400, naming the call (exit status 10)")
+        ->type_name("SECONDS");
     app.add_flag("--trace", options.trace,
                  "Print to standard error every host function the plug-in calls that the stand-in\n"
                  "does not provide (it answers zero), and why no dialog script was read");
@@ -127,10 +140,22 @@ std::variant<CommandLine, int> parseCommandLine(int argc, const char* const* arg
                             ": give each a file of its own (see --help)");
         return kExitBadArguments;
     }
-    // The form of each --param is checked before anything is read.
+    if (timeout) {
+        options.timeout = secondsOf(*timeout);
+        if (!options.timeout) {
+            printError(err, "--timeout " + *timeout + ": give seconds above 0, at most 86400 (see --help)");
+            return kExitBadArguments;
+        }
+    }
+    // The form of each --param is checked before anything is read, and each
+    // parameter may be given once.
+    std::map<std::string, std::string> given;
     for (const std::string& param : options.params) {
         try {
-            splitAssignment(param);
+            const std::string name = splitAssignment(param).name;
+            if (const auto [earlier, first] = given.emplace(name, param); !first)
+                throw ParameterError("--param " + param + ": " + name + " is given twice (also --param " +
+                                     earlier->second + ")");
         } catch (const ParameterError& e) {
             printError(err, e.what());
             return kExitBadArguments;
