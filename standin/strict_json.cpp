@@ -176,6 +176,99 @@ private:
     const ReadProgress* progress_;
 };
 
+// Follows the parser to the value at one path, and notes how far the text
+// had been read when it came.
+class PathFinder {
+public:
+    PathFinder(const std::string& target, const char* const& read) : target_(target), read_(read) {}
+    const char* found() const { return found_; }
+
+    bool null() { return scalar(); }
+    bool boolean(bool) { return scalar(); }
+    bool number_integer(json::number_integer_t) { return scalar(); }
+    bool number_unsigned(json::number_unsigned_t) { return scalar(); }
+    bool number_float(json::number_float_t, const std::string&) { return scalar(); }
+    bool string(std::string&) { return scalar(); }
+    bool binary(json::binary_t&) { return scalar(); }
+    bool start_object(std::size_t) { return open(true); }
+    bool start_array(std::size_t) { return open(false); }
+    bool end_object() { return close(); }
+    bool end_array() { return close(); }
+    bool key(std::string& key) {
+        frames_.back().key = key;
+        return true;
+    }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) { return false; }
+
+private:
+    struct Frame {
+        bool object;
+        std::string key;
+        std::size_t index = 0;
+    };
+
+    // Whether the value now starting is the one looked for.
+    bool here() {
+        std::string path;
+        for (const Frame& frame : frames_)
+            path += frame.object ? (path.empty() ? "" : ".") + frame.key : "[" + std::to_string(frame.index) + "]";
+        if (path != target_) return false;
+        found_ = read_;
+        return true;
+    }
+    void next() {
+        if (!frames_.empty() && !frames_.back().object) ++frames_.back().index;
+    }
+    bool scalar() {
+        if (here()) return false;
+        next();
+        return true;
+    }
+    bool open(bool object) {
+        if (here()) return false;
+        frames_.push_back({object, {}, 0});
+        return frames_.size() <= kDeepestJsonNesting;
+    }
+    bool close() {
+        frames_.pop_back();
+        next();
+        return true;
+    }
+
+    const std::string& target_;
+    const char* const& read_;
+    const char* found_ = nullptr;
+    std::vector<Frame> frames_;
+};
+
+// A character iterator that keeps where it is in a place of its owner's.
+class TrackingIterator {
+public:
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = char;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const char*;
+    using reference = const char&;
+
+    TrackingIterator(const char* at, const char** furthest) : at_(at), furthest_(furthest) {}
+    reference operator*() const { return *at_; }
+    TrackingIterator& operator++() {
+        *furthest_ = ++at_;
+        return *this;
+    }
+    TrackingIterator operator++(int) {
+        TrackingIterator before = *this;
+        ++*this;
+        return before;
+    }
+    bool operator==(const TrackingIterator& other) const { return at_ == other.at_; }
+    bool operator!=(const TrackingIterator& other) const { return at_ != other.at_; }
+
+private:
+    const char* at_;
+    const char** furthest_;
+};
+
 // The offset of the bracket that opens the array or object at nesting depth
 // limit + 1 in text[begin, end), skipping strings and, with comments, comments.
 std::size_t openingBeyond(const std::string& text, std::size_t begin, std::size_t end, std::size_t limit,
@@ -229,6 +322,18 @@ json parseStrictJson(const std::string& text, std::size_t begin, std::size_t end
         throw StrictJsonError(StrictJsonError::Kind::Other, "the value could not be read", "", 0);
     }
     return std::move(builder.result());
+}
+
+std::optional<std::size_t> lineOfValue(const std::string& text, const std::string& path) {
+    const char* read = text.data();
+    PathFinder finder(path, read);
+    const char* end = text.data() + text.size();
+    json::sax_parse(TrackingIterator(text.data(), &read), TrackingIterator(end, &read), &finder,
+                    nlohmann::detail::input_format_t::json, true, false);
+    if (finder.found() == nullptr) return std::nullopt;
+    // The reader may have looked one character past the value.
+    const char* last = finder.found() > text.data() ? finder.found() - 1 : text.data();
+    return 1 + static_cast<std::size_t>(std::count(text.data(), last, '\n'));
 }
 
 }  // namespace nimbrel

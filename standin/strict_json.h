@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -40,5 +41,9 @@ using ReadProgress = std::function<void(std::size_t read, std::size_t total)>;
 nlohmann::ordered_json parseStrictJson(const std::string& text, std::size_t begin = 0,
                                        std::size_t end = std::string::npos, const ReadProgress& progress = {},
                                        bool comments = false);
+
+// The line (from 1) of the value at path ("maps[2].name", as
+// StrictJsonError names paths) in a JSON text; none when there is no such value.
+std::optional<std::size_t> lineOfValue(const std::string& text, const std::string& path);
 
 }  // namespace nimbrel
