@@ -243,7 +243,7 @@ TEST_F(NimbrelExe, DialogDefaultsBesideThePluginFillAnEmptyDialog) {
 
 TEST_F(NimbrelExe, DialogBlockNamesTheScriptAndTheDefaultsUsed) {
     const fs::path ws = file("ws.json", kBareWorkspace);
-    Outcome r = run("--param DoSetMax=1 --plugin \"" KELVANE_MODULE_PATH "\" " + inQuotes(ws));
+    Outcome r = run("--param DoSetMax=1 --param PNB=7 --plugin \"" KELVANE_MODULE_PATH "\" " + inQuotes(ws));
     ASSERT_EQ(r.status, 0) << r.err;
     const auto block = r.out.find("\nDialog script\n  script      ");
     ASSERT_NE(block, std::string::npos) << r.out;
@@ -254,6 +254,10 @@ TEST_F(NimbrelExe, DialogBlockNamesTheScriptAndTheDefaultsUsed) {
         std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("Kelvane>  Set Max to 8.00"), std::string::npos) << r.out;
+    // A value outside an int's choices is the plug-in's to handle: a warning, and the run goes on.
+    EXPECT_NE(r.out.find("\n  warning     PNB=7 is none of its choices, 0 to 2; the run goes on with it\n", block),
+              std::string::npos)
+        << r.out;
 }
 
 TEST_F(NimbrelExe, ParamTakesTheTypeTheScriptDeclares) {

@@ -102,10 +102,10 @@ INSTANTIATE_TEST_SUITE_P(
         Case{Kind::Float, "3.4028235e38", floatShown(FLT_MAX)},
         Case{Kind::Float, "3.4028235677973366e38",
              "error: --param P=3.4028235677973366e38: P is a float parameter; the number 3.4028235677973366e38 is too "
-             "large for single precision (beyond about 3.4e38)"}, Case{Kind::Float, "inf", floatShown(INFINITY)},
-        Case{Kind::Float, "nan", floatShown(NAN)}, Case{Kind::Float, "-Infinity", floatShown(-INFINITY)},
-        Case{Kind::Float, "NaN", floatShown(NAN)}, Case{Kind::Text, "12", "text <12>"},
-        Case{Kind::Text, "", "text <>"}));
+             "large for single precision (beyond about 3.4e38)"},
+        Case{Kind::Float, "inf", floatShown(INFINITY)}, Case{Kind::Float, "nan", floatShown(NAN)},
+        Case{Kind::Float, "-Infinity", floatShown(-INFINITY)}, Case{Kind::Float, "NaN", floatShown(NAN)},
+        Case{Kind::Text, "12", "text <12>"}, Case{Kind::Text, "", "text <>"}));
 
 TEST(ParameterAssignment, SplitsAtTheFirstEquals) {
     auto a = nimbrel::splitAssignment("Overlay=1,3-5=x");
