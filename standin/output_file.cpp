@@ -164,7 +164,10 @@ bool DescriptorOutput::drain() {
     const std::size_t pending = static_cast<std::size_t>(pptr() - pbase());
     setp(buffer_.data(), buffer_.data() + buffer_.size());
     if (failure_) return false;
-    if (const int error = writeAll(descriptor_, buffer_.data(), pending)) failure_ = systemReason(error);
+    if (const int error = writeAll(descriptor_, buffer_.data(), pending)) {
+        failure_ = systemReason(error);
+        closedByReader_ = error == EPIPE;
+    }
     return !failure_;
 }
 

@@ -32,6 +32,9 @@ public:
 
     // Why a write failed, once one has.
     const std::optional<std::string>& failure() const { return failure_; }
+    // Whether it failed because the reader closed its end of the pipe
+    // ("| head -5"), which is no error to report.
+    bool closedByReader() const { return closedByReader_; }
 
 protected:
     int_type overflow(int_type c) override;
@@ -42,6 +45,7 @@ private:
     int descriptor_;
     std::vector<char> buffer_;
     std::optional<std::string> failure_;
+    bool closedByReader_ = false;
 };
 
 }  // namespace nimbrel

@@ -62,7 +62,8 @@ int runStatus(const RunOutcome& outcome) {
 int finish(int status, std::ostream& out, const DescriptorOutput& standardOutput) {
     out.flush();
     if (const auto& reason = standardOutput.failure()) {
-        printError(std::cerr, "standard output: cannot write: " + *reason);
+        // A reader that stopped reading ("| head -5") ends the output quietly, as with other tools.
+        if (!standardOutput.closedByReader()) printError(std::cerr, "standard output: cannot write: " + *reason);
         // What the plug-in returned matters less than output that was lost.
         if (status == kExitRan || status == kExitBadPlugin || status >= kExitInitPluginFalse) return kExitCannotWrite;
     }

@@ -190,6 +190,16 @@ TEST_F(NimbrelExe, AFailedWriteKeepsTheOldFile) {
     }
 }
 
+// A reader that stops reading ends the output quietly.
+TEST_F(NimbrelExe, AClosedPipeIsNoError) {
+    std::string maps;
+    for (int i = 0; i < 5000; ++i) maps += std::string(i == 0 ? "" : ",") + R"({"mapType": 1, "degreesOfFreedom": 20})";
+    file("ws.json", R"({"documents": [{"type": 3, "name": "a.vmr"}], "maps": [)" + maps + "]}");
+    Outcome r = runLimited("true", "ws.json | head -1");
+    EXPECT_EQ(r.out, "Nimbrel.exe stand-in host\n");
+    EXPECT_EQ(r.err, "");
+}
+
 // Memory that runs out ends the run with one line and a status of its own.
 TEST_F(NimbrelExe, OutOfMemorySaysWhatItWasDoing) {
     // 20,000 maps of 64 KiB of name storage each: 1.3 GB.
