@@ -199,7 +199,8 @@ void ConsolePrinter::header(const std::string& pluginPath, const std::optional<s
     out_ << "  plug-in     " << visible(pluginPath) << "\n";
     out_ << "  workspace   " << (workspacePath ? visible(*workspacePath) : std::string("(none: an empty workspace)"))
          << "\n";
-    if (!workspace.description.empty()) out_ << "              " << visible(workspace.description) << "\n";
+    if (!workspace.description.empty())
+        out_ << "              " << shortened(visible(workspace.description), marks_) << "\n";
     const HostVersion& v = workspace.version;
     out_ << "  host        version " << v.major << "." << v.minor << "." << v.release << ", "
          << workspace.documents.size() << (workspace.documents.size() == 1 ? " document" : " documents") << ", ";
@@ -220,7 +221,8 @@ void ConsolePrinter::header(const std::string& pluginPath, const std::optional<s
     std::vector<std::string> items;
     for (const auto& [name, p] : workspace.parameters)
         items.push_back(visible(name) + "=" +
-                        (p.kind == Parameter::Kind::Text ? "\"" + visible(p.text) + "\"" : parameterValueText(p)));
+                        (p.kind == Parameter::Kind::Text ? "\"" + shortened(visible(p.text), marks_) + "\""
+                                                         : parameterValueText(p)));
     const std::string parameters = wrapItems(items);
     out_ << "  parameters  " << (parameters.empty() ? std::string("(none)") : parameters) << "\n";
     if (!parametersChecked) out_ << "              taken as given: no dialog script declares their names and types\n";
@@ -228,14 +230,15 @@ void ConsolePrinter::header(const std::string& pluginPath, const std::optional<s
 
     out_ << "Plug-in descriptors\n";
     for (const auto& [function, text] : descriptorList(descriptors))
-        out_ << "  " << padRight(function, 22) << (text ? visible(*text) : std::string("(not exported, or null)"))
-             << "\n";
+        out_ << "  " << padRight(function, 22)
+             << (text ? shortened(visible(*text), marks_) : std::string("(not exported, or null)")) << "\n";
     out_ << std::flush;
 }
 
 std::string messageBoxText(const std::string& text, const Marks& marks) {
     std::string box = std::string("  ") + marks.topLeft + marks.rule + " MESSAGE BOX " + repeated(marks.rule, 8) + "\n";
-    for (const std::string& line : lines(text)) box += std::string("  ") + marks.bar + " " + visible(line) + "\n";
+    for (const std::string& line : lines(text))
+        box += std::string("  ") + marks.bar + " " + shortened(visible(line), marks) + "\n";
     return box + "  " + marks.bottomLeft + repeated(marks.rule, 22) + "\n";
 }
 
@@ -246,7 +249,7 @@ void ConsolePrinter::event(const HostEvent& event) {
     }
     if (event.kind == HostEvent::Kind::Log) {
         for (const std::string& line : lines(event.text))
-            out_ << "  log " << marks_.bar << " " << visible(line) << "\n";
+            out_ << "  log " << marks_.bar << " " << shortened(visible(line), marks_) << "\n";
     } else {
         out_ << messageBoxText(event.text, marks_);
     }

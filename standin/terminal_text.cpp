@@ -171,6 +171,16 @@ std::string clipColumns(const std::string& text, std::size_t width, const Marks&
     return result + marks.ellipsis;
 }
 
+std::string shortened(const std::string& text, const Marks& marks, std::size_t width) {
+    if (columns(text) <= width) return text;
+    const std::string kept = clipColumns(text, width, marks);
+    const std::size_t prefix = kept.size() - std::strlen(marks.ellipsis);
+    std::size_t leftOut = 0;
+    for (std::size_t at = prefix; at < text.size(); ++at)
+        if ((static_cast<unsigned char>(text[at]) & 0xC0) != 0x80) ++leftOut;
+    return kept + " (" + groupedDigits(leftOut) + (leftOut == 1 ? " more character)" : " more characters)");
+}
+
 std::string repeated(const char* text, std::size_t count) {
     std::string result;
     for (std::size_t i = 0; i < count; ++i) result += text;

@@ -46,6 +46,14 @@ std::string clipColumns(const std::string& text, std::size_t width, const Marks&
 // A count with its thousands marked: "20,000".
 std::string groupedDigits(std::size_t count);
 
+// The most columns the human report gives one text (a description, a log
+// line, a parameter's value); the JSON report always has them whole.
+inline constexpr std::size_t kLongestShownText = 300;
+
+// A text cut to at most width columns (and the note), ending with the marks'
+// ellipsis and how much was left out: "A long text… (1,234 more characters)".
+std::string shortened(const std::string& text, const Marks& marks, std::size_t width = kLongestShownText);
+
 // Text repeated count times.
 std::string repeated(const char* text, std::size_t count);
 
