@@ -143,7 +143,8 @@ int runNimbrel(const CommandLine& options, const std::string& executable, std::o
     if (dialog.script) dialog.defaultsUsed = applyDialogDefaults(*dialog.script, workspace);
 
     std::unique_ptr<ConsolePrinter> printer;
-    if (!options.quiet) printer = std::make_unique<ConsolePrinter>(human, marks);
+    if (!options.quiet)
+        printer = std::make_unique<ConsolePrinter>(human, marks, terminalColumns(&human == &out ? 1 : 2).value_or(0));
     if (printer) {
         printer->header(pluginPath, options.workspace ? std::optional(inputName(*options.workspace)) : std::nullopt,
                         workspace, descriptors, checked != nullptr);

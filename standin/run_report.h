@@ -46,8 +46,10 @@ std::vector<std::pair<std::string, std::optional<std::string>>> descriptorList(c
 // The human report, written to out piece by piece.
 class ConsolePrinter {
 public:
-    // Draws with marks: kUtf8Marks, or kAsciiMarks for a terminal that does not take UTF-8.
-    explicit ConsolePrinter(std::ostream& out, const Marks& marks = kUtf8Marks) : out_(out), marks_(marks) {}
+    // Draws with marks: kUtf8Marks, or kAsciiMarks for a terminal that does not
+    // take UTF-8; fits the maps table to width columns (0: any width).
+    explicit ConsolePrinter(std::ostream& out, const Marks& marks = kUtf8Marks, std::size_t width = 0)
+        : out_(out), marks_(marks), width_(width) {}
 
     // parametersChecked: whether a dialog script's declarations checked the parameters.
     void header(const std::string& pluginPath, const std::optional<std::string>& workspacePath,
@@ -60,6 +62,7 @@ public:
 private:
     std::ostream& out_;
     const Marks& marks_;
+    std::size_t width_;
     bool runStarted_ = false;
 };
 
@@ -72,8 +75,10 @@ std::string wrapItems(const std::vector<std::string>& items);
 
 // The before/after table of the maps' parameters: a cell that changed shows
 // "before → after"; a map present only after the run is marked new.
-// Names are shown with their control characters escaped.
+// Names are shown with their control characters escaped. Wider than width
+// columns (when not 0), the columns without a change are left out, from the
+// right, and said so; if still too wide, each map gets a block of its own.
 std::string mapsTable(const std::vector<VolumeMap>& before, const std::vector<VolumeMap>& after,
-                      const Marks& marks = kUtf8Marks);
+                      const Marks& marks = kUtf8Marks, std::size_t width = 0);
 
 }  // namespace nimbrel

@@ -3,6 +3,7 @@
 #include <clocale>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #if defined(_WIN32)
@@ -10,6 +11,8 @@
 #include <windows.h>
 #else
 #include <langinfo.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 #endif
 
 namespace nimbrel {
@@ -130,6 +133,24 @@ std::string visible(std::string_view text) {
         at += length;
     }
     return shown;
+}
+
+std::optional<std::size_t> terminalColumns(int descriptor) {
+    if (const char* set = std::getenv("COLUMNS")) {
+        char* end = nullptr;
+        const long columns = std::strtol(set, &end, 10);
+        if (*set != '\0' && *end == '\0' && columns > 0) return static_cast<std::size_t>(columns);
+    }
+#if defined(_WIN32)
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    HANDLE handle = GetStdHandle(descriptor == 2 ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    if (_isatty(descriptor) && GetConsoleScreenBufferInfo(handle, &info))
+        return static_cast<std::size_t>(info.srWindow.Right - info.srWindow.Left + 1);
+#else
+    winsize size{};
+    if (isatty(descriptor) && ioctl(descriptor, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+#endif
+    return std::nullopt;
 }
 
 bool outputTakesUtf8() {

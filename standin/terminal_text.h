@@ -36,6 +36,11 @@ inline constexpr Marks kUtf8Marks{"\xE2\x94\x82", "\xE2\x94\x80",   "\xE2\x94\x8
                                   "\xE2\x94\x94", " \xE2\x86\x92 ", "\xE2\x80\xA6"};
 inline constexpr Marks kAsciiMarks{"|", "-", "+", "+", " -> ", "..."};
 
+// The columns the human report may fill on descriptor (1 standard output, 2
+// standard error): COLUMNS when it is set to a number, else the terminal's
+// width; none for a file or a pipe.
+std::optional<std::size_t> terminalColumns(int descriptor);
+
 // Whether the terminal (the locale, or on Windows the console) takes UTF-8.
 bool outputTakesUtf8();
 

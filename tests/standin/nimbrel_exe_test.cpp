@@ -26,14 +26,26 @@ using kelvane::testing::inQuotes;
 
 class NimbrelExe : public ::testing::Test {
 protected:
-    // The human report as a UTF-8 terminal shows it.
-    NimbrelExe() { setLocale("C.UTF-8"); }
+    // The human report as a UTF-8 terminal of any width shows it.
+    NimbrelExe() {
+        setLocale("C.UTF-8");
+        setColumns("");
+    }
 
     static void setLocale(const char* locale) {
 #if !defined(_WIN32)
         setenv("LC_ALL", locale, 1);
 #else
         (void)locale;
+#endif
+    }
+
+    // COLUMNS for the runs to come; "" for none.
+    static void setColumns(const std::string& columns) {
+#if !defined(_WIN32)
+        setenv("COLUMNS", columns.c_str(), 1);
+#else
+        _putenv(("COLUMNS=" + columns).c_str());
 #endif
     }
 
@@ -142,6 +154,16 @@ TEST_F(NimbrelExe, PlainAsciiWhereTheLocaleIsNotUtf8) {
     EXPECT_EQ(std::count_if(r.out.begin(), r.out.end(), [](char c) { return (c & 0x80) != 0; }), 0);
 }
 #endif
+
+// COLUMNS narrows the maps table to fit.
+TEST_F(NimbrelExe, TheMapsTableFitsColumns) {
+    setColumns("80");
+    Outcome r = run(inQuotes(kExamples + "default.json"));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\n  ! left out to fit, unchanged: clusterSize, useClusterSize, showPosNeg,\n"),
+              std::string::npos)
+        << r.out;
+}
 
 // "-" is standard input for the workspace and standard output for the outputs.
 TEST_F(NimbrelExe, DashIsStandardInputAndOutput) {

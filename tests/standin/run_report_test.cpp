@@ -62,6 +62,37 @@ TEST(MapsTable, ShowsChangedCellsAsBeforeArrowAfter) {
                   "! map 2: opaque bytes changed at offset 48\n");
 }
 
+// Narrower than the table, the unchanged columns go; narrower still, a block a map.
+TEST(MapsTable, FitsTheWidthItIsGiven) {
+    std::vector<VolumeMap> before{tMap("Faces > Houses", 2.1f, 18, 1), tMap("Motion", 2.0f, 120, 0)};
+    std::vector<VolumeMap> after = before;
+    after[0].record.thresholdMin = 3.9216156f;
+    after[1].record.overlay = 1;
+    const std::pair<std::size_t, std::string> cases[] = {
+        {60,
+         "#  name            type   df     thresholdMin  overlay\n"
+         "──────────────────────────────────────────────────────\n"
+         "1  Faces > Houses     1   18  2.1 → 3.9216156        1\n"
+         "2  Motion             1  120                2    0 → 1\n"
+         "! left out to fit, unchanged: thresholdMax, clusterSize,\n"
+         "  useClusterSize, showPosNeg, transparency\n"},
+        {40,
+         "map 1  Faces > Houses\n"
+         "  type 1  df 18\n"
+         "  thresholdMin 2.1 → 3.9216156\n"
+         "  thresholdMax 8  clusterSize 0\n"
+         "  useClusterSize 0  showPosNeg 3\n"
+         "  transparency 1  overlay 1\n"
+         "map 2  Motion\n"
+         "  type 1  df 120  thresholdMin 2\n"
+         "  thresholdMax 8  clusterSize 0\n"
+         "  useClusterSize 0  showPosNeg 3\n"
+         "  transparency 1  overlay 0 → 1\n"},
+    };
+    for (const auto& [width, table] : cases)
+        EXPECT_EQ(nimbrel::mapsTable(before, after, nimbrel::kUtf8Marks, width), table) << width;
+}
+
 TEST(MapsTable, SaysSoWhenThereAreNoMaps) {
     EXPECT_EQ(nimbrel::mapsTable({}, {}), "No maps on the current VMR.\n");
 }
