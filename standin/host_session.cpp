@@ -37,14 +37,14 @@ std::vector<std::string> HostSession::messages() const {
 void HostSession::addEvent(HostEvent::Kind kind, std::string text) {
     HostEvent event{kind, std::move(text)};
     if (onEvent) onEvent(event);
-    if (events_.size() < kKeptEvents)
+    if (events_.size() < eventsKept_)
         events_.push_back(std::move(event));
     else
         ++eventsLeftOut_;
 }
 
 void HostSession::recordCall(std::string call) {
-    if (calls_.size() < kKeptCalls)
+    if (calls_.size() < callsKept_)
         calls_.push_back(std::move(call));
     else
         ++callsLeftOut_;

@@ -35,10 +35,6 @@ private:
 
 class HostSession {
 public:
-    // What a session keeps of its events and calls for the report.
-    static constexpr std::size_t kKeptEvents = 10000;
-    static constexpr std::size_t kKeptCalls = 100000;
-
     // The session becomes the one the host functions act on, until it ends.
     explicit HostSession(Workspace& workspace);
     ~HostSession();
@@ -49,16 +45,16 @@ public:
     static HostSession* current();
 
     Workspace& workspace() { return workspace_; }
-    // The first kKeptEvents log lines and message boxes; every one goes to
-    // onEvent as it comes, so a plug-in that logs without end costs time,
-    // not memory.
+    // The log lines and message boxes, all of them or the first ones
+    // keepAtMost allows; every one goes to onEvent as it comes, so that a
+    // plug-in that logs without end costs time, not memory.
     const std::vector<HostEvent>& events() const { return events_; }
     // How many came after those kept.
     std::size_t eventsLeftOut() const { return eventsLeftOut_; }
     std::vector<std::string> logLines() const;
     std::vector<std::string> messages() const;
-    // The first kKeptCalls host functions called, in order, with their
-    // arguments: "nbGetIntParameter(DoSetMin)".
+    // The host functions called, in order, with their arguments
+    // ("nbGetIntParameter(DoSetMin)"): all, or the first ones keepAtMost allows.
     const std::vector<std::string>& calls() const { return calls_; }
     // How many came after those kept.
     std::size_t callsLeftOut() const { return callsLeftOut_; }
@@ -69,6 +65,12 @@ public:
         kelvane::NRVMPRecord record;
     };
     const std::vector<RecordSet>& recordsSet() const { return recordsSet_; }
+
+    // Keeps no more than that many events and calls; those after are counted.
+    void keepAtMost(std::size_t events, std::size_t calls) {
+        eventsKept_ = events;
+        callsKept_ = calls;
+    }
 
     // Called for each log line and message box as it happens.
     std::function<void(const HostEvent&)> onEvent;
@@ -92,6 +94,8 @@ private:
     std::size_t eventsLeftOut_ = 0;
     std::vector<std::string> calls_;
     std::size_t callsLeftOut_ = 0;
+    std::size_t eventsKept_ = SIZE_MAX;
+    std::size_t callsKept_ = SIZE_MAX;
     int redraws_ = 0;
     std::vector<RecordSet> recordsSet_;
     std::mt19937 nullRecordDraws_;

@@ -160,6 +160,7 @@ int runNimbrel(const CommandLine& options, const std::string& executable, std::o
         // While the report is not on the terminal, the terminal shows how far the run has come.
         Progress running(Progress::isTerminal(2) && (!printer || (&human == &out && !Progress::isTerminal(1))));
         HostSession session(workspace);
+        session.keepAtMost(kReportedEvents, kReportedCalls);
         session.onEvent = [&](const HostEvent& event) {
             if (printer) {
                 printer->event(event);

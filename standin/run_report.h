@@ -19,6 +19,10 @@ namespace nimbrel {
 // What starts each trace line on standard error.
 std::string tracePrefix(const Marks& marks);
 
+// What the JSON report keeps of a run's events and calls, the first so many.
+inline constexpr std::size_t kReportedEvents = 10000;
+inline constexpr std::size_t kReportedCalls = 100000;
+
 // Everything a report says about one run.
 struct RunRecord {
     std::string pluginPath;

@@ -25,17 +25,17 @@ VolumeMap tMap(const std::string& name, float min, int32_t df, int32_t overlay) 
 // A plug-in that logs without end costs time, not memory: every event is
 // shown as it comes, and the first ones are kept for the report.
 TEST(RunReport, KeepsTheFirstEventsAndCallsAndCountsTheRest) {
-    using nimbrel::HostSession;
     nimbrel::Workspace workspace;
-    HostSession session(workspace);
+    nimbrel::HostSession session(workspace);
+    session.keepAtMost(nimbrel::kReportedEvents, nimbrel::kReportedCalls);
     std::size_t shown = 0;
     session.onEvent = [&](const HostEvent&) { ++shown; };
-    for (std::size_t i = 0; i < HostSession::kKeptEvents + 2; ++i) session.addEvent(HostEvent::Kind::Log, "line");
-    for (std::size_t i = 0; i < HostSession::kKeptCalls + 3; ++i) session.recordCall("nbLogText");
-    EXPECT_EQ(shown, HostSession::kKeptEvents + 2);
-    EXPECT_EQ(session.events().size(), HostSession::kKeptEvents);
+    for (std::size_t i = 0; i < nimbrel::kReportedEvents + 2; ++i) session.addEvent(HostEvent::Kind::Log, "line");
+    for (std::size_t i = 0; i < nimbrel::kReportedCalls + 3; ++i) session.recordCall("nbLogText");
+    EXPECT_EQ(shown, nimbrel::kReportedEvents + 2);
+    EXPECT_EQ(session.events().size(), nimbrel::kReportedEvents);
     EXPECT_EQ(session.eventsLeftOut(), 2u);
-    EXPECT_EQ(session.calls().size(), HostSession::kKeptCalls);
+    EXPECT_EQ(session.calls().size(), nimbrel::kReportedCalls);
     EXPECT_EQ(session.callsLeftOut(), 3u);
 }
 
