@@ -1,5 +1,6 @@
 #include "standin/output_file.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -55,6 +56,22 @@ std::optional<std::string> writeInPlace(const std::string& path, const std::stri
     if (!written) return systemReason(writeError);
     if (!closed) return systemReason(errno);
     return std::nullopt;
+}
+
+// Whether path names one of Windows' devices (NUL, CON, COM1, ...), which
+// stand in every folder, with any extension.
+bool isDeviceName(const std::filesystem::path& path) {
+#if defined(_WIN32)
+    std::string stem = path.stem().string();
+    for (char& c : stem) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (const char* device : {"NUL", "CON", "PRN", "AUX"})
+        if (stem == device) return true;
+    return stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) && stem[3] >= '1' &&
+           stem[3] <= '9';
+#else
+    (void)path;
+    return false;
+#endif
 }
 
 // A new, empty file in the folder of target, named after it; its descriptor,
@@ -116,9 +133,10 @@ std::optional<std::string> writeWholeFile(const std::string& path, const std::st
     // A link is followed, so that the file it names is the one replaced.
     if (fs::is_symlink(target, error)) target = fs::weakly_canonical(target, error);
     const fs::file_status status = fs::status(target, error);
-    // A device or a pipe (/dev/null, /dev/stdout) is written as it stands:
-    // it cannot be replaced.
-    if (fs::exists(status) && !fs::is_regular_file(status)) return writeInPlace(target.string(), text);
+    // A device or a pipe (/dev/null, /dev/stdout, NUL) is written as it
+    // stands: it cannot be replaced.
+    if ((fs::exists(status) && !fs::is_regular_file(status)) || isDeviceName(target))
+        return writeInPlace(target.string(), text);
 
     std::string temporary;
     const int descriptor = createTemporaryBeside(target, temporary);

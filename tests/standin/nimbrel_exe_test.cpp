@@ -142,6 +142,18 @@ TEST_F(NimbrelExe, ReportAndSavedWorkspaceAreMachineReadable) {
     EXPECT_EQ(namesIn(folder_), (std::vector<std::string>{"saved.json", "stderr.txt", "stdout.txt"}));
 }
 
+// A device cannot be replaced: it is written as it stands.
+TEST_F(NimbrelExe, ANullDeviceTakesAnOutput) {
+#if defined(_WIN32)
+    const char* const device = "NUL";
+#else
+    const char* const device = "/dev/null";
+#endif
+    Outcome r = run(std::string("--quiet --report-json ") + device + " " + inQuotes(kExamples + "default.json"));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(namesIn(folder_), (std::vector<std::string>{"stderr.txt", "stdout.txt"}));
+}
+
 #if !defined(_WIN32)
 // Where the locale does not take UTF-8 the report draws in plain ASCII.
 TEST_F(NimbrelExe, PlainAsciiWhereTheLocaleIsNotUtf8) {
