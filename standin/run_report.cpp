@@ -145,7 +145,8 @@ std::string mapsTable(const std::vector<VolumeMap>& before, const std::vector<Vo
             if (!opaque.empty())
                 notes.push_back("map " + std::to_string(i + 1) + ": opaque bytes changed at offset " + opaque);
             if (a->name() != b->name() && columns(visible(b->name())) > kNameWidth)
-                notes.push_back("map " + std::to_string(i + 1) + ": name changed to \"" + visible(a->name()) + "\"");
+                notes.push_back("map " + std::to_string(i + 1) + ": name changed to \"" +
+                                shortened(visible(a->name()), marks) + "\"");
         }
         cells.push_back(std::move(row));
     }
