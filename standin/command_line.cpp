@@ -1,7 +1,11 @@
 #include "standin/command_line.h"
 
+#include <cstdlib>
+#include <map>
+
 #include <CLI/CLI.hpp>
 
+#include "standin/output_file.h"
 #include "standin/parameter_override.h"
 #include "standin/plugin_location.h"
 #include "standin/terminal_text.h"
@@ -33,6 +37,16 @@ const char* const kFooter =
 const char* const kExample =
     "\n\nExample:\n"
     "  Nimbrel.exe examples/default.json --param MinP=0.05 --report-json report.json";
+
+// The seconds a --timeout text gives: a number above 0 and at most
+// kLongestTimeout, all of the text.
+std::optional<double> secondsOf(const std::string& text) {
+    char* end = nullptr;
+    const double seconds = std::strtod(text.c_str(), &end);
+    if (text.empty() || end != text.c_str() + text.size() || !(seconds > 0 && seconds <= kLongestTimeout))
+        return std::nullopt;
+    return seconds;
+}
 
 }  // namespace
 
@@ -90,15 +104,17 @@ std::variant<CommandLine, int> parseCommandLine(int argc, const char* const* arg
                    "Write a JSON report of the run to FILE ('-' for standard output; the human\n"
                    "output then goes to standard error)")
         ->type_name("FILE");
-    app.add_option("--timeout", options.timeout,
+    std::optional<std::string> timeout;
+    app.add_option("--timeout", timeout,
                    "Stop a plug-in call (createPlugin, initPlugin, execute, ...) that runs longer than\n"
-                   "SECONDS, naming the call (exit status 10)")
-        ->type_name("SECONDS")
-        ->check(CLI::PositiveNumber);
+                   "SECONDS, above 0 and at most 86400, naming the call (exit status 10)")
+        ->type_name("SECONDS");
     app.add_flag("--trace", options.trace,
                  "Print to standard error every host function the plug-in calls that the stand-in\n"
                  "does not provide (it answers zero), and why no dialog script was read");
-    app.add_flag("--quiet", options.quiet, "Print nothing but errors (and the report to '-')");
+    app.add_flag("--quiet", options.quiet,
+                 "Print nothing but errors, the plug-in's message boxes and why a run\nfailed, all on standard error "
+                 "(and the report to '-')");
     app.set_version_flag("--version",
                          std::string(kProgram) + " " + KELVANE_VERSION + ", the stand-in host for Kelvane plug-ins");
     app.footer(std::string(kFooter) + kExitStatusList + kExample);
@@ -120,10 +136,28 @@ std::variant<CommandLine, int> parseCommandLine(int argc, const char* const* arg
         printError(err, "--save-workspace and --report-json cannot both write to standard output ('-') (see --help)");
         return kExitBadArguments;
     }
-    // The form of each --param is checked before anything is read.
+    if (options.saveWorkspace && options.reportJson && *options.reportJson != "-" &&
+        sameOutputFile(*options.saveWorkspace, *options.reportJson)) {
+        printError(err, "--save-workspace and --report-json both name " + *options.reportJson +
+                            ": give each a file of its own (see --help)");
+        return kExitBadArguments;
+    }
+    if (timeout) {
+        options.timeout = secondsOf(*timeout);
+        if (!options.timeout) {
+            printError(err, "--timeout " + *timeout + ": give seconds above 0, at most 86400 (see --help)");
+            return kExitBadArguments;
+        }
+    }
+    // The form of each --param is checked before anything is read, and each
+    // parameter may be given once.
+    std::map<std::string, std::string> given;
     for (const std::string& param : options.params) {
         try {
-            splitAssignment(param);
+            const std::string name = splitAssignment(param).name;
+            if (const auto [earlier, first] = given.emplace(name, param); !first)
+                throw ParameterError("--param " + param + ": " + name + " is given twice (also --param " +
+                                     earlier->second + ")");
         } catch (const ParameterError& e) {
             printError(err, e.what());
             return kExitBadArguments;

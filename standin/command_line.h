@@ -11,6 +11,9 @@
 
 namespace nimbrel {
 
+// The longest --timeout taken, in seconds: a day.
+inline constexpr double kLongestTimeout = 86400;
+
 struct CommandLine {
     std::optional<std::string> workspace;      // none: run against an empty workspace
     std::optional<std::string> plugin;         // none: the plug-in next to the executable
@@ -19,7 +22,7 @@ struct CommandLine {
     std::vector<std::string> params;           // NAME=VALUE, in order
     std::optional<std::string> saveWorkspace;  // "-" for standard output
     std::optional<std::string> reportJson;     // "-" for standard output
-    std::optional<double> timeout;             // seconds each plug-in call may take
+    std::optional<double> timeout;             // seconds each plug-in call may take, up to kLongestTimeout
     bool trace = false;
     bool quiet = false;
 };

@@ -39,6 +39,25 @@ DialogUse findDialogScript(const CommandLine& options, const std::string& plugin
     return use;
 }
 
+namespace {
+
+// "PNB=7 is none of its choices, 0 to 2" for each int whose value has no label.
+std::vector<std::string> valuesOutsideChoices(const DialogScript& script, const Workspace& workspace) {
+    std::vector<std::string> warnings;
+    for (const DialogParameter& p : script.parameters) {
+        const auto given = workspace.parameters.find(p.name);
+        if (p.choices.empty() || given == workspace.parameters.end() || given->second.kind != Parameter::Kind::Integer)
+            continue;
+        const int32_t value = given->second.integer;
+        if (value < 0 || static_cast<std::size_t>(value) >= p.choices.size())
+            warnings.push_back(p.name + "=" + std::to_string(value) + " is none of its choices, 0 to " +
+                               std::to_string(p.choices.size() - 1) + "; the run goes on with it");
+    }
+    return warnings;
+}
+
+}  // namespace
+
 void printDialogUse(std::ostream& out, const DialogUse& use, const Workspace& workspace) {
     out << "\nDialog script\n";
     if (!use.script) {
@@ -49,13 +68,16 @@ void printDialogUse(std::ostream& out, const DialogUse& use, const Workspace& wo
     out << "  script      " << *use.path << ", " << declared << (declared == 1 ? " parameter" : " parameters") << "\n";
     const std::string label = "  defaults    ";
     if (use.defaultsUsed.empty()) {
-        out << label << "none needed: the workspace sets every parameter the script declares\n" << std::flush;
-        return;
+        out << label << "none needed: the workspace sets every parameter the script declares\n";
+    } else {
+        std::vector<std::string> items;
+        for (const std::string& name : use.defaultsUsed)
+            items.push_back(name + "=" + parameterValueText(workspace.parameters.at(name)));
+        out << label << wrapItems(items) << "\n";
     }
-    std::vector<std::string> items;
-    for (const std::string& name : use.defaultsUsed)
-        items.push_back(name + "=" + parameterValueText(workspace.parameters.at(name)));
-    out << label << wrapItems(items) << "\n" << std::flush;
+    for (const std::string& warning : valuesOutsideChoices(*use.script, workspace))
+        out << "  warning     " << visible(warning) << "\n";
+    out << std::flush;
 }
 
 nlohmann::ordered_json dialogJson(const DialogUse& use) {

@@ -16,6 +16,7 @@ enum ExitStatus : int {
     kExitExecuteFalse = 8,     // execute returned false
     kExitPluginCrashed = 9,    // a plug-in call crashed, or ended the process
     kExitPluginTimedOut = 10,  // a plug-in call ran longer than --timeout
+    kExitOutOfMemory = 11,     // the stand-in ran out of memory
 };
 
 // The statuses as --help and the README list them.
@@ -32,6 +33,7 @@ inline constexpr const char* kExitStatusList =
     "  8   execute returned false\n"
     "  9   the plug-in crashed in one of its calls, or ended the process\n"
     "  10  a plug-in call ran longer than --timeout allows\n"
+    "  11  the stand-in ran out of memory (the line says what it was doing)\n"
     "An output that cannot be written gives 4 whatever the plug-in returned.";
 
 }  // namespace nimbrel

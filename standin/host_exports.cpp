@@ -17,6 +17,7 @@
 #include "host/host_signature_macros.h"
 #include "host/nrvmp_record.h"
 #include "plugin/export.h"
+#include "standin/host_session.h"
 #include "standin/served_functions.h"
 
 using kelvane::NRVMPRecord;
@@ -29,6 +30,7 @@ using kelvane::NRVMPsHeader;
 #define KELVANE_HOST_FUNCTION(result, name, params)                                                        \
     static_assert(std::is_same_v<decltype(&nimbrel::served::name), result(*) params>, #name " as listed"); \
     KELVANE_C_EXPORT result name(KELVANE_PARAMS(params)) {                                                 \
+        nimbrel::ServingHostFunction serving;                                                              \
         return nimbrel::served::name(KELVANE_ARGS(params));                                                \
     }
 #include "host/host_function_list.inc"

@@ -35,12 +35,19 @@ std::vector<std::string> HostSession::messages() const {
 }
 
 void HostSession::addEvent(HostEvent::Kind kind, std::string text) {
-    events_.push_back({kind, std::move(text)});
-    if (onEvent) onEvent(events_.back());
+    HostEvent event{kind, std::move(text)};
+    if (onEvent) onEvent(event);
+    if (events_.size() < eventsKept_)
+        events_.push_back(std::move(event));
+    else
+        ++eventsLeftOut_;
 }
 
 void HostSession::recordCall(std::string call) {
-    calls_.push_back(std::move(call));
+    if (calls_.size() < callsKept_)
+        calls_.push_back(std::move(call));
+    else
+        ++callsLeftOut_;
 }
 
 bool HostSession::drawNullRecord() {

@@ -2,6 +2,7 @@
 // One run of a plug-in against a workspace: the state the exported host
 // functions act on, and everything the plug-in showed or asked.
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <random>
@@ -18,6 +19,20 @@ struct HostEvent {
     std::string text;
 };
 
+// Marks the stand-in's own code serving a plug-in's call of a host function,
+// while it runs.
+class ServingHostFunction {
+public:
+    ServingHostFunction() { ++depth_; }
+    ~ServingHostFunction() { --depth_; }
+    ServingHostFunction(const ServingHostFunction&) = delete;
+    ServingHostFunction& operator=(const ServingHostFunction&) = delete;
+    static bool active() { return depth_ > 0; }
+
+private:
+    static inline int depth_ = 0;
+};
+
 class HostSession {
 public:
     // The session becomes the one the host functions act on, until it ends.
@@ -30,11 +45,19 @@ public:
     static HostSession* current();
 
     Workspace& workspace() { return workspace_; }
+    // The log lines and message boxes, all of them or the first ones
+    // keepAtMost allows; every one goes to onEvent as it comes, so that a
+    // plug-in that logs without end costs time, not memory.
     const std::vector<HostEvent>& events() const { return events_; }
+    // How many came after those kept.
+    std::size_t eventsLeftOut() const { return eventsLeftOut_; }
     std::vector<std::string> logLines() const;
     std::vector<std::string> messages() const;
-    // Every host function called, in order, with its arguments: "nbGetIntParameter(DoSetMin)".
+    // The host functions called, in order, with their arguments
+    // ("nbGetIntParameter(DoSetMin)"): all, or the first ones keepAtMost allows.
     const std::vector<std::string>& calls() const { return calls_; }
+    // How many came after those kept.
+    std::size_t callsLeftOut() const { return callsLeftOut_; }
     int redraws() const { return redraws_; }
     // Every record a plug-in handed back, in order, with its map index.
     struct RecordSet {
@@ -42,6 +65,12 @@ public:
         kelvane::NRVMPRecord record;
     };
     const std::vector<RecordSet>& recordsSet() const { return recordsSet_; }
+
+    // Keeps no more than that many events and calls; those after are counted.
+    void keepAtMost(std::size_t events, std::size_t calls) {
+        eventsKept_ = events;
+        callsKept_ = calls;
+    }
 
     // Called for each log line and message box as it happens.
     std::function<void(const HostEvent&)> onEvent;
@@ -62,7 +91,11 @@ private:
     Workspace& workspace_;
     HostSession* previous_;
     std::vector<HostEvent> events_;
+    std::size_t eventsLeftOut_ = 0;
     std::vector<std::string> calls_;
+    std::size_t callsLeftOut_ = 0;
+    std::size_t eventsKept_ = SIZE_MAX;
+    std::size_t callsKept_ = SIZE_MAX;
     int redraws_ = 0;
     std::vector<RecordSet> recordsSet_;
     std::mt19937 nullRecordDraws_;

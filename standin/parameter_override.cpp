@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <optional>
 #include <system_error>
 
@@ -17,20 +18,21 @@ std::string_view withoutPlus(const std::string& text) {
     return view;
 }
 
-std::optional<int32_t> wholeInt32(const std::string& text) {
-    std::string_view view = withoutPlus(text);
-    int32_t value = 0;
-    auto [end, error] = std::from_chars(view.data(), view.data() + view.size(), value);
-    if (error != std::errc() || end != view.data() + view.size()) return std::nullopt;
-    return value;
-}
-
-std::optional<float> wholeFiniteFloat(const std::string& text) {
-    std::string_view view = withoutPlus(text);
-    float value = 0.0f;
-    auto [end, error] = std::from_chars(view.data(), view.data() + view.size(), value, std::chars_format::general);
-    if (error != std::errc() || end != view.data() + view.size() || !std::isfinite(value)) return std::nullopt;
-    return value;
+// The number a text spells, as a workspace file's JSON would hold it: an
+// integer when written with digits alone, else a float read through a
+// double; none for any other text.
+std::optional<nlohmann::ordered_json> numberOfText(const std::string& text) {
+    if (text.empty() || text.find_first_not_of("0123456789+-.eE") != std::string::npos) return std::nullopt;
+    const std::string_view view = withoutPlus(text);
+    int64_t integer = 0;
+    auto [end, error] = std::from_chars(view.data(), view.data() + view.size(), integer);
+    if (error == std::errc() && end == view.data() + view.size()) return nlohmann::ordered_json(integer);
+    // strtod rounds as a JSON reader does, a tiny number to 0 among them.
+    const std::string digits(view);
+    char* last = nullptr;
+    const double real = std::strtod(digits.c_str(), &last);
+    if (last != digits.c_str() + digits.size() || !std::isfinite(real)) return std::nullopt;
+    return nlohmann::ordered_json(real);
 }
 
 std::string describe(const std::string& name, const std::string& value) {
@@ -48,22 +50,42 @@ ParameterAssignment splitAssignment(const std::string& argument) {
 }
 
 Parameter parameterFromText(const std::string& name, const std::string& value, std::optional<Parameter::Kind> kind) {
+    const std::optional<nlohmann::ordered_json> number = numberOfText(value);
     if (!kind) {
-        if (auto integer = wholeInt32(value)) return Parameter::ofInteger(*integer);
-        if (auto real = wholeFiniteFloat(value)) return Parameter::ofFloat(*real);
+        try {
+            if (number && number->is_number_integer())
+                if (const auto integer = wholeInt32(*number, value)) return Parameter::ofInteger(*integer);
+        } catch (const NumberRangeError&) {
+            // beyond 32 bits: a float, as below
+        }
+        try {
+            if (number) return Parameter::ofFloat(nearestFloat(number->get<double>(), value));
+        } catch (const NumberRangeError&) {
+            // beyond single precision: a text
+        }
         return Parameter::ofText(value);
     }
     switch (*kind) {
-        case Parameter::Kind::Integer:
-            if (auto integer = wholeInt32(value)) return Parameter::ofInteger(*integer);
-            throw ParameterError(describe(name, value) + name +
-                                 " is an integer parameter; expected an integer from -2147483648 to 2147483647");
-        case Parameter::Kind::Float:
-            if (auto real = wholeFiniteFloat(value)) return Parameter::ofFloat(*real);
+        case Parameter::Kind::Integer: {
+            const std::string intro = describe(name, value) + name + " is an integer parameter; ";
+            try {
+                if (number)
+                    if (const auto integer = wholeInt32(*number, value)) return Parameter::ofInteger(*integer);
+            } catch (const NumberRangeError& error) {
+                throw ParameterError(intro + error.what());
+            }
+            throw ParameterError(intro + "expected an integer from -2147483648 to 2147483647");
+        }
+        case Parameter::Kind::Float: {
+            const std::string intro = describe(name, value) + name + " is a float parameter; ";
+            try {
+                if (number) return Parameter::ofFloat(nearestFloat(number->get<double>(), value));
+            } catch (const NumberRangeError& error) {
+                throw ParameterError(intro + error.what());
+            }
             if (auto special = floatOfSpecialText(value)) return Parameter::ofFloat(*special);
-            throw ParameterError(describe(name, value) + name +
-                                 " is a float parameter; expected a number in single-precision range, or NaN, "
-                                 "Infinity or -Infinity");
+            throw ParameterError(intro + "expected a number in single-precision range, or NaN, Infinity or -Infinity");
+        }
         case Parameter::Kind::Text:
             break;
     }

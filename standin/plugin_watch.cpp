@@ -1,5 +1,6 @@
 #include "standin/plugin_watch.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include <thread>
 
 #include "standin/exit_status.h"
+#include "standin/host_session.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -38,21 +40,56 @@ CallState* current = &unwatched;
 
 constexpr std::chrono::milliseconds kPollInterval{10};
 
-// One line on standard error, written at once and without the C library's
-// locks (another thread may hold them when the watchdog speaks).
-void writeError(const std::string& message) {
-    const std::string line = "Nimbrel.exe: error: " + message + "\n";
+// Text on standard error, written at once and without the C library's locks
+// (another thread may hold them when the watchdog speaks).
+void writeRaw(const char* text, std::size_t size) {
 #if defined(_WIN32)
     DWORD written = 0;
-    WriteFile(GetStdHandle(STD_ERROR_HANDLE), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    WriteFile(GetStdHandle(STD_ERROR_HANDLE), text, static_cast<DWORD>(size), &written, nullptr);
 #else
-    for (std::size_t done = 0; done < line.size();) {
-        const ssize_t written = ::write(2, line.data() + done, line.size() - done);
+    for (std::size_t done = 0; done < size;) {
+        const ssize_t written = ::write(2, text + done, size - done);
         if (written < 0 && errno == EINTR) continue;
         if (written <= 0) break;
         done += static_cast<std::size_t>(written);
     }
 #endif
+}
+
+// One line on standard error.
+void writeError(const std::string& message) {
+    const std::string line = "Nimbrel.exe: error: " + message + "\n";
+    writeRaw(line.data(), line.size());
+}
+
+// What the stand-in is doing, kept where an out-of-memory line can read it
+// without asking for memory.
+char activity[256] = "starting";
+
+}  // namespace
+
+// Asks for no memory on the way.
+void exitOutOfMemory() {
+    const char* call = current->call.load();
+    char line[512];
+    const int size =
+        call != nullptr
+            ? std::snprintf(line, sizeof line, "Nimbrel.exe: error: out of memory %s (in %s)\n", activity, call)
+            : std::snprintf(line, sizeof line, "Nimbrel.exe: error: out of memory %s\n", activity);
+    writeRaw(line, size > 0 ? std::min(static_cast<std::size_t>(size), sizeof line - 1) : 0);
+    // The stand-in's own failure: the watcher passes the status on as it is.
+    markPluginCall(nullptr);
+    std::_Exit(kExitOutOfMemory);
+}
+
+namespace {
+
+// operator new's answer to memory it cannot get. The plug-in's own
+// allocations (during a plug-in call, outside the host functions) fail as
+// usual, for the plug-in to handle.
+void onOutOfMemory() {
+    if (current->call.load() != nullptr && !ServingHostFunction::active()) throw std::bad_alloc();
+    exitOutOfMemory();
 }
 
 // Times the marked calls from the watcher's side.
@@ -105,6 +142,10 @@ LONG WINAPI onUnhandledException(EXCEPTION_POINTERS* info) {
 #endif
 
 }  // namespace
+
+void noteActivity(const std::string& what) {
+    std::snprintf(activity, sizeof activity, "%s", what.c_str());
+}
 
 void markPluginCall(const char* call) {
     current->call.store(call);
@@ -174,6 +215,7 @@ const char* exceptionWords(unsigned long code) {
 #if defined(_WIN32)
 
 int runWatched(double timeoutSeconds, const std::function<int()>& run) {
+    std::set_new_handler(onOutOfMemory);
     SetUnhandledExceptionFilter(onUnhandledException);
     std::atomic<bool> finished{false};
     std::thread watchdog;
@@ -197,6 +239,7 @@ int runWatched(double timeoutSeconds, const std::function<int()>& run) {
 #else
 
 int runWatched(double timeoutSeconds, const std::function<int()>& run) {
+    std::set_new_handler(onOutOfMemory);
     void* shared = mmap(nullptr, sizeof(CallState), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
     if (shared == MAP_FAILED) return run();  // unwatched rather than not at all
     CallState* watched = new (shared) CallState;

@@ -10,6 +10,7 @@
 // and a watchdog thread.
 
 #include <functional>
+#include <string>
 
 namespace nimbrel {
 
@@ -17,9 +18,18 @@ namespace nimbrel {
 // must live as long as the program (a literal).
 void markPluginCall(const char* call);
 
+// Notes what the stand-in is doing, for the line that ends a run out of
+// memory: "out of memory reading the workspace ws.json (20,000 maps)".
+void noteActivity(const std::string& what);
+
+// Ends the process out of memory: that line, and kExitOutOfMemory.
+[[noreturn]] void exitOutOfMemory();
+
 // Runs run() and gives its exit status, watching every plug-in call it marks.
 // A call that crashes or ends the process gives kExitPluginCrashed, one that
-// runs longer than timeoutSeconds (when above 0) kExitPluginTimedOut.
+// runs longer than timeoutSeconds (when above 0) kExitPluginTimedOut. Memory
+// that the stand-in cannot get, outside the plug-in's own code, ends the run
+// with one line saying what it was doing and kExitOutOfMemory.
 int runWatched(double timeoutSeconds, const std::function<int()>& run);
 
 // How a run ended, in words: "signal 11, segmentation fault",

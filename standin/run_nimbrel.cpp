@@ -1,10 +1,12 @@
 #include "standin/run_nimbrel.h"
 
+#include <csignal>
 #include <exception>
 #include <filesystem>
 #include <functional>
 #include <iostream>
 #include <memory>
+#include <new>
 #include <system_error>
 
 #include "standin/dialog_use.h"
@@ -28,6 +30,7 @@ bool writeOutputs(const CommandLine& options, const Workspace& workspace, const 
                   std::ostream& out, std::ostream& err) {
     bool written = true;
     auto write = [&](const std::string& path, const std::string& text, const char* what) {
+        noteActivity(std::string("writing ") + what + " to " + (path == "-" ? "standard output" : path));
         if (path == "-") {
             out << text << std::flush;
         } else if (const auto reason = writeWholeFile(path, text)) {
@@ -35,8 +38,12 @@ bool writeOutputs(const CommandLine& options, const Workspace& workspace, const 
             written = false;
         }
     };
-    if (options.saveWorkspace) write(*options.saveWorkspace, workspaceText(workspace), "the workspace");
+    if (options.saveWorkspace) {
+        noteActivity("writing the workspace");
+        write(*options.saveWorkspace, workspaceText(workspace), "the workspace");
+    }
     if (options.reportJson) {
+        noteActivity("writing the report");
         nlohmann::ordered_json report = reportJson(run);
         report["dialog"] = dialogJson(dialog);
         write(*options.reportJson, dumpJson(report), "the report");
@@ -56,7 +63,8 @@ int runStatus(const RunOutcome& outcome) {
 int finish(int status, std::ostream& out, const DescriptorOutput& standardOutput) {
     out.flush();
     if (const auto& reason = standardOutput.failure()) {
-        printError(std::cerr, "standard output: cannot write: " + *reason);
+        // A reader that stopped reading ("| head -5") ends the output quietly, as with other tools.
+        if (!standardOutput.closedByReader()) printError(std::cerr, "standard output: cannot write: " + *reason);
         // What the plug-in returned matters less than output that was lost.
         if (status == kExitRan || status == kExitBadPlugin || status >= kExitInitPluginFalse) return kExitCannotWrite;
     }
@@ -97,6 +105,7 @@ int runNimbrel(const CommandLine& options, const std::string& executable, std::o
     // The script's declarations check every parameter the workspace and
     // --param give; without a script they are taken as given.
     DialogUse dialog;
+    noteActivity("reading the dialog script");
     try {
         human << std::flush;
         dialog = findDialogScript(options, pluginPath, descriptors, err, marks);
@@ -109,6 +118,7 @@ int runNimbrel(const CommandLine& options, const std::string& executable, std::o
 
     Workspace workspace;
     if (options.workspace) {
+        noteActivity("reading the workspace " + inputName(*options.workspace));
         Progress reading(Progress::isTerminal(2));
         try {
             workspace = readWorkspaceFile(*options.workspace, checked, [&](std::size_t read, std::size_t total) {
@@ -122,6 +132,7 @@ int runNimbrel(const CommandLine& options, const std::string& executable, std::o
             return kExitBadWorkspace;
         }
     }
+    noteActivity("applying --param");
     for (const std::string& param : options.params) {
         try {
             applyAssignment(workspace, param, checked);
@@ -133,13 +144,15 @@ int runNimbrel(const CommandLine& options, const std::string& executable, std::o
     if (dialog.script) dialog.defaultsUsed = applyDialogDefaults(*dialog.script, workspace);
 
     std::unique_ptr<ConsolePrinter> printer;
-    if (!options.quiet) printer = std::make_unique<ConsolePrinter>(human, marks);
+    if (!options.quiet)
+        printer = std::make_unique<ConsolePrinter>(human, marks, terminalColumns(&human == &out ? 1 : 2).value_or(0));
     if (printer) {
         printer->header(pluginPath, options.workspace ? std::optional(inputName(*options.workspace)) : std::nullopt,
                         workspace, descriptors, checked != nullptr);
         printDialogUse(human, dialog, workspace);
     }
 
+    noteActivity("running the plug-in");
     RunRecord run;
     run.pluginPath = pluginPath;
     run.workspacePath = options.workspace;
@@ -148,11 +161,18 @@ int runNimbrel(const CommandLine& options, const std::string& executable, std::o
         // While the report is not on the terminal, the terminal shows how far the run has come.
         Progress running(Progress::isTerminal(2) && (!printer || (&human == &out && !Progress::isTerminal(1))));
         HostSession session(workspace);
+        session.keepAtMost(kReportedEvents, kReportedCalls);
         session.onEvent = [&](const HostEvent& event) {
-            if (printer) printer->event(event);
+            if (printer) {
+                printer->event(event);
+            } else if (event.kind == HostEvent::Kind::Message) {
+                // Quiet, a message box is still shown: it is how a plug-in tells of an error.
+                human << std::flush;
+                err << messageBoxText(event.text, marks) << std::flush;
+            }
             running.tick([&] {
                 return "running the plug-in: " + std::to_string(session.recordsSet().size()) + " map records set, " +
-                       std::to_string(session.events().size()) + " log lines";
+                       std::to_string(session.events().size() + session.eventsLeftOut()) + " log lines";
             });
         };
         session.onUnprovidedCall = [&](const std::string& function) {
@@ -164,7 +184,9 @@ int runNimbrel(const CommandLine& options, const std::string& executable, std::o
         };
         run.outcome = runPlugin(*module, session, markPluginCall);
         run.events = session.events();
+        run.eventsLeftOut = session.eventsLeftOut();
         run.calls = session.calls();
+        run.callsLeftOut = session.callsLeftOut();
         run.redraws = session.redraws();
     }
     run.mapsAfter = workspace.maps;
@@ -172,16 +194,25 @@ int runNimbrel(const CommandLine& options, const std::string& executable, std::o
     module.reset();
     markPluginCall(nullptr);
 
+    noteActivity("printing the report");
     if (printer) {
         printer->outcome(run.outcome, run.redraws);
         printer->maps(run.mapsBefore, run.mapsAfter);
     }
     const bool written = writeOutputs(options, workspace, run, dialog, out, err);
     if (!run.outcome.created) printError(err, pluginPath + ": createPlugin returned null");
+    // Quiet, the reason the run failed is the one thing said.
+    if (!printer && run.outcome.created && !run.outcome.initialised)
+        printError(err, "initPlugin returned false, so execute was not called");
+    if (!printer && run.outcome.executed == std::optional<bool>(false)) printError(err, "execute returned false");
     return written ? runStatus(run.outcome) : kExitCannotWrite;
 }
 
 int nimbrelMain(int argc, char** argv) {
+#if !defined(_WIN32)
+    // A file-size limit makes a write fail ("File too large"), reported as any other.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     DescriptorOutput standardOutput(1);
     std::ostream out(&standardOutput);
     // Whatever goes wrong in the stand-in itself ends in one line and status 5.
@@ -189,6 +220,8 @@ int nimbrelMain(int argc, char** argv) {
         int status = kExitInternal;
         try {
             status = part();
+        } catch (const std::bad_alloc&) {
+            exitOutOfMemory();
         } catch (const std::exception& e) {
             printError(std::cerr, std::string("unexpected failure: ") + e.what());
         } catch (...) {

@@ -110,13 +110,15 @@ std::vector<std::pair<std::string, std::optional<std::string>>> descriptorList(c
             {"getHelpFile", d.helpFile}, {"getPluginVersion", d.version},         {"getGUIScript", d.guiScript}};
 }
 
-std::string mapsTable(const std::vector<VolumeMap>& before, const std::vector<VolumeMap>& after, const Marks& marks) {
+std::string mapsTable(const std::vector<VolumeMap>& before, const std::vector<VolumeMap>& after, const Marks& marks,
+                      std::size_t width) {
     const std::size_t rows = std::max(before.size(), after.size());
     if (rows == 0) return "No maps on the current VMR.\n";
 
     // cells[row][0] is the map number, then one per column.
     std::vector<std::vector<std::string>> cells;
     std::vector<std::string> notes;
+    std::vector<bool> changed(columns().size() + 1, false);  // by table column
     for (std::size_t i = 0; i < rows; ++i) {
         const VolumeMap* b = i < before.size() ? &before[i] : nullptr;
         const VolumeMap* a = i < after.size() ? &after[i] : nullptr;
@@ -129,19 +131,22 @@ std::string mapsTable(const std::vector<VolumeMap>& before, const std::vector<Vo
                 was = clipColumns(was, kNameWidth, marks);
                 is = clipColumns(is, kNameWidth, marks);
             }
-            if (b == nullptr)
+            if (b == nullptr) {
                 row.push_back(is);
-            else if (a == nullptr || was == is)
+            } else if (a == nullptr || was == is) {
                 row.push_back(was);
-            else
+            } else {
                 row.push_back(was + marks.arrow + is);
+                changed[c + 1] = true;
+            }
         }
         if (a != nullptr && b != nullptr) {
             std::string opaque = changedOpaqueRanges(b->record, a->record);
             if (!opaque.empty())
                 notes.push_back("map " + std::to_string(i + 1) + ": opaque bytes changed at offset " + opaque);
             if (a->name() != b->name() && columns(visible(b->name())) > kNameWidth)
-                notes.push_back("map " + std::to_string(i + 1) + ": name changed to \"" + visible(a->name()) + "\"");
+                notes.push_back("map " + std::to_string(i + 1) + ": name changed to \"" +
+                                shortened(visible(a->name()), marks) + "\"");
         }
         cells.push_back(std::move(row));
     }
@@ -150,27 +155,70 @@ std::string mapsTable(const std::vector<VolumeMap>& before, const std::vector<Vo
     for (const Column& column : columns()) titles.push_back(column.title);
     std::vector<std::size_t> widths;
     for (std::size_t c = 0; c < titles.size(); ++c) {
-        std::size_t width = columns(titles[c]);
-        for (const auto& row : cells) width = std::max(width, columns(row[c]));
-        widths.push_back(width);
+        std::size_t columnWidth = columns(titles[c]);
+        for (const auto& row : cells) columnWidth = std::max(columnWidth, columns(row[c]));
+        widths.push_back(columnWidth);
     }
     auto numeric = [](std::size_t c) { return c == 0 || columns()[c - 1].numeric; };
 
-    std::ostringstream out;
-    auto line = [&](const std::vector<std::string>& row) {
-        std::string text;
-        for (std::size_t c = 0; c < row.size(); ++c) {
-            if (c > 0) text += "  ";
-            text += numeric(c) ? padLeft(row[c], widths[c]) : padRight(row[c], widths[c]);
-        }
-        while (!text.empty() && text.back() == ' ') text.pop_back();
-        out << text << "\n";
+    // Too wide for the terminal, the columns without a change go, from the
+    // right; if that is not enough, each map gets a block of its own.
+    std::vector<std::size_t> shown(titles.size());
+    for (std::size_t c = 0; c < shown.size(); ++c) shown[c] = c;
+    auto total = [&] {
+        std::size_t sum = 0;
+        for (std::size_t c : shown) sum += widths[c] + 2;
+        return sum - 2;
     };
-    line(titles);
-    std::size_t total = 0;
-    for (std::size_t width : widths) total += width + 2;
-    out << repeated(marks.rule, total - 2) << "\n";
-    for (const auto& row : cells) line(row);
+    std::vector<std::string> leftOut;
+    for (std::size_t c = titles.size(); width > 0 && total() > width && c-- > 2;)
+        if (!changed[c]) {
+            shown.erase(std::find(shown.begin(), shown.end(), c));
+            leftOut.insert(leftOut.begin(), titles[c]);
+        }
+
+    std::ostringstream out;
+    if (width > 0 && total() > width) {
+        for (const auto& row : cells) {
+            out << "map " << row[0] << "  " << row[1] << "\n";
+            std::string line;
+            for (std::size_t c = 2; c < row.size(); ++c) {
+                const std::string item = titles[c] + " " + row[c];
+                if (!line.empty() && 2 + columns(line) + 2 + columns(item) > width) {
+                    out << "  " << line << "\n";
+                    line.clear();
+                }
+                line += (line.empty() ? "" : "  ") + item;
+            }
+            out << "  " << line << "\n";
+        }
+    } else {
+        auto line = [&](const std::vector<std::string>& row) {
+            std::string text;
+            for (std::size_t c : shown) {
+                if (c > 0) text += "  ";
+                text += numeric(c) ? padLeft(row[c], widths[c]) : padRight(row[c], widths[c]);
+            }
+            while (!text.empty() && text.back() == ' ') text.pop_back();
+            out << text << "\n";
+        };
+        line(titles);
+        out << repeated(marks.rule, total()) << "\n";
+        for (const auto& row : cells) line(row);
+        if (!leftOut.empty()) {
+            // The note, in lines that fit too.
+            std::string note = "! left out to fit, unchanged:";
+            for (std::size_t i = 0; i < leftOut.size(); ++i) {
+                const std::string item = leftOut[i] + (i + 1 < leftOut.size() ? "," : "");
+                if (columns(note) + 1 + columns(item) > width) {
+                    out << note << "\n";
+                    note = " ";
+                }
+                note += " " + item;
+            }
+            out << note << "\n";
+        }
+    }
     for (const std::string& note : notes) out << "! " << note << "\n";
     return out.str();
 }
@@ -199,7 +247,8 @@ void ConsolePrinter::header(const std::string& pluginPath, const std::optional<s
     out_ << "  plug-in     " << visible(pluginPath) << "\n";
     out_ << "  workspace   " << (workspacePath ? visible(*workspacePath) : std::string("(none: an empty workspace)"))
          << "\n";
-    if (!workspace.description.empty()) out_ << "              " << visible(workspace.description) << "\n";
+    if (!workspace.description.empty())
+        out_ << "              " << shortened(visible(workspace.description), marks_) << "\n";
     const HostVersion& v = workspace.version;
     out_ << "  host        version " << v.major << "." << v.minor << "." << v.release << ", "
          << workspace.documents.size() << (workspace.documents.size() == 1 ? " document" : " documents") << ", ";
@@ -220,7 +269,8 @@ void ConsolePrinter::header(const std::string& pluginPath, const std::optional<s
     std::vector<std::string> items;
     for (const auto& [name, p] : workspace.parameters)
         items.push_back(visible(name) + "=" +
-                        (p.kind == Parameter::Kind::Text ? "\"" + visible(p.text) + "\"" : parameterValueText(p)));
+                        (p.kind == Parameter::Kind::Text ? "\"" + shortened(visible(p.text), marks_) + "\""
+                                                         : parameterValueText(p)));
     const std::string parameters = wrapItems(items);
     out_ << "  parameters  " << (parameters.empty() ? std::string("(none)") : parameters) << "\n";
     if (!parametersChecked) out_ << "              taken as given: no dialog script declares their names and types\n";
@@ -228,9 +278,16 @@ void ConsolePrinter::header(const std::string& pluginPath, const std::optional<s
 
     out_ << "Plug-in descriptors\n";
     for (const auto& [function, text] : descriptorList(descriptors))
-        out_ << "  " << padRight(function, 22) << (text ? visible(*text) : std::string("(not exported, or null)"))
-             << "\n";
+        out_ << "  " << padRight(function, 22)
+             << (text ? shortened(visible(*text), marks_) : std::string("(not exported, or null)")) << "\n";
     out_ << std::flush;
+}
+
+std::string messageBoxText(const std::string& text, const Marks& marks) {
+    std::string box = std::string("  ") + marks.topLeft + marks.rule + " MESSAGE BOX " + repeated(marks.rule, 8) + "\n";
+    for (const std::string& line : lines(text))
+        box += std::string("  ") + marks.bar + " " + shortened(visible(line), marks) + "\n";
+    return box + "  " + marks.bottomLeft + repeated(marks.rule, 22) + "\n";
 }
 
 void ConsolePrinter::event(const HostEvent& event) {
@@ -240,11 +297,9 @@ void ConsolePrinter::event(const HostEvent& event) {
     }
     if (event.kind == HostEvent::Kind::Log) {
         for (const std::string& line : lines(event.text))
-            out_ << "  log " << marks_.bar << " " << visible(line) << "\n";
+            out_ << "  log " << marks_.bar << " " << shortened(visible(line), marks_) << "\n";
     } else {
-        out_ << "  " << marks_.topLeft << marks_.rule << " MESSAGE BOX " << repeated(marks_.rule, 8) << "\n";
-        for (const std::string& line : lines(event.text)) out_ << "  " << marks_.bar << " " << visible(line) << "\n";
-        out_ << "  " << marks_.bottomLeft << repeated(marks_.rule, 22) << "\n";
+        out_ << messageBoxText(event.text, marks_);
     }
     out_ << std::flush;
 }
@@ -264,7 +319,8 @@ void ConsolePrinter::outcome(const RunOutcome& outcome, int redraws) {
 
 void ConsolePrinter::maps(const std::vector<VolumeMap>& before, const std::vector<VolumeMap>& after) {
     out_ << "\nMaps of the current VMR (a change shows as before" << marks_.arrow << "after)\n";
-    for (const std::string& line : lines(mapsTable(before, after, marks_))) out_ << "  " << line << "\n";
+    const std::size_t tableWidth = width_ > 2 ? width_ - 2 : 0;  // within the report's indent
+    for (const std::string& line : lines(mapsTable(before, after, marks_, tableWidth))) out_ << "  " << line << "\n";
     out_ << std::flush;
 }
 
@@ -291,9 +347,11 @@ json reportJson(const RunRecord& run) {
     report["events"] = events;
     report["log"] = log;
     report["messages"] = messages;
+    report["eventsLeftOut"] = run.eventsLeftOut;
     report["redraws"] = run.redraws;
     report["unprovidedCalls"] = run.unprovidedCalls;
     report["calls"] = run.calls;
+    report["callsLeftOut"] = run.callsLeftOut;
     json before = json::array();
     for (const VolumeMap& map : run.mapsBefore) before.push_back(mapToJson(map));
     json after = json::array();

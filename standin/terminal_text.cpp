@@ -3,6 +3,7 @@
 #include <clocale>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #if defined(_WIN32)
@@ -10,6 +11,8 @@
 #include <windows.h>
 #else
 #include <langinfo.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 #endif
 
 namespace nimbrel {
@@ -132,6 +135,24 @@ std::string visible(std::string_view text) {
     return shown;
 }
 
+std::optional<std::size_t> terminalColumns(int descriptor) {
+    if (const char* set = std::getenv("COLUMNS")) {
+        char* end = nullptr;
+        const long columns = std::strtol(set, &end, 10);
+        if (*set != '\0' && *end == '\0' && columns > 0) return static_cast<std::size_t>(columns);
+    }
+#if defined(_WIN32)
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    HANDLE handle = GetStdHandle(descriptor == 2 ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    if (_isatty(descriptor) && GetConsoleScreenBufferInfo(handle, &info))
+        return static_cast<std::size_t>(info.srWindow.Right - info.srWindow.Left + 1);
+#else
+    winsize size{};
+    if (isatty(descriptor) && ioctl(descriptor, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+#endif
+    return std::nullopt;
+}
+
 bool outputTakesUtf8() {
 #if defined(_WIN32)
     // A console shows what its code page says; a file or a pipe gets UTF-8.
@@ -171,10 +192,26 @@ std::string clipColumns(const std::string& text, std::size_t width, const Marks&
     return result + marks.ellipsis;
 }
 
+std::string shortened(const std::string& text, const Marks& marks, std::size_t width) {
+    if (columns(text) <= width) return text;
+    const std::string kept = clipColumns(text, width, marks);
+    const std::size_t prefix = kept.size() - std::strlen(marks.ellipsis);
+    std::size_t leftOut = 0;
+    for (std::size_t at = prefix; at < text.size(); ++at)
+        if ((static_cast<unsigned char>(text[at]) & 0xC0) != 0x80) ++leftOut;
+    return kept + " (" + groupedDigits(leftOut) + (leftOut == 1 ? " more character)" : " more characters)");
+}
+
 std::string repeated(const char* text, std::size_t count) {
     std::string result;
     for (std::size_t i = 0; i < count; ++i) result += text;
     return result;
+}
+
+std::string groupedDigits(std::size_t count) {
+    std::string digits = std::to_string(count);
+    for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+    return digits;
 }
 
 }  // namespace nimbrel

@@ -36,12 +36,28 @@ inline constexpr Marks kUtf8Marks{"\xE2\x94\x82", "\xE2\x94\x80",   "\xE2\x94\x8
                                   "\xE2\x94\x94", " \xE2\x86\x92 ", "\xE2\x80\xA6"};
 inline constexpr Marks kAsciiMarks{"|", "-", "+", "+", " -> ", "..."};
 
+// The columns the human report may fill on descriptor (1 standard output, 2
+// standard error): COLUMNS when it is set to a number, else the terminal's
+// width; none for a file or a pipe.
+std::optional<std::size_t> terminalColumns(int descriptor);
+
 // Whether the terminal (the locale, or on Windows the console) takes UTF-8.
 bool outputTakesUtf8();
 
 // Cuts a text to at most width columns, ending it with the marks' ellipsis
 // when cut.
 std::string clipColumns(const std::string& text, std::size_t width, const Marks& marks);
+
+// A count with its thousands marked: "20,000".
+std::string groupedDigits(std::size_t count);
+
+// The most columns the human report gives one text (a description, a log
+// line, a parameter's value); the JSON report always has them whole.
+inline constexpr std::size_t kLongestShownText = 300;
+
+// A text cut to at most width columns (and the note), ending with the marks'
+// ellipsis and how much was left out: "A long text… (1,234 more characters)".
+std::string shortened(const std::string& text, const Marks& marks, std::size_t width = kLongestShownText);
 
 // Text repeated count times.
 std::string repeated(const char* text, std::size_t count);

@@ -16,7 +16,9 @@
 #include "standin/input_file.h"
 #include "standin/json_messages.h"
 #include "standin/output_file.h"
+#include "standin/plugin_watch.h"
 #include "standin/strict_json.h"
+#include "standin/terminal_text.h"
 
 namespace nimbrel {
 namespace {
@@ -96,14 +98,12 @@ const json kLeftOut(json::value_t::discarded);
 
 class Reader {
 public:
-    Reader(std::string source, const DeclaredParameters* declared) : source_(std::move(source)), declared_(declared) {}
+    // text: the file's JSON text, where errors about numbers find their line.
+    Reader(std::string source, const DeclaredParameters* declared, const std::string* text = nullptr)
+        : source_(std::move(source)), declared_(declared), text_(text) {}
 
     [[noreturn]] void fail(const std::string& path, const std::string& what) const {
         throw WorkspaceFileError(source_ + ": " + (path.empty() ? std::string("top level") : path) + ": " + what);
-    }
-
-    [[noreturn]] void expected(const std::string& path, const std::string& what, const json& got) const {
-        fail(path, "expected " + what + ", got " + describeJson(got, kJsonKindWords));
     }
 
     // The object at path read field by field into record.
@@ -131,28 +131,44 @@ public:
         for (std::size_t i = 0; i < value.size(); ++i) each(value[i], element(path, i));
     }
 
+    // An error about a number names its line too.
+    [[noreturn]] void failNumber(const std::string& path, const std::string& what) const {
+        const std::optional<std::size_t> line = text_ != nullptr ? lineOfValue(*text_, path) : std::nullopt;
+        fail((path.empty() ? std::string("top level") : path) + (line ? " (line " + std::to_string(*line) + ")" : ""),
+             what);
+    }
+
+    [[noreturn]] void expected(const std::string& path, const std::string& what, const json& got) const {
+        const std::string message = "expected " + what + ", got " + describeJson(got, kJsonKindWords);
+        if (got.is_number()) failNumber(path, message);
+        fail(path, message);
+    }
+
     int32_t int32(const json& value, const std::string& path) const {
-        if (value.is_number_unsigned()) {
-            auto v = value.get<uint64_t>();
-            if (v <= static_cast<uint64_t>(std::numeric_limits<int32_t>::max())) return static_cast<int32_t>(v);
-        } else if (value.is_number_integer()) {
-            auto v = value.get<int64_t>();
-            if (v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max())
-                return static_cast<int32_t>(v);
-        } else {
-            expected(path, "an integer", value);
+        if (!value.is_number()) expected(path, "an integer", value);
+        try {
+            if (const auto whole = wholeInt32(value, value.dump())) return *whole;
+        } catch (const NumberRangeError& error) {
+            failNumber(path, error.what());
         }
-        expected(path, "an integer from -2147483648 to 2147483647", value);
+        expected(path, "an integer", value);
+    }
+
+    // A whole number from least to most, or the error that says what was expected.
+    double wholeWithin(const json& value, const std::string& path, double least, double most,
+                       const std::string& what) const {
+        const std::optional<double> whole = value.is_number() ? wholeValue(value) : std::nullopt;
+        if (!whole || *whole < least || *whole > most) expected(path, what, value);
+        return *whole;
     }
 
     float real(const json& value, const std::string& path) const {
         if (value.is_number()) {
-            double v = value.get<double>();
-            // Beyond this a double rounds to infinity as a float.
-            const double limit = std::ldexp(1.0, 128) - std::ldexp(1.0, 103);
-            if (!(std::fabs(v) < limit)) expected(path, "a number within single-precision range", value);
-            if (std::fabs(v) > FLT_MAX) return v > 0 ? FLT_MAX : -FLT_MAX;  // rounds to the largest float
-            return static_cast<float>(v);
+            try {
+                return nearestFloat(value.get<double>(), value.dump());
+            } catch (const NumberRangeError& error) {
+                failNumber(path, error.what());
+            }
         }
         if (value.is_string())
             if (const auto special = floatOfSpecialText(value.get<std::string>())) return *special;
@@ -175,14 +191,10 @@ public:
         const std::string range =
             documents == 0 ? std::string("-1 (there are no documents)")
                            : "a document index from 0 to " + std::to_string(documents - 1) + ", or -1 for none";
-        if (value.is_number_unsigned()) {
-            if (value.get<uint64_t>() < documents) return static_cast<int32_t>(value.get<uint64_t>());
-        } else if (value.is_number_integer()) {
-            // Any negative id means no current document; it is kept as given.
-            if (value.get<int64_t>() >= std::numeric_limits<int32_t>::min())
-                return static_cast<int32_t>(value.get<int64_t>());
-        }
-        expected("currentDocument", range, value);
+        // Any negative id means no current document; it is kept as given.
+        const double id = wholeWithin(value, "currentDocument", std::numeric_limits<int32_t>::min(),
+                                      static_cast<double>(documents) - 1, range);
+        return static_cast<int32_t>(id);
     }
 
     void mapName(const json& value, const std::string& path, VolumeMap& map) const {
@@ -217,7 +229,6 @@ public:
             if (found == declared_->end()) fail(path, undeclaredParameter(name, *declared_));
             switch (found->second) {
                 case Parameter::Kind::Integer:
-                    if (!value.is_number_integer()) expected(path, "an integer", value);
                     return Parameter::ofInteger(int32(value, path));
                 case Parameter::Kind::Float:
                     return Parameter::ofFloat(real(value, path));
@@ -234,6 +245,7 @@ public:
 private:
     std::string source_;
     const DeclaredParameters* declared_;
+    const std::string* text_;
 };
 
 template <typename Record>
@@ -360,9 +372,8 @@ const Section<RandomNullRecords> kRandomNullRecordsFields{
     field(
         "seed", &RandomNullRecords::seed,
         [](const Reader& r, const json& v, const std::string& path) {
-            if (!v.is_number_unsigned() || v.get<uint64_t>() > std::numeric_limits<uint32_t>::max())
-                r.expected(path, "an integer from 0 to 4294967295", v);
-            return static_cast<uint32_t>(v.get<uint64_t>());
+            return static_cast<uint32_t>(
+                r.wholeWithin(v, path, 0, std::numeric_limits<uint32_t>::max(), "an integer from 0 to 4294967295"));
         },
         kAsIs, "an integer from 0 to 4294967295"),
     field(
@@ -413,9 +424,8 @@ const Section<Workspace> kWorkspaceFields{
     field(
         "mapNameCapacity", &Workspace::mapNameCapacity,
         [](const Reader& r, const json& v, const std::string& path) {
-            if (!v.is_number_unsigned() || v.get<uint64_t>() < 1 || v.get<uint64_t>() > kMaxNameCapacity)
-                r.expected(path, "an integer from 1 to " + std::to_string(kMaxNameCapacity), v);
-            return static_cast<std::size_t>(v.get<uint64_t>());
+            return static_cast<std::size_t>(r.wholeWithin(v, path, 1, kMaxNameCapacity,
+                                                          "an integer from 1 to " + std::to_string(kMaxNameCapacity)));
         },
         kAsIs),
     listField("maps", &Workspace::maps, kMapFields,
@@ -456,7 +466,12 @@ json parseStrictly(const std::string& text, const std::string& source, const Rea
                 throw WorkspaceFileError(source + ": " + error.path + ": the field appears twice in one object");
             case StrictJsonError::Kind::Syntax:
                 throw WorkspaceFileError(source + ": invalid JSON at " + error.what());
+            case StrictJsonError::Kind::TooDeep:
+                break;
             case StrictJsonError::Kind::Other:
+                if (!error.line.empty())
+                    throw WorkspaceFileError(source + ": " + (error.path.empty() ? "top level" : error.path) + " (" +
+                                             error.line + "): " + error.what());
                 break;
         }
         throw WorkspaceFileError(source + ": " + error.what());
@@ -466,9 +481,9 @@ json parseStrictly(const std::string& text, const std::string& source, const Rea
 }  // namespace
 
 std::optional<float> floatOfSpecialText(const std::string& text) {
-    if (text == "Infinity") return std::numeric_limits<float>::infinity();
-    if (text == "-Infinity") return -std::numeric_limits<float>::infinity();
-    if (text == "NaN") return floatOfBits(kQuietNaNBits);
+    if (text == "Infinity" || text == "inf") return std::numeric_limits<float>::infinity();
+    if (text == "-Infinity" || text == "-inf") return -std::numeric_limits<float>::infinity();
+    if (text == "NaN" || text == "nan") return floatOfBits(kQuietNaNBits);
     if (text.size() == 14 && text.compare(0, 6, "NaN:0x") == 0 &&
         text.find_first_not_of("0123456789abcdefABCDEF", 6) == std::string::npos) {
         const float nan = floatOfBits(static_cast<uint32_t>(std::strtoul(text.c_str() + 6, nullptr, 16)));
@@ -477,11 +492,44 @@ std::optional<float> floatOfSpecialText(const std::string& text) {
     return std::nullopt;
 }
 
+std::optional<double> wholeValue(const json& number) {
+    if (number.is_number_unsigned()) return static_cast<double>(number.get<uint64_t>());
+    if (number.is_number_integer()) return static_cast<double>(number.get<int64_t>());
+    if (number.is_number_float() && std::floor(number.get<double>()) == number.get<double>())
+        return number.get<double>();
+    return std::nullopt;
+}
+
+std::optional<int32_t> wholeInt32(const json& number, const std::string& shown) {
+    const std::optional<double> whole = wholeValue(number);
+    if (!whole) return std::nullopt;
+    if (*whole < std::numeric_limits<int32_t>::min() || *whole > std::numeric_limits<int32_t>::max())
+        throw NumberRangeError("the integer " + shown +
+                               " is out of range: expected an integer from -2147483648 to 2147483647");
+    return static_cast<int32_t>(*whole);
+}
+
+float nearestFloat(double number, const std::string& shown) {
+    // From this on a double rounds to infinity as a float.
+    const double limit = std::ldexp(1.0, 128) - std::ldexp(1.0, 103);
+    if (!(std::fabs(number) < limit))
+        throw NumberRangeError("the number " + shown + " is too large for single precision (beyond about 3.4e38)");
+    if (std::fabs(number) > FLT_MAX) return number > 0 ? FLT_MAX : -FLT_MAX;  // rounds to the largest float
+    const float nearest = static_cast<float>(number);
+    if (nearest == 0 && number != 0)
+        throw NumberRangeError("the number " + shown +
+                               " is too small for single precision (nearer 0 than about 1.4e-45, it would read as 0)");
+    return nearest;
+}
+
 Workspace parseWorkspace(const std::string& text, const std::string& source, const DeclaredParameters* declared,
                          const ReadProgress& progress) {
     try {
         requireUtf8(text, source);
-        return Reader(source, declared).read(parseStrictly(text, source, progress), "", kWorkspaceFields);
+        const json document = parseStrictly(text, source, progress);
+        if (const json* maps = document.is_object() ? findMember(document, "maps") : nullptr)
+            noteActivity("reading the workspace " + source + " (" + groupedDigits(maps->size()) + " maps)");
+        return Reader(source, declared, &text).read(document, "", kWorkspaceFields);
     } catch (const InputError& error) {
         throw WorkspaceFileError(error.what());
     } catch (const WorkspaceFileError&) {

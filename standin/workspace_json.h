@@ -72,8 +72,26 @@ Workspace parseWorkspace(const std::string& text, const std::string& source,
                          const DeclaredParameters* declared = nullptr, const ReadProgress& progress = {});
 
 // The float a text stands for where JSON has no number: "NaN", "Infinity",
-// "-Infinity", or a NaN's bits as "NaN:0x7fc00001".
+// "-Infinity", a NaN's bits as "NaN:0x7fc00001", or as the human report shows
+// them, "nan", "inf", "-inf".
 std::optional<float> floatOfSpecialText(const std::string& text);
+
+// The one rule for numbers, in workspace files and --param alike.
+// A number that does not fit where it goes; what() says so, naming the
+// number as it was shown: "the integer 1e20 is out of range: ...".
+class NumberRangeError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+// The value of a number without a fraction (3, 1e3 and 3.0 alike), or none.
+std::optional<double> wholeValue(const nlohmann::ordered_json& number);
+// The 32-bit integer a whole number stands for; none for a number with a
+// fraction. Throws NumberRangeError for one beyond -2147483648 to 2147483647.
+std::optional<int32_t> wholeInt32(const nlohmann::ordered_json& number, const std::string& shown);
+// The float nearest a number read as a double, as a JSON reader reads it.
+// Throws NumberRangeError for one that would read as an infinity, or as 0
+// though it is not 0.
+float nearestFloat(double number, const std::string& shown);
 
 // The workspace as a JSON document, every field written out.
 nlohmann::ordered_json workspaceToJson(const Workspace& workspace);

@@ -45,6 +45,7 @@ TEST(CommandLine, TakesEveryOptionAndRepeatedParams) {
     EXPECT_EQ(p.options->reportJson, std::optional<std::string>("-"));
     EXPECT_TRUE(p.options->trace);
     EXPECT_TRUE(p.options->quiet);
+    EXPECT_EQ(parse({"--timeout", "0.5"}).options->timeout, std::optional<double>(0.5));
 }
 
 TEST(CommandLine, NoArgumentsGiveTheUsageAndStatusTwo) {
@@ -85,15 +86,21 @@ TEST_P(BadCommandLine, EndsWithOneLineAndStatusTwo) {
 
 INSTANTIATE_TEST_SUITE_P(
     Arguments, BadCommandLine,
-    ::testing::Values(BadArguments{{"--param", "MinP", "ws.json"},
-                                   "--param MinP: expected NAME=VALUE, with '=' between name and value"},
-                      BadArguments{{"--param", "=0.05"}, "--param =0.05: the parameter name before '=' is empty"},
-                      BadArguments{{"--bogus"}, "The following argument was not expected: --bogus (see --help)"},
-                      BadArguments{{"a.json", "b.json"},
-                                   "The following argument was not expected: b.json (see --help)"},
-                      BadArguments{{"--plugin"}, "--plugin: 1 required PATH missing (see --help)"},
-                      BadArguments{{"--dialog"}, "--dialog: 1 required PATH missing (see --help)"},
-                      BadArguments{{"--no-dialog", "--dialog", "d.js"}, "--dialog excludes --no-dialog (see --help)"}));
+    ::testing::Values(
+        BadArguments{{"--param", "MinP", "ws.json"},
+                     "--param MinP: expected NAME=VALUE, with '=' between name and value"},
+        BadArguments{{"--param", "=0.05"}, "--param =0.05: the parameter name before '=' is empty"},
+        BadArguments{{"--bogus"}, "The following argument was not expected: --bogus (see --help)"},
+        BadArguments{{"a.json", "b.json"}, "The following argument was not expected: b.json (see --help)"},
+        BadArguments{{"--plugin"}, "--plugin: 1 required PATH missing (see --help)"},
+        BadArguments{{"--dialog"}, "--dialog: 1 required PATH missing (see --help)"},
+        BadArguments{{"--no-dialog", "--dialog", "d.js"}, "--dialog excludes --no-dialog (see --help)"},
+        BadArguments{{"--param", "MinP=0.01", "--param", "MinP=0.05"},
+                     "--param MinP=0.05: MinP is given twice (also --param MinP=0.01)"},
+        BadArguments{{"--timeout", "0"}, "--timeout 0: give seconds above 0, at most 86400 (see --help)"},
+        BadArguments{{"--timeout", "-1"}, "--timeout -1: give seconds above 0, at most 86400 (see --help)"},
+        BadArguments{{"--timeout", "abc"}, "--timeout abc: give seconds above 0, at most 86400 (see --help)"},
+        BadArguments{{"--timeout", "1e9"}, "--timeout 1e9: give seconds above 0, at most 86400 (see --help)"}));
 
 TEST(CommandLine, HelpAndVersionAnswerAndEnd) {
     Parsed help = parse({"--help"});

@@ -12,6 +12,7 @@
 #include "standin/exit_status.h"
 #include "standin/workspace_json.h"
 #include "tests/support/nimbrel_exe.h"
+#include "tests/support/read_file.h"
 #include "tests/support/temporary_folder.h"
 
 namespace {
@@ -25,14 +26,26 @@ using kelvane::testing::inQuotes;
 
 class NimbrelExe : public ::testing::Test {
 protected:
-    // The human report as a UTF-8 terminal shows it.
-    NimbrelExe() { setLocale("C.UTF-8"); }
+    // The human report as a UTF-8 terminal of any width shows it.
+    NimbrelExe() {
+        setLocale("C.UTF-8");
+        setColumns("");
+    }
 
     static void setLocale(const char* locale) {
 #if !defined(_WIN32)
         setenv("LC_ALL", locale, 1);
 #else
         (void)locale;
+#endif
+    }
+
+    // COLUMNS for the runs to come; "" for none.
+    static void setColumns(const std::string& columns) {
+#if !defined(_WIN32)
+        setenv("COLUMNS", columns.c_str(), 1);
+#else
+        _putenv(("COLUMNS=" + columns).c_str());
 #endif
     }
 
@@ -46,6 +59,16 @@ protected:
     Outcome run(const std::string& arguments, const std::string& stdoutTo = "") const {
         return kelvane::testing::runExe(NIMBREL_EXE, arguments, folder_, stdoutTo);
     }
+
+#if !defined(_WIN32)
+    // Runs Nimbrel.exe from the folder under the shell's limit ("ulimit -f 2").
+    Outcome runLimited(const std::string& limit, const std::string& arguments) const {
+        return kelvane::testing::runExe(
+            "/bin/sh",
+            "-c 'cd " + inQuotes(folder_) + " && " + limit + " && exec \"" NIMBREL_EXE "\" " + arguments + "'",
+            folder_);
+    }
+#endif
 
     kelvane::testing::TemporaryFolder temporary_{"standin"};
     const fs::path& folder_ = temporary_.path();
@@ -87,8 +110,16 @@ TEST_F(NimbrelExe, HostileExampleSaysWhatTheHostDoesWrongAndTheRunHolds) {
               std::string::npos);
 }
 
+// The names in the folder, in order.
+std::vector<std::string> namesIn(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 TEST_F(NimbrelExe, ReportAndSavedWorkspaceAreMachineReadable) {
-    fs::path saved = folder_ / "saved.json";
+    fs::path saved = file("saved.json", "the file it replaces");
     Outcome r = run("--quiet --report-json - --save-workspace " + inQuotes(saved) + " --param MinP=0.05 --plugin \"" +
                     KELVANE_MODULE_PATH + "\" " + inQuotes(kExamples + "default.json"));
     ASSERT_EQ(r.status, 0) << r.err;
@@ -107,6 +138,20 @@ TEST_F(NimbrelExe, ReportAndSavedWorkspaceAreMachineReadable) {
     ASSERT_EQ(after.maps.size(), before.maps.size());
     for (std::size_t i = 0; i < after.maps.size(); ++i)
         EXPECT_EQ(nimbrel::mapToJson(after.maps[i]).dump(), report["mapsAfter"][i].dump()) << i;
+    // The file was replaced through a new one beside it, which is gone.
+    EXPECT_EQ(namesIn(folder_), (std::vector<std::string>{"saved.json", "stderr.txt", "stdout.txt"}));
+}
+
+// A device cannot be replaced: it is written as it stands.
+TEST_F(NimbrelExe, ANullDeviceTakesAnOutput) {
+#if defined(_WIN32)
+    const char* const device = "NUL";
+#else
+    const char* const device = "/dev/null";
+#endif
+    Outcome r = run(std::string("--quiet --report-json ") + device + " " + inQuotes(kExamples + "default.json"));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(namesIn(folder_), (std::vector<std::string>{"stderr.txt", "stdout.txt"}));
 }
 
 #if !defined(_WIN32)
@@ -122,6 +167,16 @@ TEST_F(NimbrelExe, PlainAsciiWhereTheLocaleIsNotUtf8) {
 }
 #endif
 
+// COLUMNS narrows the maps table to fit.
+TEST_F(NimbrelExe, TheMapsTableFitsColumns) {
+    setColumns("80");
+    Outcome r = run(inQuotes(kExamples + "default.json"));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\n  ! left out to fit, unchanged: clusterSize, useClusterSize, showPosNeg,\n"),
+              std::string::npos)
+        << r.out;
+}
+
 // "-" is standard input for the workspace and standard output for the outputs.
 TEST_F(NimbrelExe, DashIsStandardInputAndOutput) {
     Outcome r = run("--save-workspace - - < " + inQuotes(kExamples + "default.json"));
@@ -134,6 +189,10 @@ TEST_F(NimbrelExe, InitPluginFalseHasAStatusOfItsOwn) {
     Outcome r = run("--quiet --report-json - --plugin \"" KELVANE_MODULE_PATH "\" " + inQuotes(file("ws.json", "{}")));
     EXPECT_EQ(r.status, nimbrel::kExitInitPluginFalse) << r.err;
     EXPECT_EQ(nlohmann::ordered_json::parse(r.out)["messages"][0], "No current document available.");
+    // Quiet still shows the message box and why the run failed.
+    EXPECT_EQ(r.err,
+              "  ┌─ MESSAGE BOX ────────\n  │ No current document available.\n  └──────────────────────\n"
+              "Nimbrel.exe: error: initPlugin returned false, so execute was not called\n");
 }
 
 #if !defined(_WIN32)
@@ -148,6 +207,42 @@ TEST_F(NimbrelExe, OutputThatCannotBeWrittenGivesStatusFour) {
     EXPECT_NE(out.err.find("Nimbrel.exe: error: standard output: cannot write: No space left on device\n"),
               std::string::npos)
         << out.err;
+}
+
+// A write that fails leaves the old file as it was and nothing beside it; a
+// file-size limit is such a failure, not a crash.
+TEST_F(NimbrelExe, AFailedWriteKeepsTheOldFile) {
+    for (const char* option : {"--report-json", "--save-workspace"}) {
+        const fs::path output = file("out.json", "the old file");
+        Outcome r = runLimited("ulimit -f 2",
+                               "--quiet " + std::string(option) + " out.json " + inQuotes(kExamples + "default.json"));
+        EXPECT_EQ(r.status, nimbrel::kExitCannotWrite) << option;
+        EXPECT_EQ(r.err, std::string("Nimbrel.exe: error: out.json: cannot write ") +
+                             (option[2] == 'r' ? "the report" : "the workspace") + ": File too large\n");
+        EXPECT_EQ(kelvane::testing::readFile(output), "the old file");
+        EXPECT_EQ(namesIn(folder_), (std::vector<std::string>{"out.json", "stderr.txt", "stdout.txt"}));
+    }
+}
+
+// A reader that stops reading ends the output quietly.
+TEST_F(NimbrelExe, AClosedPipeIsNoError) {
+    std::string maps;
+    for (int i = 0; i < 5000; ++i) maps += std::string(i == 0 ? "" : ",") + R"({"mapType": 1, "degreesOfFreedom": 20})";
+    file("ws.json", R"({"documents": [{"type": 3, "name": "a.vmr"}], "maps": [)" + maps + "]}");
+    Outcome r = runLimited("true", "ws.json | head -1");
+    EXPECT_EQ(r.out, "Nimbrel.exe stand-in host\n");
+    EXPECT_EQ(r.err, "");
+}
+
+// Memory that runs out ends the run with one line and a status of its own.
+TEST_F(NimbrelExe, OutOfMemorySaysWhatItWasDoing) {
+    // 20,000 maps of 64 KiB of name storage each: 1.3 GB.
+    std::string maps;
+    for (int i = 0; i < 20000; ++i) maps += i == 0 ? "{}" : ",{}";
+    file("ws.json", R"({"mapNameCapacity": 65536, "maps": [)" + maps + "]}");
+    Outcome r = runLimited("ulimit -v 400000", "--quiet ws.json");
+    EXPECT_EQ(r.status, nimbrel::kExitOutOfMemory);
+    EXPECT_EQ(r.err, "Nimbrel.exe: error: out of memory reading the workspace ws.json (20,000 maps)\n");
 }
 #endif
 
@@ -192,7 +287,7 @@ TEST_F(NimbrelExe, DialogDefaultsBesideThePluginFillAnEmptyDialog) {
 
 TEST_F(NimbrelExe, DialogBlockNamesTheScriptAndTheDefaultsUsed) {
     const fs::path ws = file("ws.json", kBareWorkspace);
-    Outcome r = run("--param DoSetMax=1 --plugin \"" KELVANE_MODULE_PATH "\" " + inQuotes(ws));
+    Outcome r = run("--param DoSetMax=1 --param PNB=7 --plugin \"" KELVANE_MODULE_PATH "\" " + inQuotes(ws));
     ASSERT_EQ(r.status, 0) << r.err;
     const auto block = r.out.find("\nDialog script\n  script      ");
     ASSERT_NE(block, std::string::npos) << r.out;
@@ -203,6 +298,10 @@ TEST_F(NimbrelExe, DialogBlockNamesTheScriptAndTheDefaultsUsed) {
         std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("Kelvane>  Set Max to 8.00"), std::string::npos) << r.out;
+    // A value outside an int's choices is the plug-in's to handle: a warning, and the run goes on.
+    EXPECT_NE(r.out.find("\n  warning     PNB=7 is none of its choices, 0 to 2; the run goes on with it\n", block),
+              std::string::npos)
+        << r.out;
 }
 
 TEST_F(NimbrelExe, ParamTakesTheTypeTheScriptDeclares) {
@@ -337,7 +436,7 @@ INSTANTIATE_TEST_SUITE_P(
         Failure{"NotUtf8", "{\"description\": \"caf\xE9\"}", "", 1,
                 "%: not UTF-8 at byte 21 (line 1, column 21); save it as UTF-8 text"},
         Failure{"NumberOverflow", R"({"maps": [{"thresholdMin": 1e400}]})", "", 1,
-                "%: the number 1e400 is too large to hold (beyond about 1.8e308)"},
+                "%: maps[0].thresholdMin (line 1): the number 1e400 is too large to hold (beyond about 1.8e308)"},
         Failure{"MissingFile", nullptr, "/nonexistent/ws.json", 1,
                 "/nonexistent/ws.json: cannot open the file: No such file or directory"},
         Failure{"ParamWithoutEquals", "{}", "--param MinP", 2,
@@ -350,6 +449,8 @@ INSTANTIATE_TEST_SUITE_P(
         Failure{
             "WorkspaceParamOfTheWrongType", R"({"parameters": {"MinP": "banana"}})", "", 1,
             R"(%: parameters.MinP: expected a number (or "NaN", "Infinity", "-Infinity"), got a string ("banana"))"},
+        Failure{"OneFileForTwoOutputs", "{}", "--report-json out.json --save-workspace ./out.json", 2,
+                "--save-workspace and --report-json both name out.json: give each a file of its own (see --help)"},
         Failure{"MissingPlugin", "{}", "--plugin /nonexistent/Kelvane.so", 3,
                 "plug-in not found: /nonexistent/Kelvane.so"}
 #if !defined(_WIN32)

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <optional>
@@ -84,11 +85,25 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     ExistingParameters, ParameterValue,
     ::testing::Values(
-        Case{Kind::Integer, "-3", "integer -3"}, Case{Kind::Integer, "7.0", with(kIntegerError, "7.0")},
+        Case{Kind::Integer, "-3", "integer -3"}, Case{Kind::Integer, "7.0", "integer 7"},
+        Case{Kind::Integer, "1e3", "integer 1000"}, Case{Kind::Integer, "7.5", with(kIntegerError, "7.5")},
         Case{Kind::Integer, "x", with(kIntegerError, "x")}, Case{Kind::Integer, "", with(kIntegerError, "")},
-        Case{Kind::Integer, "4294967296", with(kIntegerError, "4294967296")}, Case{Kind::Float, "3", floatShown(3.0f)},
-        Case{Kind::Float, "0.001", floatShown(0.001f)}, Case{Kind::Float, "abc", with(kFloatError, "abc")},
-        Case{Kind::Float, "1e50", with(kFloatError, "1e50")}, Case{Kind::Float, "inf", with(kFloatError, "inf")},
+        Case{Kind::Integer, "4294967296",
+             "error: --param P=4294967296: P is an integer parameter; the integer 4294967296 is out of range: expected "
+             "an integer from -2147483648 to 2147483647"},
+        Case{Kind::Float, "3", floatShown(3.0f)}, Case{Kind::Float, "0.001", floatShown(0.001f)},
+        Case{Kind::Float, "abc", with(kFloatError, "abc")},
+        Case{Kind::Float, "1e50",
+             "error: --param P=1e50: P is a float parameter; the number 1e50 is too large for single precision (beyond "
+             "about 3.4e38)"},
+        Case{Kind::Float, "1e-46",
+             "error: --param P=1e-46: P is a float parameter; the number 1e-46 is too small for single precision "
+             "(nearer 0 than about 1.4e-45, it would read as 0)"},
+        Case{Kind::Float, "3.4028235e38", floatShown(FLT_MAX)},
+        Case{Kind::Float, "3.4028235677973366e38",
+             "error: --param P=3.4028235677973366e38: P is a float parameter; the number 3.4028235677973366e38 is too "
+             "large for single precision (beyond about 3.4e38)"},
+        Case{Kind::Float, "inf", floatShown(INFINITY)}, Case{Kind::Float, "nan", floatShown(NAN)},
         Case{Kind::Float, "-Infinity", floatShown(-INFINITY)}, Case{Kind::Float, "NaN", floatShown(NAN)},
         Case{Kind::Text, "12", "text <12>"}, Case{Kind::Text, "", "text <>"}));
 

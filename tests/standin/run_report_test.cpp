@@ -22,6 +22,23 @@ VolumeMap tMap(const std::string& name, float min, int32_t df, int32_t overlay) 
     return map;
 }
 
+// A plug-in that logs without end costs time, not memory: every event is
+// shown as it comes, and the first ones are kept for the report.
+TEST(RunReport, KeepsTheFirstEventsAndCallsAndCountsTheRest) {
+    nimbrel::Workspace workspace;
+    nimbrel::HostSession session(workspace);
+    session.keepAtMost(nimbrel::kReportedEvents, nimbrel::kReportedCalls);
+    std::size_t shown = 0;
+    session.onEvent = [&](const HostEvent&) { ++shown; };
+    for (std::size_t i = 0; i < nimbrel::kReportedEvents + 2; ++i) session.addEvent(HostEvent::Kind::Log, "line");
+    for (std::size_t i = 0; i < nimbrel::kReportedCalls + 3; ++i) session.recordCall("nbLogText");
+    EXPECT_EQ(shown, nimbrel::kReportedEvents + 2);
+    EXPECT_EQ(session.events().size(), nimbrel::kReportedEvents);
+    EXPECT_EQ(session.eventsLeftOut(), 2u);
+    EXPECT_EQ(session.calls().size(), nimbrel::kReportedCalls);
+    EXPECT_EQ(session.callsLeftOut(), 3u);
+}
+
 TEST(MapsTable, ShowsChangedCellsAsBeforeArrowAfter) {
     std::vector<VolumeMap> before{tMap("Faces > Houses", 2.1f, 18, 1), tMap("Motion", 2.0f, 120, 0)};
     std::vector<VolumeMap> after = before;
@@ -43,6 +60,37 @@ TEST(MapsTable, ShowsChangedCellsAsBeforeArrowAfter) {
                   "3 new  Added              1    0                0             8            0               0"
                   "           3             1        0\n"
                   "! map 2: opaque bytes changed at offset 48\n");
+}
+
+// Narrower than the table, the unchanged columns go; narrower still, a block a map.
+TEST(MapsTable, FitsTheWidthItIsGiven) {
+    std::vector<VolumeMap> before{tMap("Faces > Houses", 2.1f, 18, 1), tMap("Motion", 2.0f, 120, 0)};
+    std::vector<VolumeMap> after = before;
+    after[0].record.thresholdMin = 3.9216156f;
+    after[1].record.overlay = 1;
+    const std::pair<std::size_t, std::string> cases[] = {
+        {60,
+         "#  name            type   df     thresholdMin  overlay\n"
+         "──────────────────────────────────────────────────────\n"
+         "1  Faces > Houses     1   18  2.1 → 3.9216156        1\n"
+         "2  Motion             1  120                2    0 → 1\n"
+         "! left out to fit, unchanged: thresholdMax, clusterSize,\n"
+         "  useClusterSize, showPosNeg, transparency\n"},
+        {40,
+         "map 1  Faces > Houses\n"
+         "  type 1  df 18\n"
+         "  thresholdMin 2.1 → 3.9216156\n"
+         "  thresholdMax 8  clusterSize 0\n"
+         "  useClusterSize 0  showPosNeg 3\n"
+         "  transparency 1  overlay 1\n"
+         "map 2  Motion\n"
+         "  type 1  df 120  thresholdMin 2\n"
+         "  thresholdMax 8  clusterSize 0\n"
+         "  useClusterSize 0  showPosNeg 3\n"
+         "  transparency 1  overlay 0 → 1\n"},
+    };
+    for (const auto& [width, table] : cases)
+        EXPECT_EQ(nimbrel::mapsTable(before, after, nimbrel::kUtf8Marks, width), table) << width;
 }
 
 TEST(MapsTable, SaysSoWhenThereAreNoMaps) {

@@ -37,6 +37,13 @@ TEST(TerminalText, ClipsToColumnsWithTheMarksEllipsis) {
               "\xE4\xB8\xAD\xE6\x96\x87\xE2\x80\xA6");
     EXPECT_EQ(nimbrel::clipColumns("abcdefgh", 6, nimbrel::kAsciiMarks), "abc...");
     EXPECT_EQ(nimbrel::clipColumns("abc", 3, nimbrel::kAsciiMarks), "abc");
+    // A long text says how much of it was left out.
+    EXPECT_EQ(nimbrel::shortened("abcdefgh", nimbrel::kAsciiMarks, 6), "abc... (5 more characters)");
+    EXPECT_EQ(nimbrel::shortened("ab\xE4\xB8\xAD\xE6\x96\x87", nimbrel::kUtf8Marks, 4),
+              "ab\xE2\x80\xA6 (2 more characters)");
+    EXPECT_EQ(nimbrel::shortened(std::string(1002000, 'x'), nimbrel::kAsciiMarks).substr(297),
+              "... (1,001,703 more characters)");
+    EXPECT_EQ(nimbrel::shortened("abcdef", nimbrel::kAsciiMarks, 6), "abcdef");
 }
 
 std::string inputError(const std::string& text, std::size_t limit) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cfloat>
+#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <random>
@@ -243,10 +244,14 @@ INSTANTIATE_TEST_SUITE_P(
                 "mapNameCapacity, maps, parameters, hostile"},
         BadCase{R"({"maps": [{}, {}, {"mapType": "one"}]})",
                 R"(ws.json: maps[2].mapType: expected an integer, got a string ("one"))"},
-        BadCase{R"({"maps": [{"mapType": 1.5}]})", "ws.json: maps[0].mapType: expected an integer, got a number (1.5)"},
+        BadCase{R"({"maps": [{"mapType": 1.5}]})",
+                "ws.json: maps[0].mapType (line 1): expected an integer, got a number (1.5)"},
         BadCase{R"({"maps": [{"clusterSize": 2147483648}]})",
-                "ws.json: maps[0].clusterSize: expected an integer from -2147483648 to 2147483647, got an integer "
-                "(2147483648)"},
+                "ws.json: maps[0].clusterSize (line 1): the integer 2147483648 is out of range: expected an integer "
+                "from -2147483648 to 2147483647"},
+        BadCase{"{\n  \"maps\": [\n    {\"mapType\":\n      1e20\n}]}",
+                "ws.json: maps[0].mapType (line 4): the integer 1e+20 is out of range: expected an integer from "
+                "-2147483648 to 2147483647"},
         BadCase{
             R"({"maps": [{"thresholdMin": "2.5"}]})",
             R"(ws.json: maps[0].thresholdMin: expected a number (or "NaN", "Infinity", "-Infinity"), got a string ("2.5"))"},
@@ -254,17 +259,22 @@ INSTANTIATE_TEST_SUITE_P(
             R"({"maps": [{"thresholdMax": "NaN:0x00000001"}]})",
             R"(ws.json: maps[0].thresholdMax: expected a number (or "NaN", "Infinity", "-Infinity"), got a string ("NaN:0x00000001"))"},
         BadCase{R"({"maps": [{"transparency": 1e39}]})",
-                "ws.json: maps[0].transparency: expected a number within single-precision range, got a number (1e+39)"},
+                "ws.json: maps[0].transparency (line 1): the number 1e+39 is too large for single precision (beyond "
+                "about 3.4e38)"},
+        BadCase{"{\"maps\": [{},\n{\"thresholdMin\": 1e-50}]}",
+                "ws.json: maps[1].thresholdMin (line 2): the number 1e-50 is too small for single precision (nearer 0 "
+                "than about 1.4e-45, it would read as 0)"},
         BadCase{R"({"maps": [{"treshold": 1}]})",
                 "ws.json: maps[0].treshold: unknown field; expected one of name, mapType, thresholdMin, thresholdMax, "
                 "clusterSize, useClusterSize, degreesOfFreedom, showPosNeg, transparency, overlay, opaque"},
         BadCase{R"({"maps": [{"opaque": {"48": "00"}}]})",
                 "ws.json: maps[0].opaque.48: expected 72 hex digits (36 bytes), got 2 characters"},
         BadCase{R"({"maps": [{"opaque": {"20": "0000000g"}}]})",
-                "ws.json: maps[0].opaque.20: expected 8 hex digits (4 bytes), got a character that is not a hex digit "
+                "ws.json: maps[0].opaque.20: expected 8 hex digits (4 bytes), got a character that is not a "
+                "hex digit "
                 "at position 8"},
         BadCase{R"({"maps": [{"opaque": {"20": 0}}]})",
-                "ws.json: maps[0].opaque.20: expected 8 hex digits (4 bytes), got an integer (0)"},
+                "ws.json: maps[0].opaque.20 (line 1): expected 8 hex digits (4 bytes), got an integer (0)"},
         BadCase{R"({"maps": [{"opaque": {"24": "00000000"}}]})",
                 "ws.json: maps[0].opaque.24: unknown field; expected one of 20, 36, 48, 88, 108"},
         BadCase{R"({"mapNameCapacity": 4, "maps": [{"name": "Faces"}]})",
@@ -272,40 +282,44 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{R"({"maps": [{"name": "a\u0000b"}]})",
                 "ws.json: maps[0].name: expected a string without zero characters"},
         BadCase{R"({"mapNameCapacity": 0})",
-                "ws.json: mapNameCapacity: expected an integer from 1 to 65536, got an integer (0)"},
+                "ws.json: mapNameCapacity (line 1): expected an integer from 1 to 65536, got an integer (0)"},
         BadCase{R"({"documents": [{"name": "a.vmr"}]})",
                 "ws.json: documents[0].type: expected an integer (1 FMR, 2 DMR, 3 VMR, 4 SRF), but the field is "
                 "missing"},
         BadCase{R"({"documents": {"type": 3}})", "ws.json: documents: expected an array, got an object"},
         BadCase{R"({"documents": [{"type": 3, "typeName": 3}]})",
-                "ws.json: documents[0].typeName: expected a string or null, got an integer (3)"},
+                "ws.json: documents[0].typeName (line 1): expected a string or null, got an integer (3)"},
         BadCase{R"({"documents": [{"type": 3}], "currentDocument": 1})",
-                "ws.json: currentDocument: expected a document index from 0 to 0, or -1 for none, got an integer (1)"},
+                "ws.json: currentDocument (line 1): expected a document index from 0 to 0, or -1 for none, got an "
+                "integer (1)"},
         BadCase{R"({"currentDocument": 0})",
-                "ws.json: currentDocument: expected -1 (there are no documents), got an integer (0)"},
+                "ws.json: currentDocument (line 1): expected -1 (there are no documents), got an integer (0)"},
         BadCase{R"({"hostVersion": {"major": 2, "minor": 4}})",
                 "ws.json: hostVersion.release: expected an integer, but the field is missing"},
-        BadCase{R"({"description": 5})", "ws.json: description: expected a string, got an integer (5)"},
+        BadCase{R"({"description": 5})", "ws.json: description (line 1): expected a string, got an integer (5)"},
         BadCase{R"({"parameters": {"MinP": true}})",
                 "ws.json: parameters.MinP: expected an integer, a number or a string, got true"},
         BadCase{R"({"parameters": {"Odd name": [1]}})",
                 R"(ws.json: parameters["Odd name"]: expected an integer, a number or a string, got an array)"},
         BadCase{R"({"parameters": {"": 1}})", R"(ws.json: parameters[""]: a parameter name must not be empty)"},
         BadCase{R"({"hostile": {"unterminatedStrings": 1}})",
-                "ws.json: hostile.unterminatedStrings: expected true or false, got an integer (1)"},
+                "ws.json: hostile.unterminatedStrings (line 1): expected true or false, got an integer (1)"},
         BadCase{R"({"hostile": {"nullRecordIndices": [0, "1"]}})",
                 R"(ws.json: hostile.nullRecordIndices[1]: expected an integer, got a string ("1"))"},
         BadCase{R"({"hostile": {"randomNullRecords": {"chance": 0.5}}})",
                 "ws.json: hostile.randomNullRecords.seed: expected an integer from 0 to 4294967295, but the field is "
                 "missing"},
         BadCase{R"({"hostile": {"randomNullRecords": {"seed": -1}}})",
-                "ws.json: hostile.randomNullRecords.seed: expected an integer from 0 to 4294967295, got an integer "
+                "ws.json: hostile.randomNullRecords.seed (line 1): expected an integer from 0 to 4294967295, got an "
+                "integer "
                 "(-1)"},
         BadCase{R"({"hostile": {"randomNullRecords": {"seed": 4294967296}}})",
-                "ws.json: hostile.randomNullRecords.seed: expected an integer from 0 to 4294967295, got an integer "
+                "ws.json: hostile.randomNullRecords.seed (line 1): expected an integer from 0 to 4294967295, got an "
+                "integer "
                 "(4294967296)"},
-        BadCase{R"({"hostile": {"randomNullRecords": {"seed": 1, "chance": 1.5}}})",
-                "ws.json: hostile.randomNullRecords.chance: expected a number from 0 to 1, got a number (1.5)"},
+        BadCase{
+            R"({"hostile": {"randomNullRecords": {"seed": 1, "chance": 1.5}}})",
+            "ws.json: hostile.randomNullRecords.chance (line 1): expected a number from 0 to 1, got a number (1.5)"},
         BadCase{R"({"hostile": {"randomNullRecords": {"seed": 1, "odds": 1}}})",
                 "ws.json: hostile.randomNullRecords.odds: unknown field; expected one of seed, chance"},
         BadCase{R"({"maps": [{}, {"overlay": 1, "overlay": 0}]})",
@@ -317,10 +331,29 @@ INSTANTIATE_TEST_SUITE_P(
                 "ws.json: invalid JSON at line 1, column 1: syntax error while parsing value - unexpected end of "
                 "input; expected '[', '{', or a literal"}));
 
+// One rule for numbers, as --param has it too: an integer may be written with
+// a fraction or an exponent when it is whole, and a float reads as the nearest
+// float, in the spellings the human report shows too.
+TEST(WorkspaceJson, WholeNumbersAreIntegersAndFloatsAreTheNearest) {
+    const Workspace w = parseWorkspace(R"({"mapNameCapacity": 6.4e1, "maps": [{"mapType": 1e0, "clusterSize": 1e3,
+        "overlay": 1.0, "thresholdMin": "-inf", "thresholdMax": "nan", "transparency": 3.4028235e38}]})",
+                                       "ws.json");
+    EXPECT_EQ(w.mapNameCapacity, 64u);
+    const kelvane::NRVMPRecord& r = w.maps.at(0).record;
+    EXPECT_EQ(r.mapType, 1);
+    EXPECT_EQ(r.clusterSize, 1000);
+    EXPECT_EQ(r.overlay, 1);
+    EXPECT_EQ(r.thresholdMin, -INFINITY);
+    EXPECT_TRUE(std::isnan(r.thresholdMax));
+    EXPECT_EQ(r.transparency, FLT_MAX);
+}
+
 TEST(WorkspaceJson, DeepNestingIsAnErrorNotACrash) {
-    const std::string deep = std::string(100000, '[') + std::string(100000, ']');
-    EXPECT_EQ(errorOf(deep), "ws.json: top level: expected an object, got an array");
-    EXPECT_EQ(errorOf(R"({"maps": )" + deep + "}"), "ws.json: maps[0]: expected an object, got an array");
+    auto nested = [](std::size_t depth) { return std::string(depth, '[') + std::string(depth, ']'); };
+    EXPECT_EQ(errorOf(nested(512)), "ws.json: top level: expected an object, got an array");
+    EXPECT_EQ(errorOf(nested(513)), "ws.json: line 1, column 513: arrays and objects nest more than 512 deep");
+    EXPECT_EQ(errorOf(R"({"x": )" + nested(100000) + R"(, "y": 1})"),
+              "ws.json: line 1, column 518: arrays and objects nest more than 512 deep");
 }
 
 // Every cut of a real file is either read or rejected with a WorkspaceFileError.
@@ -362,8 +395,10 @@ TEST(WorkspaceJson, DeclaredParametersTakeTheirKindOrAreRefused) {
     const std::pair<const char*, const char*> refused[] = {
         {R"({"parameters": {"MinP": "banana"}})",
          R"(ws.json: parameters.MinP: expected a number (or "NaN", "Infinity", "-Infinity"), got a string ("banana"))"},
-        {R"({"parameters": {"PNB": 1.5}})", "ws.json: parameters.PNB: expected an integer, got a number (1.5)"},
-        {R"({"parameters": {"Overlay": 3}})", "ws.json: parameters.Overlay: expected a string, got an integer (3)"},
+        {R"({"parameters": {"PNB": 1.5}})",
+         "ws.json: parameters.PNB (line 1): expected an integer, got a number (1.5)"},
+        {R"({"parameters": {"Overlay": 3}})",
+         "ws.json: parameters.Overlay (line 1): expected a string, got an integer (3)"},
         {R"({"parameters": {"minp": 0.01}})",
          "ws.json: parameters.minp: the dialog script declares no such parameter; did you mean MinP?"},
     };
