@@ -46,9 +46,9 @@ int writeAll(int descriptor, const char* data, std::size_t size) {
 }
 
 // The text written over what the file at path holds.
-std::optional<std::string> writeInPlace(const std::string& path, const std::string& text) {
+std::optional<std::string> writeInPlace(const std::filesystem::path& path, const std::string& text) {
     errno = 0;
-    std::FILE* file = openFile(path, "wb");
+    std::FILE* file = openFile(utf8Path(path), "wb");
     if (file == nullptr) return systemReason(errno);
     errno = 0;
     const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size() && std::fflush(file) == 0;
@@ -64,7 +64,7 @@ std::optional<std::string> writeInPlace(const std::string& path, const std::stri
 // stand in every folder, with any extension.
 bool isDeviceName(const std::filesystem::path& path) {
 #if defined(_WIN32)
-    std::string stem = path.stem().string();
+    std::string stem = utf8Path(path.stem());
     for (char& c : stem) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     for (const char* device : {"NUL", "CON", "PRN", "AUX"})
         if (stem == device) return true;
@@ -78,15 +78,16 @@ bool isDeviceName(const std::filesystem::path& path) {
 
 // A new, empty file in the folder of target, named after it; its descriptor,
 // or -1 with errno set.
-int createTemporaryBeside(const std::filesystem::path& target, std::string& temporary) {
+int createTemporaryBeside(const std::filesystem::path& target, std::filesystem::path& temporary) {
     static std::mt19937_64 names(std::random_device{}());
     for (int attempt = 0; attempt < 100; ++attempt) {
         char suffix[32];
         std::snprintf(suffix, sizeof suffix, ".%016llx.tmp", static_cast<unsigned long long>(names()));
-        temporary = target.string() + suffix;
+        temporary = target;
+        temporary += suffix;
 #if defined(_WIN32)
         const int descriptor =
-            _open(temporary.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+            _wopen(temporary.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
 #else
         const int descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
 #endif
@@ -105,17 +106,9 @@ int closeDescriptor(int descriptor) {
 
 // Puts the file at from in the place of the file at to in one step; the
 // reason it could not.
-std::optional<std::string> replaceFile(const std::string& from, const std::string& to) {
+std::optional<std::string> replaceFile(const std::filesystem::path& from, const std::filesystem::path& to) {
 #if defined(_WIN32)
-    auto wide = [](const std::string& text) {
-        const int size = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-        std::wstring result(size > 0 ? static_cast<std::size_t>(size) : 1, L'\0');
-        MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, result.data(), size);
-        result.resize(result.size() - 1);
-        return result;
-    };
-    if (MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return std::nullopt;
+    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return std::nullopt;
     const DWORD error = GetLastError();
     return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION
                ? "the file is in use or may not be replaced"
@@ -131,16 +124,15 @@ std::optional<std::string> replaceFile(const std::string& from, const std::strin
 std::optional<std::string> writeWholeFile(const std::string& path, const std::string& text) {
     namespace fs = std::filesystem;
     std::error_code error;
-    fs::path target(path);
+    fs::path target = nativePath(path);
     // A link is followed, so that the file it names is the one replaced.
     if (fs::is_symlink(target, error)) target = fs::weakly_canonical(target, error);
     const fs::file_status status = fs::status(target, error);
     // A device or a pipe (/dev/null, /dev/stdout, NUL) is written as it
     // stands: it cannot be replaced.
-    if ((fs::exists(status) && !fs::is_regular_file(status)) || isDeviceName(target))
-        return writeInPlace(target.string(), text);
+    if ((fs::exists(status) && !fs::is_regular_file(status)) || isDeviceName(target)) return writeInPlace(target, text);
 
-    std::string temporary;
+    fs::path temporary;
     const int descriptor = createTemporaryBeside(target, temporary);
     if (descriptor < 0) return systemReason(errno);
     int failure = writeAll(descriptor, text.data(), text.size());
@@ -156,8 +148,8 @@ std::optional<std::string> writeWholeFile(const std::string& path, const std::st
     if (failure != 0)
         reason = systemReason(failure);
     else
-        reason = replaceFile(temporary, target.string());
-    if (reason) std::remove(temporary.c_str());
+        reason = replaceFile(temporary, target);
+    if (reason) fs::remove(temporary, error);
     return reason;
 }
 
@@ -165,10 +157,10 @@ bool sameOutputFile(const std::string& a, const std::string& b) {
     namespace fs = std::filesystem;
     if (a == b) return true;
     std::error_code error;
-    if (fs::equivalent(a, b, error)) return true;
-    const fs::path first = fs::weakly_canonical(fs::absolute(a, error), error);
+    if (fs::equivalent(nativePath(a), nativePath(b), error)) return true;
+    const fs::path first = fs::weakly_canonical(fs::absolute(nativePath(a), error), error);
     if (error) return false;
-    const fs::path second = fs::weakly_canonical(fs::absolute(b, error), error);
+    const fs::path second = fs::weakly_canonical(fs::absolute(nativePath(b), error), error);
     return !error && first == second;
 }
 
