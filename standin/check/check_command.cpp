@@ -7,6 +7,7 @@
 #include <iostream>
 #include <random>
 #include <sstream>
+#include <thread>
 #include <variant>
 
 #include <CLI/CLI.hpp>
@@ -14,6 +15,8 @@
 #include "standin/check/check_report.h"
 #include "standin/check/checks.h"
 #include "standin/check/child_process.h"
+#include "standin/check/process_state.h"
+#include "standin/module_kind.h"
 #include "standin/plugin_location.h"
 #include "standin/workspace_json.h"
 
@@ -26,6 +29,25 @@ const char* const kCheckOption = "--check";
 const char* const kChildOption = "--check-run";
 constexpr double kDefaultTimeLimit = 60;
 constexpr double kLongestTimeLimit = 86400;
+// How long a child that the module left threads running in is watched after
+// the last call returned.
+constexpr std::chrono::milliseconds kGracePeriod{400};
+constexpr double kGraceSeconds = 1;
+
+// The guard-page allocator preloaded into the checks that guard the heap, or
+// empty when the system has none (never on Windows).
+std::string heapGuardLibrary() {
+#if defined(_WIN32)
+    return "";
+#else
+    for (const char* candidate : {"/usr/lib/libefence.so.0", "/usr/lib/x86_64-linux-gnu/libefence.so.0",
+                                  "/usr/lib/aarch64-linux-gnu/libefence.so.0"}) {
+        std::error_code ignored;
+        if (fs::is_regular_file(candidate, ignored)) return candidate;
+    }
+    return "";
+#endif
+}
 
 struct CheckOptions {
     std::string plugin;
@@ -87,17 +109,21 @@ std::variant<CheckOptions, int> parse(int argc, char** argv) {
     return options;
 }
 
-// The child: runs one check and writes its result to the channel.
+// The child: runs one check and writes its result to the channel. A module
+// that leaves threads running is watched a while longer; then the process
+// ends as a host's does, with the module still loaded, so that what runs late
+// and at the end is seen too.
 int runChildCheck(int argc, char** argv) {
     endQuietlyOnCrash();
     if (argc != 6) return kCheckBadArguments;
     const CheckDefinition* check = findCheck(argv[2]);
     if (check == nullptr) return kCheckBadArguments;
+    const int threadsBefore = runningThreads();
     CheckChannel channel(argv[4]);
     CheckContext context(executablePath(argv[0]), argv[3], channel, std::strtod(argv[5], nullptr));
     CheckResult result;
     try {
-        result = check->run(context);
+        result = context.withCallNotes(check->run(context));
     } catch (const CheckFailure& e) {
         result = {Status::Fail, e.what()};
     } catch (const std::exception& e) {
@@ -105,19 +131,31 @@ int runChildCheck(int argc, char** argv) {
     } catch (...) {
         result = {Status::Fail, "an exception came out of the plug-in"};
     }
+    if (runningThreads() > threadsBefore && !context.lastCall().empty()) {
+        channel.watching(context.lastReturn(), context.lastCall());
+        std::this_thread::sleep_for(kGracePeriod);
+    }
     channel.finish(result);
-    return 0;
+    channel.exiting();
+    std::exit(0);
+}
+
+std::string milliseconds(std::chrono::steady_clock::duration duration) {
+    return std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(duration).count()) + " ms";
 }
 
 // What the child's channel said: the last call announced, and the result.
-CheckOutcome readChannel(const std::string& path, const ChildEnd& end) {
+CheckOutcome readChannel(const std::string& path, const ChildEnd& end, double timeLimit) {
     CheckOutcome outcome;
     std::ifstream file(path, std::ios::binary);
-    std::string line, result;
+    std::string line, result, after;
+    bool exiting = false;
     while (std::getline(file, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.rfind("call ", 0) == 0) outcome.lastCall = line.substr(5);
+        if (line.rfind("after ", 0) == 0) after = line.substr(6);
         if (line.rfind("result ", 0) == 0) result = line.substr(7);
+        exiting = exiting || line == "exit";
     }
     const bool endedWell = end.kind == ChildEnd::Kind::Exited && end.code == 0;
     if (!result.empty() && endedWell) {
@@ -129,14 +167,30 @@ CheckOutcome readChannel(const std::string& path, const ChildEnd& end) {
     }
     outcome.status = Status::Fail;
     const std::string during = " during " + (outcome.lastCall.empty() ? "the check's start" : outcome.lastCall);
-    if (end.kind == ChildEnd::Kind::NotStarted)
+    char limit[32];
+    std::snprintf(limit, sizeof limit, "%g s", timeLimit);
+    if (end.kind == ChildEnd::Kind::NotStarted) {
         outcome.reason = end.description;
-    else if (!result.empty())
+    } else if (exiting) {
+        outcome.reason = "crashed when the process ended (" + end.description +
+                         "): a handler the module left to run at exit, or one of its static objects, failed";
+    } else if (!after.empty() && result.empty()) {
+        // "after <nanoseconds> <call>": the calls were over, the module's threads still running.
+        const std::size_t blank = after.find(' ');
+        const std::chrono::steady_clock::time_point returned{
+            std::chrono::nanoseconds(std::strtoll(after.c_str(), nullptr, 10))};
+        const std::string call = blank == std::string::npos ? "the last call" : after.substr(blank + 1);
+        const std::string how = end.kind == ChildEnd::Kind::TimedOut ? "was killed" : "crashed";
+        outcome.reason = "the process " + how + " " + milliseconds(end.endedAt - returned) + " after " + call +
+                         " returned (" + end.description + "): a thread the module left running";
+    } else if (!result.empty()) {
         outcome.reason = "the check finished, then the process ended with " + end.description;
-    else if (end.kind == ChildEnd::Kind::TimedOut)
-        outcome.reason = "hung: " + end.description + during;
-    else
+    } else if (end.kind == ChildEnd::Kind::TimedOut) {
+        outcome.reason = "hung: " + (outcome.lastCall.empty() ? "the check's start" : outcome.lastCall) +
+                         " did not return within " + limit + ", killed";
+    } else {
         outcome.reason = "the process ended with " + end.description + during;
+    }
     return outcome;
 }
 
@@ -151,6 +205,28 @@ CheckOutcome runInChild(const CheckDefinition& check, const CheckOptions& option
     return outcome;
 }
 
+// The first check this one needs that did not pass, or empty.
+std::string unmetNeed(const CheckDefinition& check, const std::vector<CheckOutcome>& done) {
+    std::istringstream needs(check.needs);
+    for (std::string need; needs >> need;)
+        for (const CheckOutcome& outcome : done)
+            if (outcome.name == need && outcome.status != Status::Pass && outcome.status != Status::Warning)
+                return need;
+    return "";
+}
+
+// The one failure for a file this stand-in cannot load as a module, naming
+// what it is, instead of every check failing alike.
+std::optional<CheckOutcome> foreignModule(const std::string& plugin) {
+    const std::optional<std::string> note = foreignModuleNote(plugin, "check", "--check");
+    if (!note) return std::nullopt;
+    CheckOutcome outcome;
+    outcome.name = "module";
+    outcome.strictness = 1;
+    outcome.reason = *note;
+    return outcome;
+}
+
 int runChecks(CheckOptions options, const std::string& self) {
     std::error_code failed;
     options.plugin = fs::absolute(options.plugin, failed).lexically_normal().string();
@@ -159,12 +235,28 @@ int runChecks(CheckOptions options, const std::string& self) {
         return kCheckNoPlugin;
     }
     std::ostream& human = options.reportJson && *options.reportJson == "-" ? std::cerr : std::cout;
-    human << "Checking " << options.plugin << " at strictness " << options.strictness << "\n\n" << std::flush;
+    human << "Checking " << options.plugin << " at strictness " << options.strictness;
+    if (options.strictness >= 2) {
+        const std::string guard = heapGuardLibrary();
+        human << (guard.empty() ? " (the plug-in's heap unguarded: no guard-page allocator here)"
+                                : " (the plug-in's heap guarded by " + fs::path(guard).filename().string() + ")");
+    }
+    human << "\n\n" << std::flush;
     CheckRun run{options.plugin, options.strictness, {}};
-    for (const CheckDefinition& check : checkDefinitions()) {
-        if (check.strictness > options.strictness) continue;
-        run.outcomes.push_back(runInChild(check, options, self));
+    if (std::optional<CheckOutcome> foreign = foreignModule(options.plugin)) {
+        run.outcomes.push_back(*foreign);
         printOutcome(human, run.outcomes.back());
+    } else {
+        for (const CheckDefinition& check : checkDefinitions()) {
+            if (check.strictness > options.strictness) continue;
+            const std::string need = unmetNeed(check, run.outcomes);
+            if (need.empty()) {
+                run.outcomes.push_back(runInChild(check, options, self));
+            } else {
+                run.outcomes.push_back({check.name, check.strictness, Status::Skipped, "skipped: needs " + need, "", 0});
+            }
+            printOutcome(human, run.outcomes.back());
+        }
     }
     printVerdict(human, run);
     if (options.reportJson) {
@@ -193,15 +285,28 @@ std::string uniqueTemporaryPath(const std::string& stem) {
 
 CheckOutcome runCheckProcess(const std::string& program, const CheckDefinition& check, const std::string& plugin,
                              double timeLimit) {
-    const std::string channel = uniqueTemporaryPath("nimbrel-check") + ".txt";
+    const std::string stem = uniqueTemporaryPath("nimbrel-check");
+    const std::string channel = stem + ".txt";
+    ChildOptions options;
+    options.progress = [&channel] {
+        std::error_code ignored;
+        return fs::file_size(channel, ignored);
+    };
+#if !defined(_WIN32)
+    options.outputStem = stem;
+#endif
+    const std::string guard = check.guardHeap ? heapGuardLibrary() : "";
+    if (!guard.empty()) options.environment = {"LD_PRELOAD=" + guard, "EF_ALLOW_MALLOC_0=1"};
+    // A check that starts processes of its own waits for each within the limit.
+    const double processLimit = check.startsProcesses ? 2 * timeLimit + kGraceSeconds : timeLimit + kGraceSeconds;
     const auto start = std::chrono::steady_clock::now();
     const ChildEnd end =
         runChild(program, {program, kChildOption, check.name, plugin, channel, std::to_string(timeLimit)},
-                 timeLimit * check.processes);
-    CheckOutcome outcome = readChannel(channel, end);
+                 processLimit, options);
+    CheckOutcome outcome = readChannel(channel, end, timeLimit);
     outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::error_code ignored;
-    fs::remove(channel, ignored);
+    for (const char* suffix : {".txt", ".out", ".err"}) fs::remove(stem + suffix, ignored);
     return outcome;
 }
 

@@ -45,7 +45,8 @@ CheckResult runInHostLacking(CheckContext& context) {
     applyDefaults(context.dialog(), workspace);
     const Workspace before = workspace;
     HostSession session(workspace);
-    PluginObject plugin = context.createPlugin();
+    handOutReadOnlyTexts(session);
+    CheckedPlugin plugin = context.createPlugin();
     const bool accepted = context.initPlugin(plugin);
     if (accepted) context.execute(plugin);
     context.destroy(plugin);
