@@ -75,8 +75,8 @@ std::string foreignKind(const Bytes& bytes, const std::string& name, const char*
             return "";
         }
     }
-    if (bytes.size() >= 4 && (little(bytes, 0, 4) == 0xFEEDFACF || little(bytes, 0, 4) == 0xCAFEBABE ||
-                              little(bytes, 0, 4) == 0xBEBAFECA))
+    if (bytes.size() >= 4 &&
+        (little(bytes, 0, 4) == 0xFEEDFACF || little(bytes, 0, 4) == 0xCAFEBABE || little(bytes, 0, 4) == 0xBEBAFECA))
         return "a macOS module: the host loads only Windows modules, this stand-in also Linux ones";
     if (bytes.empty()) return "an empty file, not a module";
     if (looksLikeText(bytes)) return "a text file, not a module";

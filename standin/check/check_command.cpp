@@ -16,6 +16,7 @@
 #include "standin/check/checks.h"
 #include "standin/check/child_process.h"
 #include "standin/check/process_state.h"
+#include "standin/check/read_only_texts.h"
 #include "standin/module_kind.h"
 #include "standin/plugin_location.h"
 #include "standin/workspace_json.h"
@@ -120,6 +121,7 @@ int runChildCheck(int argc, char** argv) {
     if (check == nullptr) return kCheckBadArguments;
     const int threadsBefore = runningThreads();
     CheckChannel channel(argv[4]);
+    noteWritesIntoTexts(channel.descriptor());
     CheckContext context(executablePath(argv[0]), argv[3], channel, std::strtod(argv[5], nullptr));
     CheckResult result;
     try {
@@ -148,13 +150,14 @@ std::string milliseconds(std::chrono::steady_clock::duration duration) {
 CheckOutcome readChannel(const std::string& path, const ChildEnd& end, double timeLimit) {
     CheckOutcome outcome;
     std::ifstream file(path, std::ios::binary);
-    std::string line, result, after;
+    std::string line, result, after, fault;
     bool exiting = false;
     while (std::getline(file, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.rfind("call ", 0) == 0) outcome.lastCall = line.substr(5);
         if (line.rfind("after ", 0) == 0) after = line.substr(6);
         if (line.rfind("result ", 0) == 0) result = line.substr(7);
+        if (line.rfind("fault ", 0) == 0) fault = ": " + line.substr(6);
         exiting = exiting || line == "exit";
     }
     const bool endedWell = end.kind == ChildEnd::Kind::Exited && end.code == 0;
@@ -189,7 +192,7 @@ CheckOutcome readChannel(const std::string& path, const ChildEnd& end, double ti
         outcome.reason = "hung: " + (outcome.lastCall.empty() ? "the check's start" : outcome.lastCall) +
                          " did not return within " + limit + ", killed";
     } else {
-        outcome.reason = "the process ended with " + end.description + during;
+        outcome.reason = "the process ended with " + end.description + during + fault;
     }
     return outcome;
 }
@@ -253,7 +256,8 @@ int runChecks(CheckOptions options, const std::string& self) {
             if (need.empty()) {
                 run.outcomes.push_back(runInChild(check, options, self));
             } else {
-                run.outcomes.push_back({check.name, check.strictness, Status::Skipped, "skipped: needs " + need, "", 0});
+                run.outcomes.push_back(
+                    {check.name, check.strictness, Status::Skipped, "skipped: needs " + need, "", 0});
             }
             printOutcome(human, run.outcomes.back());
         }
@@ -301,8 +305,8 @@ CheckOutcome runCheckProcess(const std::string& program, const CheckDefinition& 
     const double processLimit = check.startsProcesses ? 2 * timeLimit + kGraceSeconds : timeLimit + kGraceSeconds;
     const auto start = std::chrono::steady_clock::now();
     const ChildEnd end =
-        runChild(program, {program, kChildOption, check.name, plugin, channel, std::to_string(timeLimit)},
-                 processLimit, options);
+        runChild(program, {program, kChildOption, check.name, plugin, channel, std::to_string(timeLimit)}, processLimit,
+                 options);
     CheckOutcome outcome = readChannel(channel, end, timeLimit);
     outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::error_code ignored;

@@ -1,5 +1,6 @@
 #include "standin/check/check_context.h"
 
+#include <exception>
 #include <type_traits>
 
 namespace nimbrel::check {
@@ -23,8 +24,8 @@ std::string announced(const char* call, const std::string& what, int ordinal) {
                              : last == 2                    ? "nd"
                              : last == 3                    ? "rd"
                                                             : "th";
-        detail += (detail.empty() ? "" : "; ") + std::string("the ") + std::to_string(ordinal) + suffix + " " +
-                  call + " in this process";
+        detail += (detail.empty() ? "" : "; ") + std::string("the ") + std::to_string(ordinal) + suffix + " " + call +
+                  " in this process";
     }
     return detail.empty() ? std::string(call) : std::string(call) + " (" + detail + ")";
 }
@@ -36,7 +37,20 @@ std::string oneLine(std::string text) {
     return text;
 }
 
+std::string& lastFailure() {
+    static std::string reason;
+    return reason;
+}
+
 }  // namespace
+
+CheckFailure::CheckFailure(const std::string& reason) : std::runtime_error(reason) {
+    lastFailure() = reason;
+}
+
+const std::string& CheckFailure::last() {
+    return lastFailure();
+}
 
 const char* statusText(Status status) {
     switch (status) {
@@ -82,6 +96,14 @@ void CheckChannel::exiting() {
     line("exit");
 }
 
+int CheckChannel::descriptor() const {
+#if defined(_WIN32)
+    return _fileno(file_);
+#else
+    return fileno(file_);
+#endif
+}
+
 CheckedPlugin& CheckedPlugin::operator=(CheckedPlugin&& other) noexcept {
     if (this != &other) {
         cleanUp();
@@ -93,8 +115,11 @@ CheckedPlugin& CheckedPlugin::operator=(CheckedPlugin&& other) noexcept {
 }
 
 void CheckedPlugin::cleanUp() {
-    if (object_ && context_ != nullptr)
-        context_->destroy(object_, what_.empty() ? "clean-up" : what_ + ", clean-up");
+    if (!object_ || context_ == nullptr) return;
+    std::string what = what_.empty() ? "clean-up" : what_ + ", clean-up";
+    if (std::uncaught_exceptions() > 0 && !CheckFailure::last().empty())
+        what += " after the check failed: " + CheckFailure::last();
+    context_->destroy(object_, what);
 }
 
 CheckContext::CheckContext(std::string hostPath, std::string pluginPath, CheckChannel& channel, double timeLimit)
@@ -132,9 +157,12 @@ auto CheckContext::call(int kind, const std::string& what, Call&& body) {
     channel_.calling(call);
     const auto start = Clock::now();
     auto finished = [&] {
-        lastReturn_ = Clock::now();
-        lastCall_ = call;
-        const double seconds = std::chrono::duration<double>(lastReturn_ - start).count();
+        const auto returned = Clock::now();
+        if (kind == kExecute || calls_[kExecute] == 0) {
+            lastReturn_ = returned;
+            lastCall_ = call;
+        }
+        const double seconds = std::chrono::duration<double>(returned - start).count();
         if (seconds > slowestSeconds_) {
             slowestSeconds_ = seconds;
             slowestCall_ = call;

@@ -37,7 +37,10 @@ inline CheckResult warned(std::string reason) {
 // Thrown by a check to fail at once; what() is the reason.
 class CheckFailure : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit CheckFailure(const std::string& reason);
+    // The reason of the last failure made in this process, so that a clean-up
+    // that crashes on the way out can still name it.
+    static const std::string& last();
 };
 
 // Lines to the parent, each written through at once so that they survive the
@@ -56,6 +59,8 @@ public:
     void watching(std::chrono::steady_clock::time_point returned, const std::string& call);
     void finish(const CheckResult& result);
     void exiting();
+    // The channel's file descriptor, for a fault handler's one last line.
+    int descriptor() const;
 
 private:
     void line(const std::string& text);
@@ -119,7 +124,8 @@ public:
     // should wait for, or a change to what the process shares, makes a pass a
     // warning.
     CheckResult withCallNotes(CheckResult result) const;
-    // When the last call returned, and which call it was.
+    // When the last execute returned, and which it was (else the last call of
+    // any kind): what a thread the plug-in left running is put down to.
     std::chrono::steady_clock::time_point lastReturn() const { return lastReturn_; }
     const std::string& lastCall() const { return lastCall_; }
 

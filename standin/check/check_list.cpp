@@ -46,8 +46,7 @@ const std::vector<CheckDefinition>& checkDefinitions() {
         {"execute-random-null-records", 2, "execute survives records refused at random (five seeds)",
          checkExecuteRandomNullRecords, kAccepts, kGuarded},
         // Not guarded: 100,000 maps make more allocations than a page each can serve.
-        {"execute-map-counts", 2, "execute survives map counts of -1, 0 and 100,000", checkExecuteMapCounts,
-         kAccepts},
+        {"execute-map-counts", 2, "execute survives map counts of -1, 0 and 100,000", checkExecuteMapCounts, kAccepts},
         {"execute-unterminated-strings", 2, "execute survives 512-byte text parameters with no terminator",
          checkExecuteUnterminatedStrings, kAccepts, kGuarded},
         {"execute-parameters-never-set", 2, "execute survives a host that never set a parameter",

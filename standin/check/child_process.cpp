@@ -116,7 +116,8 @@ ChildEnd runChild(const std::string& program, const std::vector<std::string>& ar
     CloseHandle(process.hThread);
     ProgressDeadline deadline(timeLimitSeconds, options.progress);
     DWORD waited = WAIT_TIMEOUT;
-    while ((waited = WaitForSingleObject(process.hProcess, kWaitStepMilliseconds)) == WAIT_TIMEOUT && !deadline.passed()) {
+    while ((waited = WaitForSingleObject(process.hProcess, kWaitStepMilliseconds)) == WAIT_TIMEOUT &&
+           !deadline.passed()) {
     }
     ChildEnd end;
     if (waited != WAIT_OBJECT_0) {

@@ -75,7 +75,7 @@ std::string fileBeside(CheckContext& context, const char* descriptor, const std:
 }
 
 std::int64_t growthOverCycles(const std::function<void()>& cycle, int cycles = kCycles,
-                               int warmUpCycles = kWarmUpCycles) {
+                              int warmUpCycles = kWarmUpCycles) {
     for (int i = 0; i < warmUpCycles; ++i) cycle();
     const std::int64_t before = heapBytesInUse();
     for (int i = 0; i < cycles; ++i) cycle();

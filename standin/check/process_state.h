@@ -14,7 +14,7 @@ namespace nimbrel::check {
 struct ProcessState {
     std::string workingDirectory;
     std::string locale;
-    std::vector<std::string> environment;  // "NAME=value", sorted
+    std::vector<std::string> environment;         // "NAME=value", sorted
     std::vector<std::string> signalDispositions;  // "<signal> <handler>/<flags>" (not on Windows)
     int threads = 0;
     std::int64_t standardOutputBytes = 0;

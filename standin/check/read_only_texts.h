@@ -11,4 +11,8 @@ namespace nimbrel::check {
 // distinct text).
 const char* readOnlyText(const std::string& text);
 
+// From now on, a write into one of those texts that ends the process first
+// writes the line "fault <what happened>" to the open file descriptor.
+void noteWritesIntoTexts(int descriptor);
+
 }  // namespace nimbrel::check
