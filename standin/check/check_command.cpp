@@ -59,9 +59,10 @@ struct CheckOptions {
 
 const char* const kStrictnessHelp =
     "Strictness: 1 the exports, the descriptors, the files beside the module, creating and destroying\n"
-    "objects; 2 (default) also initPlugin in each host state and execute with the dialog's defaults and\n"
-    "under each hostile mode; 3 also 1,000 whole lifecycles without heap growth, and every warning\n"
-    "counts as a failure.\n"
+    "objects; 2 (default) also initPlugin in each host state, each acceptance followed by execute,\n"
+    "execute with the dialog's defaults and under each hostile mode, and a short run of lifecycles for\n"
+    "leaks; 3 also 1,000 whole lifecycles without heap growth, and every warning counts as a failure.\n"
+    "A check that needs another that failed is skipped.\n"
     "\n"
     "Exit status: 0 every check passed; 1 a check failed; 2 bad arguments; 3 the plug-in does not exist;\n"
     "4 the report cannot be written.";
@@ -87,7 +88,7 @@ std::variant<CheckOptions, int> parse(int argc, char** argv) {
         ->check(CLI::Range(1, 3).description(""));
     app.add_option("--report-json", reportJson, "Write the results as JSON to FILE ('-' for standard output)")
         ->type_name("FILE");
-    app.add_option("--time-limit", options.timeLimit, "Seconds each check may take before it is killed (default 60)")
+    app.add_option("--time-limit", options.timeLimit, "Seconds each call into the plug-in may take before its check is killed (default 60)")
         ->type_name("SECONDS");
     app.footer(kStrictnessHelp);
     // --check takes a value, so "--check --help" would read --help as the plug-in.
