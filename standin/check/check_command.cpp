@@ -30,9 +30,10 @@ const char* const kCheckOption = "--check";
 const char* const kChildOption = "--check-run";
 constexpr double kDefaultTimeLimit = 60;
 constexpr double kLongestTimeLimit = 86400;
-// How long a child that the module left threads running in is watched after
-// the last call returned.
+// How long a child whose module left threads running is watched after the
+// last call returned.
 constexpr std::chrono::milliseconds kGracePeriod{400};
+// What the parent allows a child beyond the per-call limit: the grace period and its exit.
 constexpr double kGraceSeconds = 1;
 
 // The guard-page allocator preloaded into the checks that guard the heap, or
@@ -88,7 +89,8 @@ std::variant<CheckOptions, int> parse(int argc, char** argv) {
         ->check(CLI::Range(1, 3).description(""));
     app.add_option("--report-json", reportJson, "Write the results as JSON to FILE ('-' for standard output)")
         ->type_name("FILE");
-    app.add_option("--time-limit", options.timeLimit, "Seconds each call into the plug-in may take before its check is killed (default 60)")
+    app.add_option("--time-limit", options.timeLimit,
+                   "Seconds each call into the plug-in may take before its check is killed (default 60)")
         ->type_name("SECONDS");
     app.footer(kStrictnessHelp);
     // --check takes a value, so "--check --help" would read --help as the plug-in.
@@ -140,6 +142,7 @@ int runChildCheck(int argc, char** argv) {
     }
     channel.finish(result);
     channel.exiting();
+    noteCrashAsProcessEnds(channel.descriptor());
     std::exit(0);
 }
 
@@ -161,7 +164,7 @@ CheckOutcome readChannel(const std::string& path, const ChildEnd& end, double ti
         if (line.rfind("fault ", 0) == 0) fault = ": " + line.substr(6);
         exiting = exiting || line == "exit";
     }
-    const bool endedWell = end.kind == ChildEnd::Kind::Exited && end.code == 0;
+    const bool endedWell = end.kind == ChildEnd::Kind::Exited && end.code == 0 && !(exiting && !fault.empty());
     if (!result.empty() && endedWell) {
         const std::size_t blank = result.find(' ');
         const std::string status = result.substr(0, blank);
@@ -176,7 +179,7 @@ CheckOutcome readChannel(const std::string& path, const ChildEnd& end, double ti
     if (end.kind == ChildEnd::Kind::NotStarted) {
         outcome.reason = end.description;
     } else if (exiting) {
-        outcome.reason = "crashed when the process ended (" + end.description +
+        outcome.reason = "crashed when the process ended (" + (fault.empty() ? end.description : fault.substr(2)) +
                          "): a handler the module left to run at exit, or one of its static objects, failed";
     } else if (!after.empty() && result.empty()) {
         // "after <nanoseconds> <call>": the calls were over, the module's threads still running.
@@ -241,9 +244,13 @@ int runChecks(CheckOptions options, const std::string& self) {
     std::ostream& human = options.reportJson && *options.reportJson == "-" ? std::cerr : std::cout;
     human << "Checking " << options.plugin << " at strictness " << options.strictness;
     if (options.strictness >= 2) {
+#if defined(_WIN32)
+        human << " (the plug-in's heap is not guarded on Windows)";
+#else
         const std::string guard = heapGuardLibrary();
         human << (guard.empty() ? " (the plug-in's heap unguarded: no guard-page allocator here)"
                                 : " (the plug-in's heap guarded by " + fs::path(guard).filename().string() + ")");
+#endif
     }
     human << "\n\n" << std::flush;
     CheckRun run{options.plugin, options.strictness, {}};

@@ -70,7 +70,5 @@ CheckResult checkExecuteDocumentCounts(CheckContext& context);
 CheckResult checkExecuteHostFunctionsMissing(CheckContext& context);
 // The run in one such host: initPlugin, execute when it accepts, destroy.
 CheckResult runInHostLacking(CheckContext& context);
-// How many functions the stand-in serves, each withheld in turn.
-int servedHostFunctionCount();
 
 }  // namespace nimbrel::check

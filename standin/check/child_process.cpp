@@ -6,6 +6,7 @@
 #include <thread>
 
 #if defined(_WIN32)
+#include <io.h>
 #include <windows.h>
 #else
 #include <errno.h>
@@ -145,6 +146,40 @@ void endQuietlyOnCrash() {
     SetUnhandledExceptionFilter(endWithExceptionCode);
 }
 
+namespace {
+
+HANDLE endingChannel = INVALID_HANDLE_VALUE;
+
+// Faults that no module's code raises on purpose.
+bool isCrash(DWORD code) {
+    return code == EXCEPTION_ACCESS_VIOLATION || code == EXCEPTION_ILLEGAL_INSTRUCTION ||
+           code == EXCEPTION_INT_DIVIDE_BY_ZERO || code == EXCEPTION_STACK_OVERFLOW ||
+           code == EXCEPTION_PRIV_INSTRUCTION || code == EXCEPTION_IN_PAGE_ERROR;
+}
+
+LONG WINAPI noteCrash(EXCEPTION_POINTERS* exception) {
+    const DWORD code = exception->ExceptionRecord->ExceptionCode;
+    if (isCrash(code) && endingChannel != INVALID_HANDLE_VALUE) {
+        char line[64];
+        const int length =
+            std::snprintf(line, sizeof line, "fault exception 0x%08lX\n", static_cast<unsigned long>(code));
+        DWORD written = 0;
+        WriteFile(endingChannel, line, static_cast<DWORD>(length), &written, nullptr);
+        endingChannel = INVALID_HANDLE_VALUE;  // once
+    }
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+}  // namespace
+
+void noteCrashAsProcessEnds(int descriptor) {
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
+    if (handle == INVALID_HANDLE_VALUE || !DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(),
+                                                           &endingChannel, 0, FALSE, DUPLICATE_SAME_ACCESS))
+        return;
+    AddVectoredExceptionHandler(1, noteCrash);
+}
+
 #else
 
 ChildEnd runChild(const std::string& program, const std::vector<std::string>& arguments, double timeLimitSeconds,
@@ -199,6 +234,8 @@ ChildEnd runChild(const std::string& program, const std::vector<std::string>& ar
 }
 
 void endQuietlyOnCrash() {}
+
+void noteCrashAsProcessEnds(int) {}
 
 #endif
 

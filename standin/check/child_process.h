@@ -38,4 +38,10 @@ ChildEnd runChild(const std::string& program, const std::vector<std::string>& ar
 // code, with no dialog box and no debugger.
 void endQuietlyOnCrash();
 
+// Called as the child's process ends: a crash from now on writes the line
+// "fault <exception>" to the open file descriptor first. On Windows the
+// system swallows a crash in a module's exit code (the process still ends
+// with status 0); elsewhere the crash ends the process and shows in its status.
+void noteCrashAsProcessEnds(int descriptor);
+
 }  // namespace nimbrel::check

@@ -188,6 +188,8 @@ CheckResult checkDestroy(CheckContext& context) {
 CheckResult checkExecuteLeaks(CheckContext& context) {
     Workspace prepared = validVmrWorkspace();
     applyDefaults(context.dialog(), prepared);
+    // The other checks watch the process's state; this one is about the heap.
+    context.watchProcessState(false);
     std::chrono::steady_clock::duration spent[4]{};
     const std::int64_t growth =
         growthOverCycles([&] { lifecycle(context, prepared, spent); }, kShortCycles, kShortWarmUpCycles);

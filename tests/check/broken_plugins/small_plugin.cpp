@@ -213,7 +213,8 @@ const void* const kTable[3] = {reinterpret_cast<const void*>(&destroySlot), rein
 
 KELVANE_C_EXPORT void* createPlugin() {
 #if defined(SMALL_CRASH_AT_EXIT)
-    std::atexit(crashAtExit);
+    static const int registered = std::atexit(crashAtExit);
+    (void)registered;
 #endif
 #if defined(SMALL_SAME_OBJECT)
     static SmallPlugin* const only = new (std::nothrow) SmallPlugin{kTable};
