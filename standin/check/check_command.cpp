@@ -36,10 +36,19 @@ constexpr std::chrono::milliseconds kGracePeriod{400};
 // What the parent allows a child beyond the per-call limit: the grace period and its exit.
 constexpr double kGraceSeconds = 1;
 
+#if defined(__SANITIZE_ADDRESS__)
+#define NIMBREL_SANITIZED_HEAP 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define NIMBREL_SANITIZED_HEAP 1
+#endif
+#endif
+
 // The guard-page allocator preloaded into the checks that guard the heap, or
-// empty when the system has none (never on Windows).
+// empty when the system has none (never on Windows, nor in a build whose
+// sanitizer has an allocator of its own).
 std::string heapGuardLibrary() {
-#if defined(_WIN32)
+#if defined(_WIN32) || defined(NIMBREL_SANITIZED_HEAP)
     return "";
 #else
     for (const char* candidate : {"/usr/lib/libefence.so.0", "/usr/lib/x86_64-linux-gnu/libefence.so.0",
@@ -246,6 +255,8 @@ int runChecks(CheckOptions options, const std::string& self) {
     if (options.strictness >= 2) {
 #if defined(_WIN32)
         human << " (the plug-in's heap is not guarded on Windows)";
+#elif defined(NIMBREL_SANITIZED_HEAP)
+        human << " (the plug-in's heap watched by this build's address sanitizer)";
 #else
         const std::string guard = heapGuardLibrary();
         human << (guard.empty() ? " (the plug-in's heap unguarded: no guard-page allocator here)"
