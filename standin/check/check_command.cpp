@@ -33,6 +33,8 @@ constexpr double kLongestTimeLimit = 86400;
 // How long a child whose module left threads running is watched after the
 // last call returned.
 constexpr std::chrono::milliseconds kGracePeriod{400};
+// What a check's process may write to any one file, its standard output included.
+constexpr std::uint64_t kLargestFile = std::uint64_t{256} << 20;
 // What the parent allows a child beyond the per-call limit: the grace period and its exit.
 constexpr double kGraceSeconds = 1;
 
@@ -128,6 +130,7 @@ std::variant<CheckOptions, int> parse(int argc, char** argv) {
 // and at the end is seen too.
 int runChildCheck(int argc, char** argv) {
     endQuietlyOnCrash();
+    limitFileSizes(kLargestFile);
     if (argc != 6) return kCheckBadArguments;
     const CheckDefinition* check = findCheck(argv[2]);
     if (check == nullptr) return kCheckBadArguments;

@@ -14,6 +14,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <string.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 extern char** environ;
@@ -172,6 +173,8 @@ LONG WINAPI noteCrash(EXCEPTION_POINTERS* exception) {
 
 }  // namespace
 
+void limitFileSizes(std::uint64_t) {}
+
 void noteCrashAsProcessEnds(int descriptor) {
     const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
     if (handle == INVALID_HANDLE_VALUE || !DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(),
@@ -234,6 +237,14 @@ ChildEnd runChild(const std::string& program, const std::vector<std::string>& ar
 }
 
 void endQuietlyOnCrash() {}
+
+void limitFileSizes(std::uint64_t bytes) {
+    struct rlimit limit {};
+    if (getrlimit(RLIMIT_FSIZE, &limit) != 0) return;
+    if (limit.rlim_max == RLIM_INFINITY || limit.rlim_max > bytes) limit.rlim_max = bytes;
+    limit.rlim_cur = limit.rlim_max;
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
 
 void noteCrashAsProcessEnds(int) {}
 

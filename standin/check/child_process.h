@@ -38,6 +38,11 @@ ChildEnd runChild(const std::string& program, const std::vector<std::string>& ar
 // code, with no dialog box and no debugger.
 void endQuietlyOnCrash();
 
+// Bounds every file the child writes (its standard output and error
+// included), so that a module that writes without end stops at the bound
+// (on Linux, with SIGXFSZ) before it fills the disk. Not on Windows.
+void limitFileSizes(std::uint64_t bytes);
+
 // Called as the child's process ends: a crash from now on writes the line
 // "fault <exception>" to the open file descriptor first. On Windows the
 // system swallows a crash in a module's exit code (the process still ends
