@@ -37,7 +37,10 @@ CheckResult executeCases(CheckContext& context, const std::vector<ExecuteCase>& 
         handOutReadOnlyTexts(session);
         session.onUnprovidedCall = [&unprovided](const std::string& function) { unprovided.insert(function); };
         CheckedPlugin plugin = context.createPlugin(c.what);
-        if (context.initPlugin(plugin, c.what)) {
+        const bool accepted = context.initPlugin(plugin, c.what);
+        if (auto fault = recordFault(before, workspace, session))
+            throw CheckFailure(*fault + " (initPlugin, " + c.what + ")");
+        if (accepted) {
             returnedFalse += !context.execute(plugin, c.what);
         } else if (!c.hostile) {
             throw CheckFailure("initPlugin refused a valid VMR with maps (" + c.what + ")");

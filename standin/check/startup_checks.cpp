@@ -18,6 +18,8 @@ CheckResult initIn(CheckContext& context, Workspace workspace, const char* state
     handOutReadOnlyTexts(session);
     CheckedPlugin plugin = context.createPlugin();
     const bool accepted = context.initPlugin(plugin, state);
+    if (auto fault = recordFault(before, workspace, session))
+        throw CheckFailure(*fault + " (initPlugin in " + state + ")");
     const std::vector<HostEvent> shown = session.events();
     if (accepted) {
         // A host that is asked to go on calls execute: whatever the plug-in
