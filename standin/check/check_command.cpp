@@ -1,6 +1,8 @@
 #include "standin/check/check_command.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -30,13 +32,14 @@ const char* const kCheckOption = "--check";
 const char* const kChildOption = "--check-run";
 constexpr double kDefaultTimeLimit = 60;
 constexpr double kLongestTimeLimit = 86400;
-// How long a child whose module left threads running is watched after the
-// last call returned.
-constexpr std::chrono::milliseconds kGracePeriod{400};
+// How long a child whose module left threads running is watched after its
+// calls, while those threads run.
+constexpr std::chrono::milliseconds kGracePeriod{1000};
+constexpr std::chrono::milliseconds kGraceStep{10};
 // What a check's process may write to any one file, its standard output included.
 constexpr std::uint64_t kLargestFile = std::uint64_t{256} << 20;
 // What the parent allows a child beyond the per-call limit: the grace period and its exit.
-constexpr double kGraceSeconds = 1;
+constexpr double kGraceSeconds = 2;
 
 #if defined(__SANITIZE_ADDRESS__)
 #define NIMBREL_SANITIZED_HEAP 1
@@ -148,9 +151,16 @@ int runChildCheck(int argc, char** argv) {
     } catch (...) {
         result = {Status::Fail, "an exception came out of the plug-in"};
     }
-    if (runningThreads() > threadsBefore && !context.lastCall().empty()) {
+    // The threads the plug-in's calls started, as the calls counted them, or
+    // as the process runs more than at its start.
+    const int threads = runningThreads();
+    const int leftRunning = std::max(context.threadsStarted(), threads - threadsBefore);
+    if (leftRunning > 0 && !context.lastCall().empty()) {
+        // Until the module's threads have ended, or the grace period has passed.
         channel.watching(context.lastReturn(), context.lastCall());
-        std::this_thread::sleep_for(kGracePeriod);
+        const auto end = std::chrono::steady_clock::now() + kGracePeriod;
+        while (runningThreads() > threads - leftRunning && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(kGraceStep);
     }
     channel.finish(result);
     channel.exiting();
@@ -323,6 +333,14 @@ CheckOutcome runCheckProcess(const std::string& program, const CheckDefinition& 
 #endif
     const std::string guard = check.guardHeap ? heapGuardLibrary() : "";
     if (!guard.empty()) options.environment = {"LD_PRELOAD=" + guard, "EF_ALLOW_MALLOC_0=1"};
+#if defined(NIMBREL_SANITIZED_HEAP)
+    // The child's report goes nowhere: a crash ends it at once, not after a
+    // stack trace is symbolized, which a late crash would outlast.
+    const char* sanitizerOptions = std::getenv("ASAN_OPTIONS");
+    options.environment.push_back(std::string("ASAN_OPTIONS=") +
+                                  (sanitizerOptions != nullptr ? std::string(sanitizerOptions) + ":" : "") +
+                                  "symbolize=0");
+#endif
     // A check that starts processes of its own waits for each within the limit.
     const double processLimit = check.startsProcesses ? 2 * timeLimit + kGraceSeconds : timeLimit + kGraceSeconds;
     const auto start = std::chrono::steady_clock::now();

@@ -167,9 +167,12 @@ auto CheckContext::call(int kind, const std::string& what, Call&& body) {
             slowestSeconds_ = seconds;
             slowestCall_ = call;
         }
-        if (watchState_)
-            for (const std::string& change : processStateChanges(before, captureProcessState()))
+        if (watchState_) {
+            const ProcessState after = captureProcessState();
+            threadsStarted_ += after.threads - before.threads;
+            for (const std::string& change : processStateChanges(before, after))
                 stateChanges_.push_back(call + " " + change);
+        }
     };
     if constexpr (std::is_void_v<decltype(body())>) {
         body();

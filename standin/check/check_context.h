@@ -128,6 +128,9 @@ public:
     // any kind): what a thread the plug-in left running is put down to.
     std::chrono::steady_clock::time_point lastReturn() const { return lastReturn_; }
     const std::string& lastCall() const { return lastCall_; }
+    // How many more threads the process runs than before the calls, as the
+    // watched calls counted them.
+    int threadsStarted() const { return threadsStarted_; }
 
 private:
     template <typename Call>
@@ -147,7 +150,8 @@ private:
     std::string slowestCall_;
     std::chrono::steady_clock::time_point lastReturn_{};
     std::string lastCall_;
-    int calls_[4] = {};  // createPlugin, initPlugin, execute, destroy
+    int calls_[4] = {};
+    int threadsStarted_ = 0;  // createPlugin, initPlugin, execute, destroy
 };
 
 }  // namespace nimbrel::check
