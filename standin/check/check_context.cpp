@@ -129,8 +129,10 @@ const PluginModule& CheckContext::module() {
     if (!module_) {
         if (!loadError_.empty()) throw CheckFailure(loadError_);
         channel_.calling("loading the module");
+        const ProcessState before = captureProcessState();
         module_ = PluginModule::load(pluginPath_, loadError_);
         if (!module_) throw CheckFailure(loadError_);
+        loadChanges_ = processStateChanges(before, captureProcessState());
     }
     return *module_;
 }

@@ -117,6 +117,9 @@ public:
     void destroy(CheckedPlugin& plugin, const std::string& what = "");
     void destroy(PluginObject& plugin, const std::string& what);
 
+    // What the module's own start-up code changed in the process as it was
+    // loaded ("changed the working directory from ...").
+    const std::vector<std::string>& loadChanges() const { return loadChanges_; }
     // Whether each call is compared with the process's state before it (on
     // by default; the timing of many cycles leaves it off).
     void watchProcessState(bool watch) { watchState_ = watch; }
@@ -145,6 +148,7 @@ private:
     bool dialogRead_ = false;
     std::optional<DialogScript> dialog_;
     bool watchState_ = true;
+    std::vector<std::string> loadChanges_;
     std::vector<std::string> stateChanges_;  // "execute (case) changed ..."
     double slowestSeconds_ = 0;
     std::string slowestCall_;

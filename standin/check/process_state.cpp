@@ -1,9 +1,14 @@
 #include "standin/check/process_state.h"
 
 #include <algorithm>
+#include <cfenv>
 #include <clocale>
 #include <cstdio>
 #include <filesystem>
+
+#if defined(__x86_64__) || defined(_M_X64)
+#include <xmmintrin.h>
+#endif
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -77,6 +82,15 @@ std::vector<std::string> signalDispositions() {
 
 #endif
 
+unsigned floatingPointControl() {
+    auto control = static_cast<unsigned>(std::fegetround());
+#if defined(__x86_64__) || defined(_M_X64)
+    constexpr unsigned kStatusFlags = 0x3F;  // the exceptions raised so far: not control
+    control ^= (_mm_getcsr() & ~kStatusFlags) << 8;
+#endif
+    return control;
+}
+
 std::string shown(const std::string& text) {
     return text.empty() ? "(none)" : "\"" + text + "\"";
 }
@@ -113,6 +127,7 @@ ProcessState captureProcessState() {
     state.environment = environment();
     state.signalDispositions = signalDispositions();
     state.threads = runningThreads();
+    state.floatingPointControl = floatingPointControl();
 #if defined(_WIN32)
     state.standardOutputBytes = bytesWritten(STD_OUTPUT_HANDLE);
     state.standardErrorBytes = bytesWritten(STD_ERROR_HANDLE);
@@ -140,6 +155,8 @@ std::vector<std::string> processStateChanges(const ProcessState& before, const P
                 names += (names.empty() ? "" : ", ") + variableName(entry);
         changes.push_back("changed the environment (" + names + ")");
     }
+    if (before.floatingPointControl != after.floatingPointControl)
+        changes.push_back("changed the floating-point control (rounding, exception masks or flush-to-zero)");
     for (std::size_t s = 0; s < before.signalDispositions.size() && s < after.signalDispositions.size(); ++s)
         if (before.signalDispositions[s] != after.signalDispositions[s]) {
             const std::string& which = after.signalDispositions[s];

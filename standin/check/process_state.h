@@ -1,7 +1,8 @@
 #pragma once
 // What a module loaded into the host shares with it for the whole process:
 // the working directory, signal dispositions, the locale, the environment,
-// the threads running and the bytes written to standard output and error.
+// the floating-point control, the threads running and the bytes written to
+// standard output and error.
 // Taken before and after each call into the plug-in, so that a change is put
 // down to the call that made it.
 
@@ -17,6 +18,9 @@ struct ProcessState {
     std::vector<std::string> environment;         // "NAME=value", sorted
     std::vector<std::string> signalDispositions;  // "<signal> <handler>/<flags>" (not on Windows)
     int threads = 0;
+    // The rounding mode, and on x86-64 the SSE control bits (exception masks,
+    // flush-to-zero, denormals-are-zero): what every float computation of the host obeys.
+    unsigned floatingPointControl = 0;
     std::int64_t standardOutputBytes = 0;
     std::int64_t standardErrorBytes = 0;
 };
