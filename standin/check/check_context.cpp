@@ -190,9 +190,10 @@ CheckResult CheckContext::withCallNotes(CheckResult result) const {
     if (result.status != Status::Pass && result.status != Status::Warning) return result;
     std::string notes;
     if (slowestSeconds_ > kSlowCallSeconds) {
-        char took[64];
-        std::snprintf(took, sizeof took, " took %.1f s", slowestSeconds_);
-        notes = slowestCall_ + took + " (a host waits for every call; over 1 s is slow)";
+        char took[96];
+        std::snprintf(took, sizeof took, " took %.1f s (a host waits for every call; over %g s is slow)",
+                      slowestSeconds_, kSlowCallSeconds);
+        notes = slowestCall_ + took;
     }
     for (std::size_t i = 0; i < stateChanges_.size() && i < kChangesShown; ++i)
         notes += (notes.empty() ? "" : "; ") + stateChanges_[i];
