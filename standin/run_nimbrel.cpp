@@ -12,6 +12,7 @@
 #include "standin/dialog_use.h"
 #include "standin/host_session.h"
 #include "standin/input_file.h"
+#include "standin/module_kind.h"
 #include "standin/native_path.h"
 #include "standin/output_file.h"
 #include "standin/parameter_override.h"
@@ -89,7 +90,7 @@ int runNimbrel(const CommandLine& options, const std::string& executable, std::o
     std::unique_ptr<PluginModule> module = PluginModule::load(pluginPath, loadError);
     markPluginCall(nullptr);
     if (!module) {
-        printError(err, loadError);
+        printError(err, foreignModuleNote(pluginPath, "run", "--plugin").value_or(loadError));
         return kExitBadPlugin;
     }
     markPluginCall("the descriptor functions");
