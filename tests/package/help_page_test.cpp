@@ -24,7 +24,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "standin/dialog_script.h"
+#include "standin/files/dialog_script.h"
 #include "tests/support/temporary_folder.h"
 #include "tests/support/read_file.h"
 
