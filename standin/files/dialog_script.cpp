@@ -12,6 +12,7 @@
 #include "standin/files/input_file.h"
 #include "standin/files/json_messages.h"
 #include "standin/files/native_path.h"
+#include "standin/files/json_reader.h"
 #include "standin/files/strict_json.h"
 #include "standin/files/workspace_json.h"
 
@@ -108,14 +109,14 @@ bool isParameterName(const std::string& name) {
     return true;
 }
 
-class Reader {
+class Reader : public JsonReader<DialogScriptError> {
 public:
-    explicit Reader(std::string source) : source_(std::move(source)) {}
+    explicit Reader(std::string source) : JsonReader(std::move(source), kScriptKindWords) {}
 
     DialogScript script(const json& value, std::string variable) const {
         DialogScript script;
         script.variable = std::move(variable);
-        object(value, "top level", {"title", "parameters"});
+        object(value, "", {"title", "parameters"});
         if (const json* title = findMember(value, "title")) script.title = text(*title, "title");
         const json* list = findMember(value, "parameters");
         if (list == nullptr) fail("top level", "the list \"parameters\" is missing");
@@ -126,25 +127,6 @@ public:
     }
 
 private:
-    [[noreturn]] void fail(const std::string& where, const std::string& what) const {
-        throw DialogScriptError(source_ + ": " + where + ": " + what);
-    }
-
-    [[noreturn]] void expected(const std::string& where, const std::string& what, const json& got) const {
-        fail(where, "expected " + what + ", got " + describeJson(got, kScriptKindWords));
-    }
-
-    void object(const json& value, const std::string& where, const std::vector<const char*>& keys) const {
-        if (!value.is_object()) expected(where, "an object", value);
-        if (const auto key = unknownKey(value, keys))
-            fail(where, "unknown key " + quotedExcerpt(*key) + "; expected one of " + keyList(keys));
-    }
-
-    std::string text(const json& value, const std::string& where) const {
-        if (!value.is_string()) expected(where, "a text", value);
-        return value.get<std::string>();
-    }
-
     // "parameters[3]", or "parameter \"MinP\"" once the name is known.
     static std::string place(std::size_t index, const std::string& name, const char* key) {
         std::string where = name.empty()
@@ -257,8 +239,6 @@ private:
             }
         }
     }
-
-    std::string source_;
 };
 
 }  // namespace

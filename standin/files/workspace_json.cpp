@@ -15,6 +15,7 @@
 
 #include "standin/files/input_file.h"
 #include "standin/files/json_messages.h"
+#include "standin/files/json_reader.h"
 #include "standin/files/output_file.h"
 #include "standin/plugin/plugin_watch.h"
 #include "standin/files/strict_json.h"
@@ -39,14 +40,6 @@ float floatOfBits(uint32_t bits) {
     float value;
     std::memcpy(&value, &bits, sizeof value);
     return value;
-}
-
-std::string member(const std::string& path, const std::string& key) {
-    return path.empty() ? key : path + "." + key;
-}
-
-std::string element(const std::string& path, std::size_t index) {
-    return path + "[" + std::to_string(index) + "]";
 }
 
 // A parameter's path: parameters.MinP, or parameters["odd name"].
@@ -96,30 +89,25 @@ using Section = std::vector<Field<Record>>;
 
 const json kLeftOut(json::value_t::discarded);
 
-class Reader {
+class Reader : public JsonReader<WorkspaceFileError> {
 public:
     // text: the file's JSON text, where errors about numbers find their line.
     Reader(std::string source, const DeclaredParameters* declared, const std::string* text = nullptr)
-        : source_(std::move(source)), declared_(declared), text_(text) {}
-
-    [[noreturn]] void fail(const std::string& path, const std::string& what) const {
-        throw WorkspaceFileError(source_ + ": " + (path.empty() ? std::string("top level") : path) + ": " + what);
-    }
+        : JsonReader(std::move(source), kJsonKindWords, text), declared_(declared) {}
 
     // The object at path read field by field into record.
     template <typename Record>
     Record read(const json& value, const std::string& path, const Section<Record>& section, Record record = {}) const {
-        if (!value.is_object()) expected(path, "an object", value);
         std::vector<const char*> keys;
         for (const Field<Record>& field : section) keys.push_back(field.key);
-        if (const auto key = unknownKey(value, keys))
-            fail(member(path, *key), "unknown field; expected one of " + keyList(keys));
+        object(value, path, keys);
         for (const Field<Record>& field : section) {
             const json* v = findMember(value, field.key);
             if (v != nullptr)
-                field.read(*this, *v, member(path, field.key), record);
+                field.read(*this, *v, jsonMember(path, field.key), record);
             else if (field.required != nullptr)
-                fail(member(path, field.key), std::string("expected ") + field.required + ", but the field is missing");
+                fail(jsonMember(path, field.key),
+                     std::string("expected ") + field.required + ", but the field is missing");
         }
         return record;
     }
@@ -128,20 +116,7 @@ public:
     template <typename Each>
     void list(const json& value, const std::string& path, const Each& each) const {
         if (!value.is_array()) expected(path, "an array", value);
-        for (std::size_t i = 0; i < value.size(); ++i) each(value[i], element(path, i));
-    }
-
-    // An error about a number names its line too.
-    [[noreturn]] void failNumber(const std::string& path, const std::string& what) const {
-        const std::optional<std::size_t> line = text_ != nullptr ? lineOfValue(*text_, path) : std::nullopt;
-        fail((path.empty() ? std::string("top level") : path) + (line ? " (line " + std::to_string(*line) + ")" : ""),
-             what);
-    }
-
-    [[noreturn]] void expected(const std::string& path, const std::string& what, const json& got) const {
-        const std::string message = "expected " + what + ", got " + describeJson(got, kJsonKindWords);
-        if (got.is_number()) failNumber(path, message);
-        fail(path, message);
+        for (std::size_t i = 0; i < value.size(); ++i) each(value[i], jsonElement(path, i));
     }
 
     int32_t int32(const json& value, const std::string& path) const {
@@ -176,8 +151,7 @@ public:
     }
 
     std::string text(const json& value, const std::string& path) const {
-        if (!value.is_string()) expected(path, "a string", value);
-        std::string result = value.get<std::string>();
+        std::string result = JsonReader::text(value, path);
         if (result.find('\0') != std::string::npos) fail(path, "expected a string without zero characters");
         return result;
     }
@@ -243,9 +217,7 @@ public:
     }
 
 private:
-    std::string source_;
     const DeclaredParameters* declared_;
-    const std::string* text_;
 };
 
 template <typename Record>

@@ -208,13 +208,13 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{"NoParameterList", "var D = {\"title\": \"T\"};", "top level: the list \"parameters\" is missing"},
         Refused{"ParametersNotAList", "var D = {\"parameters\": {}};", "parameters: expected a list, got an object"},
         Refused{"UnknownTopLevelKey", "var D = {\"parameters\": [], \"titel\": \"T\"};",
-                "top level: unknown key \"titel\"; expected one of title, parameters"},
+                "titel: unknown field; expected one of title, parameters"},
         Refused{"TitleNotAText", "var D = {\"title\": 3, \"parameters\": []};",
                 "title: expected a text, got a whole number (3)"},
         Refused{"ParameterNotAnObject", script("\"DoSetMin\""),
                 "parameters[0]: expected an object, got a text (\"DoSetMin\")"},
         Refused{"UnknownParameterKey", script(R"({ "name": "A", "type": "switch", "label": "A", "defualt": 0 })"),
-                "parameters[0]: unknown key \"defualt\"; expected one of name, type, label, default, choices, "
+                "parameters[0].defualt: unknown field; expected one of name, type, label, default, choices, "
                 "enabledBy"},
         Refused{"NoName", script(R"({ "type": "switch", "label": "A", "default": 0 })"),
                 "parameters[0]: \"name\" is missing"},
