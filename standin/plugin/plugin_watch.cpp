@@ -13,6 +13,7 @@
 
 #include "standin/cli/exit_status.h"
 #include "standin/host/host_session.h"
+#include "standin/plugin/process_end.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -133,9 +134,7 @@ int reportCrash(const char* call, const std::string& how) {
 #if defined(_WIN32)
 LONG WINAPI onUnhandledException(EXCEPTION_POINTERS* info) {
     const unsigned long code = info->ExceptionRecord->ExceptionCode;
-    char how[128];
-    std::snprintf(how, sizeof how, "exception 0x%08lX, %s", code, exceptionWords(code));
-    const int status = reportCrash(current->call.load(), how);
+    const int status = reportCrash(current->call.load(), exceptionEnd(code));
     TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status));
     return EXCEPTION_EXECUTE_HANDLER;
 }
@@ -150,66 +149,6 @@ void noteActivity(const std::string& what) {
 void markPluginCall(const char* call) {
     current->call.store(call);
     current->marks.fetch_add(1);
-}
-
-const char* signalWords(int signal) {
-    switch (signal) {
-#if !defined(_WIN32)
-        case SIGSEGV:
-            return "segmentation fault";
-        case SIGBUS:
-            return "bus error";
-        case SIGFPE:
-            return "arithmetic error";
-        case SIGILL:
-            return "illegal instruction";
-        case SIGABRT:
-            return "aborted";
-        case SIGKILL:
-            return "killed";
-        case SIGTERM:
-            return "terminated";
-        case SIGINT:
-            return "interrupted";
-        case SIGTRAP:
-            return "trace trap";
-        case SIGSYS:
-            return "bad system call";
-#endif
-        default:
-            return "an unexpected signal";
-    }
-}
-
-const char* exceptionWords(unsigned long code) {
-    switch (code) {
-        case 0xC0000005ul:
-            return "access violation";
-        case 0xC00000FDul:
-            return "stack overflow";
-        case 0xC0000094ul:
-            return "integer division by zero";
-        case 0xC0000095ul:
-            return "integer overflow";
-        case 0xC000001Dul:
-            return "illegal instruction";
-        case 0xC0000096ul:
-            return "privileged instruction";
-        case 0xC0000006ul:
-            return "in-page error";
-        case 0xC000008Cul:
-            return "array bounds exceeded";
-        case 0xC000008Eul:
-            return "floating-point division by zero";
-        case 0xC0000090ul:
-            return "invalid floating-point operation";
-        case 0xC0000409ul:
-            return "stack buffer overrun";
-        case 0x80000003ul:
-            return "breakpoint";
-        default:
-            return "an unexpected exception";
-    }
 }
 
 #if defined(_WIN32)
@@ -257,34 +196,26 @@ int runWatched(double timeoutSeconds, const std::function<int()>& run) {
         std::exit(run());
     }
 
-    int status = 0;
     CallClock clock;
-    for (;;) {
-        const pid_t ended = waitpid(child, &status, WNOHANG);
-        if (ended == child) break;
-        if (ended < 0 && errno != EINTR) {
-            writeError(std::string("cannot watch the run: ") + std::strerror(errno));
-            return kExitInternal;
-        }
-        if (const char* call = clock.overdue(*watched, timeoutSeconds)) {
-            kill(child, SIGKILL);
-            while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-            }
-            reportTimeout(call, timeoutSeconds);
-            return kExitPluginTimedOut;
-        }
-        std::this_thread::sleep_for(kPollInterval);
+    const char* overdueCall = nullptr;
+    const ChildWait wait =
+        waitForChild(child, [&] { return (overdueCall = clock.overdue(*watched, timeoutSeconds)) != nullptr; });
+    if (wait.result == ChildWait::Result::Failed) {
+        writeError(std::string("cannot watch the run: ") + std::strerror(wait.error));
+        return kExitInternal;
     }
+    if (wait.result == ChildWait::Result::Killed) {
+        reportTimeout(overdueCall, timeoutSeconds);
+        return kExitPluginTimedOut;
+    }
+    const int status = wait.status;
     const char* call = watched->call.load();
     current = &unwatched;
     munmap(shared, sizeof(CallState));
-    if (WIFSIGNALED(status)) {
-        const int signal = WTERMSIG(status);
-        return reportCrash(call, "signal " + std::to_string(signal) + ", " + signalWords(signal));
-    }
+    if (WIFSIGNALED(status)) return reportCrash(call, statusEnd(status));
     const int code = WIFEXITED(status) ? WEXITSTATUS(status) : kExitInternal;
     if (call == nullptr) return code;
-    writeError(std::string("the plug-in ended the process in ") + call + ": exit status " + std::to_string(code));
+    writeError(std::string("the plug-in ended the process in ") + call + ": " + exitEnd(code));
     return kExitPluginCrashed;
 }
 

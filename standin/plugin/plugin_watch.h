@@ -2,7 +2,8 @@
 // Watching the plug-in's calls. A plug-in that crashes, ends the process or
 // does not return within the time allowed ends the run with one line on
 // standard error that names the call that was running and how it ended:
-// "the plug-in crashed in execute: signal 11, segmentation fault".
+// "the plug-in crashed in execute: signal 11, segmentation fault" (in the
+// words of process_end.h).
 //
 // On POSIX systems the run goes on in a child process that the stand-in
 // watches, so that nothing the plug-in does can take the stand-in with it. On
@@ -31,10 +32,5 @@ void noteActivity(const std::string& what);
 // that the stand-in cannot get, outside the plug-in's own code, ends the run
 // with one line saying what it was doing and kExitOutOfMemory.
 int runWatched(double timeoutSeconds, const std::function<int()>& run);
-
-// How a run ended, in words: "signal 11, segmentation fault",
-// "exception 0xC0000005, access violation".
-const char* signalWords(int signal);
-const char* exceptionWords(unsigned long code);
 
 }  // namespace nimbrel
