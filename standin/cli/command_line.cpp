@@ -1,6 +1,7 @@
 #include "standin/cli/command_line.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <map>
 
 #include <CLI/CLI.hpp>
@@ -26,12 +27,15 @@ const char* const kUsage =
     "Nimbrel.exe --check PLUGIN checks that a plug-in behaves as the host expects.\n";
 
 const char* const kFooter =
-    "Conformance check: Nimbrel.exe --check PLUGIN [--strictness 1..3] [--report-json FILE] puts a\n"
-    "plug-in module through what the host expects, each check in a process of its own\n"
-    "(Nimbrel.exe --check --help lists its options and statuses).\n"
-    "\n"
     "Dialog parameters: those that neither the workspace nor --param sets take the defaults of the\n"
     "plug-in's dialog script (the file its getGUIScript names, beside the plug-in module).\n"
+    "\n"
+    "Conformance check: --check PLUGIN puts a plug-in module through what the host expects, each\n"
+    "check in a process of its own, instead of a run; --report-json FILE writes its results as JSON.\n"
+    "Strictness: 1 the exports, the descriptors, the files beside the module, creating and destroying\n"
+    "objects; 2 (default) also initPlugin in each host state and execute with the dialog's defaults and\n"
+    "under each hostile mode; 3 also 1,000 whole lifecycles without heap growth, and every warning\n"
+    "counts as a failure.\n"
     "\n";
 
 const char* const kExample =
@@ -115,9 +119,35 @@ std::variant<CommandLine, int> parseCommandLine(int argc, const char* const* arg
     app.add_flag("--quiet", options.quiet,
                  "Print nothing but errors, the plug-in's message boxes and why a run\nfailed, all on standard error "
                  "(and the report to '-')");
+    CLI::Option_group* checkGroup = app.add_option_group(
+        "Conformance check",
+        "Nimbrel.exe --check PLUGIN [--strictness 1..3] [--time-limit SECONDS] [--report-json FILE]");
+    std::string checkPlugin;
+    CheckRequest request;
+    CLI::Option* check =
+        checkGroup->add_option("--check", checkPlugin, "Check the plug-in module PLUGIN instead of running one")
+            ->type_name("PLUGIN");
+    checkGroup
+        ->add_option("--strictness", request.strictness,
+                     "Which checks run, 1 to 3 (default " + std::to_string(CheckRequest::kDefaultStrictness) + ")")
+        ->type_name("1..3")
+        ->check(CLI::Range(1, 3).description(""))
+        ->needs(check);
+    checkGroup
+        ->add_option("--time-limit", request.timeLimit, "Seconds each check may take before it is killed (default 60)")
+        ->type_name("SECONDS")
+        ->needs(check);
     app.set_version_flag("--version",
                          std::string(kProgram) + " " + KELVANE_VERSION + ", the stand-in host for Kelvane plug-ins");
-    app.footer(kFooter + exitStatusHelp(kExitStatuses, kExitStatusNote) + kExample);
+    app.footer(kFooter + exitStatusHelp(kExitStatuses, kExitStatusNote) + "\n\n" +
+               exitStatusHelp(kCheckExitStatuses, nullptr, "Exit status of --check:") + kExample);
+
+    // --check takes a value, so "--check --help" would read --help as the plug-in.
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            out << app.help() << std::flush;
+            return kExitRan;
+        }
 
     try {
         app.parse(argc, argv);
@@ -132,6 +162,21 @@ std::variant<CommandLine, int> parseCommandLine(int argc, const char* const* arg
         return kExitBadArguments;
     }
 
+    if (check->count() > 0) {
+        for (const char* runOnly : {"WORKSPACE.json", "--plugin", "--dialog", "--no-dialog", "--param",
+                                    "--save-workspace", "--timeout", "--trace", "--quiet"})
+            if (app.get_option(runOnly)->count() > 0) {
+                printError(err, std::string("--check excludes ") + runOnly + " (see --help)");
+                return kExitBadArguments;
+            }
+        if (!(request.timeLimit > 0 && request.timeLimit <= kLongestTimeout)) {
+            printError(err, "--time-limit: give seconds above 0, at most 86400 (see --help)");
+            return kExitBadArguments;
+        }
+        request.plugin = checkPlugin;
+        options.check = request;
+        return options;
+    }
     if (options.saveWorkspace == std::optional<std::string>("-") && options.reportJson == options.saveWorkspace) {
         printError(err, "--save-workspace and --report-json cannot both write to standard output ('-') (see --help)");
         return kExitBadArguments;

@@ -14,6 +14,16 @@ namespace nimbrel {
 // The longest --timeout taken, in seconds: a day.
 inline constexpr double kLongestTimeout = 86400;
 
+// The conformance check a command line asks for: --check PLUGIN [--strictness
+// 1..3] [--time-limit SECONDS], with --report-json.
+struct CheckRequest {
+    static constexpr int kDefaultStrictness = 2;
+    static constexpr double kDefaultTimeLimit = 60;
+    std::string plugin;
+    int strictness = kDefaultStrictness;
+    double timeLimit = kDefaultTimeLimit;  // seconds each check may take, up to kLongestTimeout
+};
+
 struct CommandLine {
     std::optional<std::string> workspace;      // none: run against an empty workspace
     std::optional<std::string> plugin;         // none: the plug-in next to the executable
@@ -25,6 +35,7 @@ struct CommandLine {
     std::optional<double> timeout;             // seconds each plug-in call may take, up to kLongestTimeout
     bool trace = false;
     bool quiet = false;
+    std::optional<CheckRequest> check;  // the check instead of a run
 };
 
 // Parses the arguments (argv[0] is the program). For --help, --version, no

@@ -49,20 +49,36 @@ inline constexpr ExitStatusMeaning kExitStatuses[] = {
 inline constexpr const char* kExitStatusNote =
     "An output that cannot be written gives 4 whatever the plug-in returned.";
 
-// A table of statuses as --help lists them: a heading, then "  STATUS  meaning"
-// lines (backticks left out), then note when there is one.
+// The exit statuses of Nimbrel.exe --check.
+enum CheckExitStatus : int {
+    kCheckPassed = 0,
+    kCheckFailed = 1,
+    kCheckBadArguments = 2,
+    kCheckNoPlugin = 3,
+    kCheckCannotWrite = 4,
+};
+
+inline constexpr ExitStatusMeaning kCheckExitStatuses[] = {
+    {kCheckPassed, "every check passed (warnings allowed below strictness 3)"},
+    {kCheckFailed, "a check failed"},
+    {kCheckBadArguments, "bad arguments"},
+    {kCheckNoPlugin, "the module does not exist"},
+    {kCheckCannotWrite, "the report cannot be written"},
+};
+
+// A table of statuses as --help lists them: the heading, then "  STATUS
+// meaning" lines (backticks left out), then the note when there is one.
 template <typename Table>
-std::string exitStatusHelp(const Table& table, const char* note = nullptr) {
-    std::string text = "Exit status:\n";
+std::string exitStatusHelp(const Table& table, const char* note = nullptr, const char* heading = "Exit status:") {
+    std::string text = heading;
     for (const auto& row : table) {
         std::string number = std::to_string(row.status);
         number.resize(4, ' ');
-        text += "  " + number;
+        text += "\n  " + number;
         for (const char* c = row.meaning; *c != '\0'; ++c)
             if (*c != '`') text += *c;
-        text += '\n';
     }
-    if (note != nullptr) text += note;
+    if (note != nullptr) text += std::string("\n") + note;
     return text;
 }
 

@@ -102,7 +102,13 @@ INSTANTIATE_TEST_SUITE_P(
         BadArguments{{"--timeout", "0"}, "--timeout 0: give seconds above 0, at most 86400 (see --help)"},
         BadArguments{{"--timeout", "-1"}, "--timeout -1: give seconds above 0, at most 86400 (see --help)"},
         BadArguments{{"--timeout", "abc"}, "--timeout abc: give seconds above 0, at most 86400 (see --help)"},
-        BadArguments{{"--timeout", "1e9"}, "--timeout 1e9: give seconds above 0, at most 86400 (see --help)"}));
+        BadArguments{{"--timeout", "1e9"}, "--timeout 1e9: give seconds above 0, at most 86400 (see --help)"},
+        BadArguments{{"--check", "p.so", "--param", "A=1"}, "--check excludes --param (see --help)"},
+        BadArguments{{"--strictness", "3", "ws.json"}, "--strictness requires --check (see --help)"},
+        BadArguments{{"--check", "p.so", "--strictness", "4"},
+                     "--strictness: Value 4 not in range 1 to 3 (see --help)"},
+        BadArguments{{"--check", "p.so", "--time-limit", "0"},
+                     "--time-limit: give seconds above 0, at most 86400 (see --help)"}));
 
 TEST(CommandLine, HelpAndVersionAnswerAndEnd) {
     Parsed help = parse({"--help"});
@@ -137,6 +143,20 @@ TEST(CommandLine, ReadmeListsTheExitStatuses) {
         expected.push_back("| " + std::to_string(row.status) + " | " + row.meaning + " |");
     EXPECT_EQ(rows, expected);
     EXPECT_EQ(note, nimbrel::kExitStatusNote);
+}
+
+TEST(CommandLine, CheckIsAGroupOfTheOneCommandLine) {
+    Parsed p = parse({"--check", "p.so", "--strictness", "3", "--time-limit", "5", "--report-json", "-"});
+    ASSERT_TRUE(p.options && p.options->check) << p.err;
+    EXPECT_EQ(p.options->check->plugin, "p.so");
+    EXPECT_EQ(p.options->check->strictness, 3);
+    EXPECT_EQ(p.options->check->timeLimit, 5.0);
+    EXPECT_EQ(p.options->reportJson, std::optional<std::string>("-"));
+    Parsed help = parse({"--check", "--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out, parse({"--help"}).out);
+    for (const char* text : {"--strictness 1..3", "--time-limit SECONDS", "Exit status of --check:\n  0   every check"})
+        EXPECT_NE(help.out.find(text), std::string::npos) << text;
 }
 
 TEST(CommandLine, NoTakesNoDialog) {
