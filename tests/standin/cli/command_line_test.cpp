@@ -145,6 +145,17 @@ TEST(CommandLine, ReadmeListsTheExitStatuses) {
     EXPECT_EQ(note, nimbrel::kExitStatusNote);
 }
 
+// The README's section on --check lists the check's statuses in one sentence.
+TEST(CommandLine, ReadmeListsTheCheckExitStatuses) {
+    std::ifstream file(KELVANE_SOURCE_DIR "/README.md");
+    std::string readme, word;
+    while (file >> word) readme += (readme.empty() ? "" : " ") + word;
+    std::string sentence = "Exit status:";
+    for (const auto& row : nimbrel::kCheckExitStatuses)
+        sentence += std::string(row.status == 0 ? " " : ", ") + std::to_string(row.status) + " " + row.meaning;
+    EXPECT_NE(readme.find(sentence + "."), std::string::npos) << sentence;
+}
+
 TEST(CommandLine, CheckIsAGroupOfTheOneCommandLine) {
     Parsed p = parse({"--check", "p.so", "--strictness", "3", "--time-limit", "5", "--report-json", "-"});
     ASSERT_TRUE(p.options && p.options->check) << p.err;
