@@ -12,7 +12,8 @@
 set -euo pipefail
 
 build_packages=(cmake ninja-build g++ nlohmann-json3-dev libcli11-dev)
-test_packages=(pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev)
+# electric-fence: the guard-page allocator Nimbrel.exe --check preloads to guard a plug-in's heap.
+test_packages=(pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev electric-fence)
 
 packages=("${build_packages[@]}")
 if [[ ${1:-} == --build-only ]]; then
@@ -40,6 +41,7 @@ present() {
     libgtest-dev) has_header gtest/gtest.h ;;
     libgmock-dev) has_header gmock/gmock.h ;;
     libbenchmark-dev) has_header benchmark/benchmark.h ;;
+    electric-fence) compgen -G "/usr/lib/libefence.so.0" >/dev/null || compgen -G "/usr/lib/*/libefence.so.0" >/dev/null ;;
     *) command -v "$1" >/dev/null ;;
   esac
 }

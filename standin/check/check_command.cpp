@@ -1,12 +1,15 @@
 #include "standin/check/check_command.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <random>
 #include <sstream>
+#include <thread>
 #include <variant>
 
 #include <CLI/CLI.hpp>
@@ -14,9 +17,13 @@
 #include "standin/check/check_report.h"
 #include "standin/check/checks.h"
 #include "standin/check/child_process.h"
-#include "standin/native_path.h"
-#include "standin/plugin_location.h"
-#include "standin/workspace_json.h"
+#include "standin/check/process_state.h"
+#include "standin/check/read_only_texts.h"
+#include "standin/plugin/module_kind.h"
+#include "standin/files/native_path.h"
+#include "standin/files/output_file.h"
+#include "standin/plugin/plugin_location.h"
+#include "standin/files/workspace_json.h"
 
 namespace nimbrel::check {
 namespace {
@@ -27,6 +34,38 @@ const char* const kCheckOption = "--check";
 const char* const kChildOption = "--check-run";
 constexpr double kDefaultTimeLimit = 60;
 constexpr double kLongestTimeLimit = 86400;
+// How long a child whose module left threads running is watched after its
+// calls, while those threads run.
+constexpr std::chrono::milliseconds kGracePeriod{1000};
+constexpr std::chrono::milliseconds kGraceStep{10};
+// What a check's process may write to any one file, its standard output included.
+constexpr std::uint64_t kLargestFile = std::uint64_t{256} << 20;
+// What the parent allows a child beyond the per-call limit: the grace period and its exit.
+constexpr double kGraceSeconds = 2;
+
+#if defined(__SANITIZE_ADDRESS__)
+#define NIMBREL_SANITIZED_HEAP 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define NIMBREL_SANITIZED_HEAP 1
+#endif
+#endif
+
+// The guard-page allocator preloaded into the checks that guard the heap, or
+// empty when the system has none (never on Windows, nor in a build whose
+// sanitizer has an allocator of its own).
+std::string heapGuardLibrary() {
+#if defined(_WIN32) || defined(NIMBREL_SANITIZED_HEAP)
+    return "";
+#else
+    for (const char* candidate : {"/usr/lib/libefence.so.0", "/usr/lib/x86_64-linux-gnu/libefence.so.0",
+                                  "/usr/lib/aarch64-linux-gnu/libefence.so.0"}) {
+        std::error_code ignored;
+        if (fs::is_regular_file(candidate, ignored)) return candidate;
+    }
+    return "";
+#endif
+}
 
 struct CheckOptions {
     std::string plugin;
@@ -37,9 +76,10 @@ struct CheckOptions {
 
 const char* const kStrictnessHelp =
     "Strictness: 1 the exports, the descriptors, the files beside the module, creating and destroying\n"
-    "objects; 2 (default) also initPlugin in each host state and execute with the dialog's defaults and\n"
-    "under each hostile mode; 3 also 1,000 whole lifecycles without heap growth, and every warning\n"
-    "counts as a failure.\n"
+    "objects; 2 (default) also initPlugin in each host state, each acceptance followed by execute,\n"
+    "execute with the dialog's defaults and under each hostile mode, and a short run of lifecycles for\n"
+    "leaks; 3 also 1,000 whole lifecycles without heap growth, and every warning counts as a failure.\n"
+    "A check that needs another that failed is skipped.\n"
     "\n"
     "Exit status: 0 every check passed; 1 a check failed; 2 bad arguments; 3 the plug-in does not exist;\n"
     "4 the report cannot be written.";
@@ -65,7 +105,8 @@ std::variant<CheckOptions, int> parse(int argc, char** argv) {
         ->check(CLI::Range(1, 3).description(""));
     app.add_option("--report-json", reportJson, "Write the results as JSON to FILE ('-' for standard output)")
         ->type_name("FILE");
-    app.add_option("--time-limit", options.timeLimit, "Seconds each check may take before it is killed (default 60)")
+    app.add_option("--time-limit", options.timeLimit,
+                   "Seconds each call into the plug-in may take before its check is killed (default 60)")
         ->type_name("SECONDS");
     app.footer(kStrictnessHelp);
     // --check takes a value, so "--check --help" would read --help as the plug-in.
@@ -88,17 +129,23 @@ std::variant<CheckOptions, int> parse(int argc, char** argv) {
     return options;
 }
 
-// The child: runs one check and writes its result to the channel.
+// The child: runs one check and writes its result to the channel. A module
+// that leaves threads running is watched a while longer; then the process
+// ends as a host's does, with the module still loaded, so that what runs late
+// and at the end is seen too.
 int runChildCheck(int argc, char** argv) {
     endQuietlyOnCrash();
+    limitFileSizes(kLargestFile);
     if (argc != 6) return kCheckBadArguments;
     const CheckDefinition* check = findCheck(argv[2]);
     if (check == nullptr) return kCheckBadArguments;
+    const int threadsBefore = runningThreads();
     CheckChannel channel(argv[4]);
+    noteWritesIntoTexts(channel.descriptor());
     CheckContext context(executablePath(argv[0]), argv[3], channel, std::strtod(argv[5], nullptr));
     CheckResult result;
     try {
-        result = check->run(context);
+        result = context.withCallNotes(check->run(context));
     } catch (const CheckFailure& e) {
         result = {Status::Fail, e.what()};
     } catch (const std::exception& e) {
@@ -106,21 +153,42 @@ int runChildCheck(int argc, char** argv) {
     } catch (...) {
         result = {Status::Fail, "an exception came out of the plug-in"};
     }
+    // The threads the plug-in's calls started, as the calls counted them, or
+    // as the process runs more than at its start.
+    const int threads = runningThreads();
+    const int leftRunning = std::max(context.threadsStarted(), threads - threadsBefore);
+    if (leftRunning > 0 && !context.lastCall().empty()) {
+        // Until the module's threads have ended, or the grace period has passed.
+        channel.watching(context.lastReturn(), context.lastCall());
+        const auto end = std::chrono::steady_clock::now() + kGracePeriod;
+        while (runningThreads() > threads - leftRunning && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(kGraceStep);
+    }
     channel.finish(result);
-    return 0;
+    channel.exiting();
+    noteCrashAsProcessEnds(channel.descriptor());
+    std::exit(0);
+}
+
+std::string milliseconds(std::chrono::steady_clock::duration duration) {
+    return std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(duration).count()) + " ms";
 }
 
 // What the child's channel said: the last call announced, and the result.
-CheckOutcome readChannel(const std::string& path, const ChildEnd& end) {
+CheckOutcome readChannel(const std::string& path, const ChildEnd& end, double timeLimit) {
     CheckOutcome outcome;
     std::ifstream file(nativePath(path), std::ios::binary);
-    std::string line, result;
+    std::string line, result, after, fault;
+    bool exiting = false;
     while (std::getline(file, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.rfind("call ", 0) == 0) outcome.lastCall = line.substr(5);
+        if (line.rfind("after ", 0) == 0) after = line.substr(6);
         if (line.rfind("result ", 0) == 0) result = line.substr(7);
+        if (line.rfind("fault ", 0) == 0) fault = ": " + line.substr(6);
+        exiting = exiting || line == "exit";
     }
-    const bool endedWell = end.kind == ChildEnd::Kind::Exited && end.code == 0;
+    const bool endedWell = end.kind == ChildEnd::Kind::Exited && end.code == 0 && !(exiting && !fault.empty());
     if (!result.empty() && endedWell) {
         const std::size_t blank = result.find(' ');
         const std::string status = result.substr(0, blank);
@@ -130,14 +198,30 @@ CheckOutcome readChannel(const std::string& path, const ChildEnd& end) {
     }
     outcome.status = Status::Fail;
     const std::string during = " during " + (outcome.lastCall.empty() ? "the check's start" : outcome.lastCall);
-    if (end.kind == ChildEnd::Kind::NotStarted)
+    char limit[32];
+    std::snprintf(limit, sizeof limit, "%g s", timeLimit);
+    if (end.kind == ChildEnd::Kind::NotStarted) {
         outcome.reason = end.description;
-    else if (!result.empty())
+    } else if (exiting) {
+        outcome.reason = "crashed when the process ended (" + (fault.empty() ? end.description : fault.substr(2)) +
+                         "): a handler the module left to run at exit, or one of its static objects, failed";
+    } else if (!after.empty() && result.empty()) {
+        // "after <nanoseconds> <call>": the calls were over, the module's threads still running.
+        const std::size_t blank = after.find(' ');
+        const std::chrono::steady_clock::time_point returned{
+            std::chrono::nanoseconds(std::strtoll(after.c_str(), nullptr, 10))};
+        const std::string call = blank == std::string::npos ? "the last call" : after.substr(blank + 1);
+        const std::string how = end.kind == ChildEnd::Kind::TimedOut ? "was killed" : "crashed";
+        outcome.reason = "the process " + how + " " + milliseconds(end.endedAt - returned) + " after " + call +
+                         " returned (" + end.description + "): a thread the module left running";
+    } else if (!result.empty()) {
         outcome.reason = "the check finished, then the process ended with " + end.description;
-    else if (end.kind == ChildEnd::Kind::TimedOut)
-        outcome.reason = "hung: " + end.description + during;
-    else
-        outcome.reason = "the process ended with " + end.description + during;
+    } else if (end.kind == ChildEnd::Kind::TimedOut) {
+        outcome.reason = "hung: " + (outcome.lastCall.empty() ? "the check's start" : outcome.lastCall) +
+                         " did not return within " + limit + ", killed";
+    } else {
+        outcome.reason = "the process ended with " + end.description + during + fault;
+    }
     return outcome;
 }
 
@@ -152,6 +236,28 @@ CheckOutcome runInChild(const CheckDefinition& check, const CheckOptions& option
     return outcome;
 }
 
+// The first check this one needs that did not pass, or empty.
+std::string unmetNeed(const CheckDefinition& check, const std::vector<CheckOutcome>& done) {
+    std::istringstream needs(check.needs);
+    for (std::string need; needs >> need;)
+        for (const CheckOutcome& outcome : done)
+            if (outcome.name == need && outcome.status != Status::Pass && outcome.status != Status::Warning)
+                return need;
+    return "";
+}
+
+// The one failure for a file this stand-in cannot load as a module, naming
+// what it is, instead of every check failing alike.
+std::optional<CheckOutcome> foreignModule(const std::string& plugin) {
+    const std::optional<std::string> note = foreignModuleNote(plugin, "check", "--check");
+    if (!note) return std::nullopt;
+    CheckOutcome outcome;
+    outcome.name = "module";
+    outcome.strictness = 1;
+    outcome.reason = *note;
+    return outcome;
+}
+
 int runChecks(CheckOptions options, const std::string& self) {
     std::error_code failed;
     options.plugin = absolutePath(options.plugin);
@@ -160,12 +266,35 @@ int runChecks(CheckOptions options, const std::string& self) {
         return kCheckNoPlugin;
     }
     std::ostream& human = options.reportJson && *options.reportJson == "-" ? std::cerr : std::cout;
-    human << "Checking " << options.plugin << " at strictness " << options.strictness << "\n\n" << std::flush;
+    human << "Checking " << options.plugin << " at strictness " << options.strictness;
+    if (options.strictness >= 2) {
+#if defined(_WIN32)
+        human << " (the plug-in's heap is not guarded on Windows)";
+#elif defined(NIMBREL_SANITIZED_HEAP)
+        human << " (the plug-in's heap watched by this build's address sanitizer)";
+#else
+        const std::string guard = heapGuardLibrary();
+        human << (guard.empty() ? " (the plug-in's heap unguarded: no guard-page allocator here)"
+                                : " (the plug-in's heap guarded by " + fs::path(guard).filename().string() + ")");
+#endif
+    }
+    human << "\n\n" << std::flush;
     CheckRun run{options.plugin, options.strictness, {}};
-    for (const CheckDefinition& check : checkDefinitions()) {
-        if (check.strictness > options.strictness) continue;
-        run.outcomes.push_back(runInChild(check, options, self));
+    if (std::optional<CheckOutcome> foreign = foreignModule(options.plugin)) {
+        run.outcomes.push_back(*foreign);
         printOutcome(human, run.outcomes.back());
+    } else {
+        for (const CheckDefinition& check : checkDefinitions()) {
+            if (check.strictness > options.strictness) continue;
+            const std::string need = unmetNeed(check, run.outcomes);
+            if (need.empty()) {
+                run.outcomes.push_back(runInChild(check, options, self));
+            } else {
+                run.outcomes.push_back(
+                    {check.name, check.strictness, Status::Skipped, "skipped: needs " + need, "", 0});
+            }
+            printOutcome(human, run.outcomes.back());
+        }
     }
     printVerdict(human, run);
     if (options.reportJson) {
@@ -173,11 +302,10 @@ int runChecks(CheckOptions options, const std::string& self) {
         if (*options.reportJson == "-") {
             std::cout << text << std::flush;
         } else {
-            std::ofstream file(nativePath(*options.reportJson), std::ios::binary | std::ios::trunc);
-            file << text;
-            file.close();
-            if (!file) {
-                std::cerr << "Nimbrel.exe: error: " << *options.reportJson << ": cannot write the report" << std::endl;
+            // Replaced whole or not at all, as the run's outputs are.
+            if (const std::optional<std::string> reason = writeWholeFile(*options.reportJson, text)) {
+                std::cerr << "Nimbrel.exe: error: " << *options.reportJson << ": cannot write the report: " << *reason
+                          << std::endl;
                 return kCheckCannotWrite;
             }
         }
@@ -194,15 +322,36 @@ std::string uniqueTemporaryPath(const std::string& stem) {
 
 CheckOutcome runCheckProcess(const std::string& program, const CheckDefinition& check, const std::string& plugin,
                              double timeLimit) {
-    const std::string channel = uniqueTemporaryPath("nimbrel-check") + ".txt";
+    const std::string stem = uniqueTemporaryPath("nimbrel-check");
+    const std::string channel = stem + ".txt";
+    ChildOptions options;
+    options.progress = [&channel] {
+        std::error_code ignored;
+        return fs::file_size(nativePath(channel), ignored);
+    };
+#if !defined(_WIN32)
+    options.outputStem = stem;
+#endif
+    const std::string guard = check.guardHeap ? heapGuardLibrary() : "";
+    if (!guard.empty()) options.environment = {"LD_PRELOAD=" + guard, "EF_ALLOW_MALLOC_0=1"};
+#if defined(NIMBREL_SANITIZED_HEAP)
+    // The child's report goes nowhere: a crash ends it at once, not after a
+    // stack trace is symbolized, which a late crash would outlast.
+    const char* sanitizerOptions = std::getenv("ASAN_OPTIONS");
+    options.environment.push_back(std::string("ASAN_OPTIONS=") +
+                                  (sanitizerOptions != nullptr ? std::string(sanitizerOptions) + ":" : "") +
+                                  "symbolize=0");
+#endif
+    // A check that starts processes of its own waits for each within the limit.
+    const double processLimit = check.startsProcesses ? 2 * timeLimit + kGraceSeconds : timeLimit + kGraceSeconds;
     const auto start = std::chrono::steady_clock::now();
     const ChildEnd end =
-        runChild(program, {program, kChildOption, check.name, plugin, channel, std::to_string(timeLimit)},
-                 timeLimit * check.processes);
-    CheckOutcome outcome = readChannel(channel, end);
+        runChild(program, {program, kChildOption, check.name, plugin, channel, std::to_string(timeLimit)}, processLimit,
+                 options);
+    CheckOutcome outcome = readChannel(channel, end, timeLimit);
     outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::error_code ignored;
-    fs::remove(nativePath(channel), ignored);
+    for (const char* suffix : {".txt", ".out", ".err"}) fs::remove(nativePath(stem + suffix), ignored);
     return outcome;
 }
 

@@ -39,6 +39,7 @@ void printVerdict(std::ostream& out, const CheckRun& run) {
         << plural(static_cast<int>(run.outcomes.size()), "check") << " at strictness " << run.strictness;
     if (failed > 0) out << ", " << failed << " failed";
     if (warnings > 0) out << ", " << plural(warnings, "warning");
+    if (const int skipped = count(run, Status::Skipped); skipped > 0) out << ", " << skipped << " skipped";
     out << std::endl;
 }
 
@@ -49,6 +50,7 @@ nlohmann::ordered_json checkRunJson(const CheckRun& run) {
     json["verdict"] = run.passed() ? "pass" : "fail";
     json["failed"] = count(run, Status::Fail);
     json["warnings"] = count(run, Status::Warning);
+    json["skipped"] = count(run, Status::Skipped);
     json["checks"] = nlohmann::ordered_json::array();
     for (const CheckOutcome& o : run.outcomes) {
         nlohmann::ordered_json check;

@@ -6,6 +6,8 @@
 #include <cstring>
 
 #include "host/host_contract.h"
+#include "standin/check/read_only_texts.h"
+#include "standin/files/json_messages.h"
 
 namespace nimbrel::check {
 namespace {
@@ -83,6 +85,17 @@ Workspace validVmrWorkspace() {
 
 void applyDefaults(const std::optional<DialogScript>& dialog, Workspace& workspace) {
     if (dialog) applyDialogDefaults(*dialog, workspace);
+}
+
+void handOutReadOnlyTexts(HostSession& session) {
+    session.handOutText = readOnlyText;
+}
+
+std::optional<std::string> shownReason(const std::vector<HostEvent>& shown) {
+    for (const HostEvent& event : shown)
+        if (event.kind == HostEvent::Kind::Message) return "the message " + quotedExcerpt(event.text);
+    if (!shown.empty()) return "the log line " + quotedExcerpt(shown.back().text);
+    return std::nullopt;
 }
 
 std::optional<std::string> recordFault(const Workspace& before, const Workspace& after, const HostSession& session) {

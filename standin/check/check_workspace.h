@@ -6,9 +6,9 @@
 #include <optional>
 #include <string>
 
-#include "standin/dialog_script.h"
-#include "standin/host_session.h"
-#include "standin/workspace.h"
+#include "standin/files/dialog_script.h"
+#include "standin/host/host_session.h"
+#include "standin/host/workspace.h"
 
 namespace nimbrel::check {
 
@@ -22,6 +22,13 @@ Workspace validVmrWorkspace();
 
 // Gives the workspace the defaults of the plug-in's dialog, when it has one.
 void applyDefaults(const std::optional<DialogScript>& dialog, Workspace& workspace);
+
+// Has the session hand out every text as a read-only copy.
+void handOutReadOnlyTexts(HostSession& session);
+
+// What the plug-in showed as its reason for refusing: "the message \"...\""
+// (the first message box), else "the log line \"...\"" (the last), or nothing.
+std::optional<std::string> shownReason(const std::vector<HostEvent>& shown);
 
 // The first thing the plug-in did to the host's maps that it must not do,
 // comparing the workspace before and after, and the records it handed back.

@@ -15,7 +15,15 @@ struct CheckDefinition {
     int strictness;       // the lowest strictness that runs it: 1, 2 or 3
     const char* meaning;  // what passing means, one line
     CheckResult (*run)(CheckContext& context);
-    int processes = 1;  // started one after another, each within the time limit
+    // The checks it needs to have passed, blank-separated: when one of them
+    // failed or was skipped, this one is skipped.
+    const char* needs = "";
+    // Whether the plug-in's heap is guarded in its process: every allocation
+    // beside a page no one may touch (where the system has such an
+    // allocator; the heap is not measured then).
+    bool guardHeap = false;
+    // Whether it starts processes of its own, each with the time limit.
+    bool startsProcesses = false;
 };
 
 const std::vector<CheckDefinition>& checkDefinitions();
@@ -36,6 +44,7 @@ CheckResult checkDescriptors(CheckContext& context);
 CheckResult checkPackage(CheckContext& context);
 CheckResult checkCreate(CheckContext& context);
 CheckResult checkDestroy(CheckContext& context);
+CheckResult checkExecuteLeaks(CheckContext& context);
 CheckResult checkCycles(CheckContext& context);
 
 // initPlugin in each host state (startup_checks.cpp).
@@ -61,7 +70,5 @@ CheckResult checkExecuteDocumentCounts(CheckContext& context);
 CheckResult checkExecuteHostFunctionsMissing(CheckContext& context);
 // The run in one such host: initPlugin, execute when it accepts, destroy.
 CheckResult runInHostLacking(CheckContext& context);
-// How many functions the stand-in serves, each withheld in turn.
-int servedHostFunctionCount();
 
 }  // namespace nimbrel::check

@@ -2,18 +2,21 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <thread>
 
 #if defined(_WIN32)
+#include <io.h>
 #include <windows.h>
 
-#include "standin/native_path.h"
+#include "standin/files/native_path.h"
 #else
 #include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <string.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 extern char** environ;
@@ -23,7 +26,7 @@ namespace nimbrel::check {
 namespace {
 
 ChildEnd ended(ChildEnd::Kind kind, int code, std::string description) {
-    return {kind, code, std::move(description)};
+    return {kind, code, std::move(description), std::chrono::steady_clock::now()};
 }
 
 ChildEnd timedOut(double timeLimitSeconds) {
@@ -31,6 +34,32 @@ ChildEnd timedOut(double timeLimitSeconds) {
     std::snprintf(text, sizeof text, "no end within %g s, killed", timeLimitSeconds);
     return ended(ChildEnd::Kind::TimedOut, 0, text);
 }
+
+// The time limit, started again whenever the child makes progress.
+class ProgressDeadline {
+public:
+    ProgressDeadline(double seconds, const std::function<std::uintmax_t()>& progress)
+        : limit_(std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds))),
+          progress_(progress),
+          deadline_(Clock::now() + limit_) {}
+    bool passed() {
+        if (progress_) {
+            const std::uintmax_t now = progress_();
+            if (now != last_) {
+                last_ = now;
+                deadline_ = Clock::now() + limit_;
+            }
+        }
+        return Clock::now() >= deadline_;
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    Clock::duration limit_;
+    const std::function<std::uintmax_t()>& progress_;
+    Clock::time_point deadline_;
+    std::uintmax_t last_ = 0;
+};
 
 }  // namespace
 
@@ -40,6 +69,7 @@ namespace {
 
 constexpr int kStartAttempts = 5;
 constexpr DWORD kStartRetryMilliseconds = 200;
+constexpr DWORD kWaitStepMilliseconds = 20;
 
 std::string quoted(const std::string& argument) {
     std::string text = "\"";
@@ -54,7 +84,8 @@ LONG WINAPI endWithExceptionCode(EXCEPTION_POINTERS* exception) {
 
 }  // namespace
 
-ChildEnd runChild(const std::string& program, const std::vector<std::string>& arguments, double timeLimitSeconds) {
+ChildEnd runChild(const std::string& program, const std::vector<std::string>& arguments, double timeLimitSeconds,
+                  const ChildOptions& options) {
     std::string commandLine;
     for (const std::string& argument : arguments) commandLine += (commandLine.empty() ? "" : " ") + quoted(argument);
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
@@ -88,7 +119,11 @@ ChildEnd runChild(const std::string& program, const std::vector<std::string>& ar
         return ended(ChildEnd::Kind::NotStarted, static_cast<int>(error),
                      "cannot start " + program + " (error " + std::to_string(error) + ")");
     CloseHandle(process.hThread);
-    const DWORD waited = WaitForSingleObject(process.hProcess, static_cast<DWORD>(timeLimitSeconds * 1000));
+    ProgressDeadline deadline(timeLimitSeconds, options.progress);
+    DWORD waited = WAIT_TIMEOUT;
+    while ((waited = WaitForSingleObject(process.hProcess, kWaitStepMilliseconds)) == WAIT_TIMEOUT &&
+           !deadline.passed()) {
+    }
     ChildEnd end;
     if (waited != WAIT_OBJECT_0) {
         TerminateProcess(process.hProcess, 1);
@@ -115,30 +150,80 @@ void endQuietlyOnCrash() {
     SetUnhandledExceptionFilter(endWithExceptionCode);
 }
 
+namespace {
+
+HANDLE endingChannel = INVALID_HANDLE_VALUE;
+
+// Faults that no module's code raises on purpose.
+bool isCrash(DWORD code) {
+    return code == EXCEPTION_ACCESS_VIOLATION || code == EXCEPTION_ILLEGAL_INSTRUCTION ||
+           code == EXCEPTION_INT_DIVIDE_BY_ZERO || code == EXCEPTION_STACK_OVERFLOW ||
+           code == EXCEPTION_PRIV_INSTRUCTION || code == EXCEPTION_IN_PAGE_ERROR;
+}
+
+LONG WINAPI noteCrash(EXCEPTION_POINTERS* exception) {
+    const DWORD code = exception->ExceptionRecord->ExceptionCode;
+    if (isCrash(code) && endingChannel != INVALID_HANDLE_VALUE) {
+        char line[64];
+        const int length =
+            std::snprintf(line, sizeof line, "fault exception 0x%08lX\n", static_cast<unsigned long>(code));
+        DWORD written = 0;
+        WriteFile(endingChannel, line, static_cast<DWORD>(length), &written, nullptr);
+        endingChannel = INVALID_HANDLE_VALUE;  // once
+    }
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+}  // namespace
+
+void limitFileSizes(std::uint64_t) {}
+
+void noteCrashAsProcessEnds(int descriptor) {
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
+    if (handle == INVALID_HANDLE_VALUE || !DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(),
+                                                           &endingChannel, 0, FALSE, DUPLICATE_SAME_ACCESS))
+        return;
+    AddVectoredExceptionHandler(1, noteCrash);
+}
+
 #else
 
-ChildEnd runChild(const std::string& program, const std::vector<std::string>& arguments, double timeLimitSeconds) {
+ChildEnd runChild(const std::string& program, const std::vector<std::string>& arguments, double timeLimitSeconds,
+                  const ChildOptions& options) {
     std::vector<char*> argv;
     for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
+    std::vector<std::string> variables = options.environment;
+    auto added = [&options](const char* entry) {
+        for (const std::string& variable : options.environment)
+            if (std::strncmp(entry, variable.c_str(), variable.find('=') + 1) == 0) return true;
+        return false;
+    };
+    for (char** entry = environ; *entry != nullptr; ++entry)
+        if (!added(*entry)) variables.emplace_back(*entry);
+    std::vector<char*> environment;
+    for (std::string& variable : variables) environment.push_back(&variable[0]);
+    environment.push_back(nullptr);
+    const std::string out = options.outputStem.empty() ? "/dev/null" : options.outputStem + ".out";
+    const std::string err = options.outputStem.empty() ? "/dev/null" : options.outputStem + ".err";
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     pid_t child = 0;
-    const int failed = posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
+    const int failed = posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environment.data());
     posix_spawn_file_actions_destroy(&actions);
     if (failed != 0)
         return ended(ChildEnd::Kind::NotStarted, failed, "cannot start " + program + ": " + strerror(failed));
 
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeLimitSeconds);
+    ProgressDeadline deadline(timeLimitSeconds, options.progress);
     int status = 0;
     for (pid_t waited; (waited = waitpid(child, &status, WNOHANG)) != child;) {
         // An interrupted wait is tried again; any other failure leaves no status to read.
         if (waited < 0 && errno != EINTR)
             return ended(ChildEnd::Kind::NotStarted, errno,
                          std::string("cannot wait for the check: ") + strerror(errno));
-        if (std::chrono::steady_clock::now() >= deadline) {
+        if (deadline.passed()) {
             kill(child, SIGKILL);
             waitpid(child, &status, 0);
             return timedOut(timeLimitSeconds);
@@ -155,6 +240,16 @@ ChildEnd runChild(const std::string& program, const std::vector<std::string>& ar
 }
 
 void endQuietlyOnCrash() {}
+
+void limitFileSizes(std::uint64_t bytes) {
+    struct rlimit limit {};
+    if (getrlimit(RLIMIT_FSIZE, &limit) != 0) return;
+    if (limit.rlim_max == RLIM_INFINITY || limit.rlim_max > bytes) limit.rlim_max = bytes;
+    limit.rlim_cur = limit.rlim_max;
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+void noteCrashAsProcessEnds(int) {}
 
 #endif
 

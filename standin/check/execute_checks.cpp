@@ -9,7 +9,7 @@
 
 #include "standin/check/check_workspace.h"
 #include "standin/check/checks.h"
-#include "standin/host_session.h"
+#include "standin/host/host_session.h"
 
 namespace nimbrel::check {
 namespace {
@@ -18,29 +18,44 @@ struct ExecuteCase {
     std::string what;                             // the case, named in the call that runs and in a failure
     std::function<void(Workspace&)> makeHostile;  // on a valid VMR with the dialog's defaults
     bool withDefaults = true;
+    bool hostile = true;  // initPlugin may refuse it, showing why
 };
 
-// Runs every case in a fresh object: createPlugin, initPlugin (which must
-// accept), execute, destroy; then looks at what it did to the host's maps.
+// Runs every case in a fresh object: createPlugin, initPlugin, execute,
+// destroy; then looks at what it did to the host's maps. initPlugin must
+// accept the dialog's defaults; in a hostile case it may refuse, when it shows
+// why: that is an answer the user can act on.
 CheckResult executeCases(CheckContext& context, const std::vector<ExecuteCase>& cases) {
     std::set<std::string> unprovided;
-    int returnedFalse = 0;
+    int returnedFalse = 0, refused = 0;
     for (const ExecuteCase& c : cases) {
         Workspace workspace = validVmrWorkspace();
         if (c.withDefaults) applyDefaults(context.dialog(), workspace);
         c.makeHostile(workspace);
         const Workspace before = workspace;
         HostSession session(workspace);
+        handOutReadOnlyTexts(session);
         session.onUnprovidedCall = [&unprovided](const std::string& function) { unprovided.insert(function); };
-        PluginObject plugin = context.createPlugin(c.what);
-        if (!context.initPlugin(plugin, c.what))
+        CheckedPlugin plugin = context.createPlugin(c.what);
+        const bool accepted = context.initPlugin(plugin, c.what);
+        if (auto fault = recordFault(before, workspace, session))
+            throw CheckFailure(*fault + " (initPlugin, " + c.what + ")");
+        if (accepted) {
+            returnedFalse += !context.execute(plugin, c.what);
+        } else if (!c.hostile) {
             throw CheckFailure("initPlugin refused a valid VMR with maps (" + c.what + ")");
-        returnedFalse += !context.execute(plugin, c.what);
+        } else if (!shownReason(session.events())) {
+            throw CheckFailure("initPlugin refused " + c.what + " without showing why: no message box, no log line");
+        } else {
+            ++refused;
+        }
         context.destroy(plugin, c.what);
         if (auto fault = recordFault(before, workspace, session)) throw CheckFailure(*fault + " (" + c.what + ")");
     }
-    std::string outcome = std::to_string(cases.size()) + (cases.size() == 1 ? " run" : " runs") + " returned";
+    const std::size_t executed = cases.size() - static_cast<std::size_t>(refused);
+    std::string outcome = std::to_string(executed) + (executed == 1 ? " run" : " runs") + " returned";
     if (returnedFalse > 0) outcome += " (" + std::to_string(returnedFalse) + " with false)";
+    if (refused > 0) outcome += ", " + std::to_string(refused) + " refused in initPlugin, showing why";
     outcome += "; no byte outside its records written, no record handed to another map";
     if (!unprovided.empty()) {
         std::string names;
@@ -74,11 +89,13 @@ CheckResult checkExecuteDefaults(CheckContext& context) {
     if (const std::optional<DialogScript>& dialog = context.dialog())
         for (const DialogParameter& p : dialog->parameters)
             if (p.type == DialogType::Switch) switches.push_back(p.name);
-    std::vector<ExecuteCase> cases{{"the dialog's defaults", [](Workspace&) {}}};
+    std::vector<ExecuteCase> cases{{"the dialog's defaults", [](Workspace&) {}, true, false}};
     if (!switches.empty())
-        cases.push_back({"the dialog's defaults with every switch on", [switches](Workspace& w) {
+        cases.push_back({"the dialog's defaults with every switch on",
+                         [switches](Workspace& w) {
                              for (const std::string& name : switches) w.parameters[name] = Parameter::ofInteger(1);
-                         }});
+                         },
+                         true, false});
     return executeCases(context, cases);
 }
 

@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "standin/native_path.h"
+#include "standin/files/native_path.h"
 
 #if defined(_WIN32)
 #include <windows.h>

@@ -9,8 +9,8 @@
 #include "standin/check/check_workspace.h"
 #include "standin/check/checks.h"
 #include "standin/check/host_lacking.h"
-#include "standin/host_exports.h"
-#include "standin/native_path.h"
+#include "standin/host/host_exports.h"
+#include "standin/files/native_path.h"
 
 namespace nimbrel::check {
 namespace {
@@ -33,25 +33,22 @@ private:
     fs::path path_;
 };
 
-}  // namespace
+const char* const kRefused = "refused in initPlugin";
 
-int servedHostFunctionCount() {
-    int count = 0;
-    for (const ExportedHostFunction& function : exportedHostFunctions()) count += function.served;
-    return count;
-}
+}  // namespace
 
 CheckResult runInHostLacking(CheckContext& context) {
     Workspace workspace = validVmrWorkspace();
     applyDefaults(context.dialog(), workspace);
     const Workspace before = workspace;
     HostSession session(workspace);
-    PluginObject plugin = context.createPlugin();
+    handOutReadOnlyTexts(session);
+    CheckedPlugin plugin = context.createPlugin();
     const bool accepted = context.initPlugin(plugin);
     if (accepted) context.execute(plugin);
     context.destroy(plugin);
     if (auto fault = recordFault(before, workspace, session)) throw CheckFailure(*fault);
-    return passed(accepted ? "executed" : "refused in initPlugin");
+    return passed(accepted ? "executed" : kRefused);
 }
 
 CheckResult checkExecuteHostFunctionsMissing(CheckContext& context) {
@@ -60,6 +57,7 @@ CheckResult checkExecuteHostFunctionsMissing(CheckContext& context) {
     const std::string copy = utf8Path(folder.path() / nativePath(context.hostPath()).filename());
     const CheckDefinition& run = *findCheck("run-in-host-lacking");
     int hosts = 0, refusals = 0;
+    std::string warning;
     for (const ExportedHostFunction& function : exportedHostFunctions()) {
         if (!function.served) continue;
         const std::string lacking = "a host that lacks " + function.name;
@@ -72,11 +70,15 @@ CheckResult checkExecuteHostFunctionsMissing(CheckContext& context) {
         context.channel().calling("initPlugin and execute in " + lacking);
         const CheckOutcome outcome = runCheckProcess(copy, run, context.pluginPath(), context.timeLimit());
         if (outcome.status == Status::Fail) throw CheckFailure("in " + lacking + ": " + outcome.reason);
+        if (outcome.status == Status::Warning && warning.empty()) warning = "in " + lacking + ": " + outcome.reason;
         ++hosts;
-        refusals += outcome.reason != "executed";
+        refusals += outcome.reason.rfind(kRefused, 0) == 0;
     }
-    return passed(std::to_string(hosts) + " hosts, each lacking one function, " + std::to_string(refusals) +
-                  " refused in initPlugin; every run returned and touched only its records");
+    const std::string outcome = std::to_string(hosts) + " hosts, each lacking one function, " +
+                                std::to_string(refusals) +
+                                " refused in initPlugin; every run returned and touched only its records";
+    if (!warning.empty()) return warned(outcome + "; but " + warning);
+    return passed(outcome);
 }
 
 }  // namespace nimbrel::check

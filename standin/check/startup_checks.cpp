@@ -3,8 +3,8 @@
 
 #include "standin/check/check_workspace.h"
 #include "standin/check/checks.h"
-#include "standin/host_session.h"
-#include "standin/json_messages.h"
+#include "standin/host/host_session.h"
+#include "standin/files/json_messages.h"
 
 namespace nimbrel::check {
 namespace {
@@ -12,25 +12,33 @@ namespace {
 enum class Expect { MayRefuse, ShouldRefuse, MustAccept };
 
 CheckResult initIn(CheckContext& context, Workspace workspace, const char* state, Expect expect) {
+    applyDefaults(context.dialog(), workspace);
+    const Workspace before = workspace;
     HostSession session(workspace);
-    PluginObject plugin = context.createPlugin();
+    handOutReadOnlyTexts(session);
+    CheckedPlugin plugin = context.createPlugin();
     const bool accepted = context.initPlugin(plugin, state);
+    if (auto fault = recordFault(before, workspace, session))
+        throw CheckFailure(*fault + " (initPlugin in " + state + ")");
     const std::vector<HostEvent> shown = session.events();
-    context.destroy(plugin);
     if (accepted) {
+        // A host that is asked to go on calls execute: whatever the plug-in
+        // accepted, it must then serve.
+        const bool executed = context.execute(plugin, state);
+        context.destroy(plugin);
+        if (auto fault = recordFault(before, workspace, session))
+            throw CheckFailure(*fault + " (execute in " + state + ")");
+        const std::string ran = executed ? "accepted, and execute returned" : "accepted, and execute returned false";
         if (expect == Expect::ShouldRefuse)
-            return warned(std::string("accepted ") + state + ": execute would run where the host is too old");
-        return passed("accepted");
+            return warned(std::string("accepted ") + state + ": execute ran where the host is too old");
+        return passed(ran);
     }
+    context.destroy(plugin);
     if (expect == Expect::MustAccept) {
         const std::string why = shown.empty() ? "nothing shown" : "showing " + quotedExcerpt(shown.back().text);
         throw CheckFailure(std::string("refused ") + state + " (" + why + ")");
     }
-    // The reason: the first message box, else the last log line.
-    for (const HostEvent& event : shown)
-        if (event.kind == HostEvent::Kind::Message)
-            return passed("refused with the message " + quotedExcerpt(event.text));
-    if (!shown.empty()) return passed("refused with the log line " + quotedExcerpt(shown.back().text));
+    if (auto reason = shownReason(shown)) return passed("refused with " + *reason);
     throw CheckFailure(std::string("refused ") + state + " without showing why: no message box, no log line");
 }
 

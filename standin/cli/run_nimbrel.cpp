@@ -15,6 +15,7 @@
 #include "standin/files/native_path.h"
 #include "standin/files/output_file.h"
 #include "standin/cli/parameter_override.h"
+#include "standin/plugin/module_kind.h"
 #include "standin/plugin/plugin_location.h"
 #include "standin/plugin/plugin_runner.h"
 #include "standin/plugin/plugin_watch.h"
@@ -89,7 +90,7 @@ int runNimbrel(const CommandLine& options, const std::string& executable, std::o
     std::unique_ptr<PluginModule> module = PluginModule::load(pluginPath, loadError);
     markPluginCall(nullptr);
     if (!module) {
-        printError(err, loadError);
+        printError(err, foreignModuleNote(pluginPath, "run", "--plugin").value_or(loadError));
         return kExitBadPlugin;
     }
     markPluginCall("the descriptor functions");

@@ -92,6 +92,9 @@ public:
     void recordSet(int32_t index, const kelvane::NRVMPRecord& record) { recordsSet_.push_back({index, record}); }
     // Storage behind the last type name handed out by nbGetDocumentTypeName.
     std::string typeNameBuffer;
+    // When set, gives the storage of each text handed out instead (the
+    // conformance check hands out read-only copies).
+    std::function<const char*(const std::string& text)> handOutText;
     // Whether this record read fails, under the workspace's random null records.
     bool drawNullRecord();
 

@@ -134,6 +134,7 @@ const char* nbGetDocumentTypeName(int32_t id) {
     const Document& document = documents[static_cast<size_t>(id)];
     if (document.typeNameIsNull) return nullptr;
     session()->typeNameBuffer = document.typeName.value_or(documentTypeText(document.type));
+    if (session()->handOutText) return session()->handOutText(session()->typeNameBuffer);
     return session()->typeNameBuffer.c_str();
 }
 

@@ -24,7 +24,9 @@ struct Case {
 };
 
 std::string modulePath(const std::string& plugin) {
-    return plugin == "Kelvane" ? KELVANE_MODULE_PATH : SMALL_PLUGINS + plugin + "/" SMALL_PLUGIN_FILE;
+    if (plugin == "Kelvane") return KELVANE_MODULE_PATH;
+    if (plugin == "NOT_A_MODULE") return SMALL_PLUGINS "sound/Small.js";
+    return SMALL_PLUGINS + plugin + "/" SMALL_PLUGIN_FILE;
 }
 
 void PrintTo(const Case& c, std::ostream* out) {
@@ -64,20 +66,38 @@ TEST_P(ConformanceCheck, FailsFirstTheCheckMeantForTheFault) {
 
 INSTANTIATE_TEST_SUITE_P(
     Plugins, ConformanceCheck,
-    ::testing::Values(Case{"Kelvane", 3, "", ""}, Case{"sound", 3, "", ""},
-                      Case{"NULL_DESCRIPTOR", 1, "descriptors", "getPluginDescription returned null"},
-                      Case{"FOUR_SLOT_TABLE", 1, "destroy", "slot 0 with flags 1 does not free the object"},
-                      Case{"HANG", 1, "create",
-                           "hung: no end within 5 s, killed during initPlugin (second, after the first", 5},
-                      Case{"CRASH_WITHOUT_DOCUMENT", 2, "init-no-document", "during initPlugin (no current document)"},
-                      Case{"EXIT_IN_EXECUTE", 2, "execute-defaults",
-                           "the process ended with exit status 3 during execute (the dialog's defaults)"},
-                      Case{"WRITE_PAST_RECORD", 2, "execute-defaults",
-                           "wrote past the 256 bytes of name storage of map index 0 (the dialog's defaults)"},
-                      Case{"FOREIGN_RECORD", 2, "execute-defaults", "handed map index 0 the record of map index 1"},
-                      Case{"UNCHECKED_HOST_CALL", 2, "execute-host-functions-missing",
-                           "in a host that lacks nbLogText: the process ended with"},
-                      Case{"LEAK", 3, "cycles", "the heap grew by"}),
+    ::testing::Values(
+        Case{"Kelvane", 3, "", ""}, Case{"sound", 3, "", ""}, Case{"REFUSES_NO_MAPS", 3, "", ""},
+        Case{"NOT_A_MODULE", 1, "module", "Small.js is a text file, not a module"},
+        Case{"NULL_DESCRIPTOR", 1, "descriptors", "getPluginDescription returned null"},
+        Case{"FOUR_SLOT_TABLE", 1, "destroy", "slot 0 with flags 1 does not free the object"},
+        Case{"SAME_OBJECT", 1, "create",
+             "during destroy with flags 1 (first, clean-up after the check failed: two calls gave the same object"},
+        Case{"CRASH_AT_EXIT", 1, "create", "crashed when the process ended"},
+        Case{"HANG", 1, "create", "hung: initPlugin (second, after the first was destroyed) did not return within 5 s",
+             5},
+        Case{
+            "WRITE_HOST_TEXT", 1, "create",
+            "during initPlugin (second, after the first was destroyed): it wrote into a text the host handed out to be "
+            "read only"},
+        Case{"CRASH_WITHOUT_DOCUMENT", 2, "init-no-document", "during initPlugin (no current document)"},
+        Case{"ACCEPT_WITHOUT_DOCUMENT", 2, "init-no-document", "during execute (no current document)"},
+        Case{"EXIT_IN_EXECUTE", 2, "init-valid-vmr",
+             "the process ended with exit status 3 during execute (a valid VMR with maps)"},
+        Case{"WRITE_PAST_RECORD", 2, "init-valid-vmr",
+             "wrote past the 256 bytes of name storage of map index 0 (execute in a valid VMR with maps)"},
+        Case{"FOREIGN_RECORD", 2, "init-valid-vmr", "handed map index 0 the record of map index 1"},
+#if !defined(_WIN32)  // the heap is guarded where the system has a guard-page allocator
+        Case{"HEAP_OVERRUN", 2, "init-valid-vmr", "during execute (a valid VMR with maps)"},
+#endif
+        Case{"LATE_CRASH", 2, "init-valid-vmr", " ms after execute (a valid VMR with maps) returned"},
+        Case{"CRASH_THIRD_EXECUTE", 2, "execute-random-null-records",
+             "during execute (records refused at random, seed 3; the 3rd execute in this process)"},
+        Case{"LEAK", 2, "execute-leaks", "bytes per execute"},
+        Case{"UNCHECKED_HOST_CALL", 2, "execute-host-functions-missing",
+             "in a host that lacks nbLogText: the process ended with"},
+        Case{"CHANGES_DIRECTORY", 3, "init-valid-vmr", "execute (a valid VMR with maps) changed the working directory"},
+        Case{"SLOW_EXECUTE", 3, "init-valid-vmr", "execute (a valid VMR with maps) took 1."}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.plugin); });
 
 }  // namespace
