@@ -6,6 +6,6 @@
 
 int main(int argc, char** argv) {
     nimbrel::Utf8CommandLine commandLine(argc, argv);
-    if (auto checked = nimbrel::check::checkMain(commandLine.argc(), commandLine.argv())) return *checked;
-    return nimbrel::nimbrelMain(commandLine.argc(), commandLine.argv());
+    if (auto checked = nimbrel::check::checkChildMain(commandLine.argc(), commandLine.argv())) return *checked;
+    return nimbrel::nimbrelMain(commandLine.argc(), commandLine.argv(), nimbrel::check::runCheckCommand);
 }

@@ -33,9 +33,10 @@ const char* const kFooter =
     "Conformance check: --check PLUGIN puts a plug-in module through what the host expects, each\n"
     "check in a process of its own, instead of a run; --report-json FILE writes its results as JSON.\n"
     "Strictness: 1 the exports, the descriptors, the files beside the module, creating and destroying\n"
-    "objects; 2 (default) also initPlugin in each host state and execute with the dialog's defaults and\n"
-    "under each hostile mode; 3 also 1,000 whole lifecycles without heap growth, and every warning\n"
-    "counts as a failure.\n"
+    "objects; 2 (default) also initPlugin in each host state, each acceptance followed by execute,\n"
+    "execute with the dialog's defaults and under each hostile mode, and a short run of lifecycles for\n"
+    "leaks; 3 also 1,000 whole lifecycles without heap growth, and every warning counts as a failure.\n"
+    "A check that needs another that failed is skipped.\n"
     "\n";
 
 const char* const kExample =
@@ -134,7 +135,8 @@ std::variant<CommandLine, int> parseCommandLine(int argc, const char* const* arg
         ->check(CLI::Range(1, 3).description(""))
         ->needs(check);
     checkGroup
-        ->add_option("--time-limit", request.timeLimit, "Seconds each check may take before it is killed (default 60)")
+        ->add_option("--time-limit", request.timeLimit,
+                     "Seconds each call into the plug-in may take before its check is killed (default 60)")
         ->type_name("SECONDS")
         ->needs(check);
     app.set_version_flag("--version",

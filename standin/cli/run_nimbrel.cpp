@@ -209,7 +209,7 @@ int runNimbrel(const CommandLine& options, const std::string& executable, std::o
     return written ? runStatus(run.outcome) : kExitCannotWrite;
 }
 
-int nimbrelMain(int argc, char** argv) {
+int nimbrelMain(int argc, char** argv, const CheckCommand& runCheck) {
 #if !defined(_WIN32)
     // A file-size limit makes a write fail ("File too large"), reported as any other.
     std::signal(SIGXFSZ, SIG_IGN);
@@ -238,6 +238,13 @@ int nimbrelMain(int argc, char** argv) {
     if (!std::holds_alternative<CommandLine>(parsed)) return answered;
     const CommandLine& options = std::get<CommandLine>(parsed);
     const std::string executable = executablePath(argc > 0 ? argv[0] : nullptr);
+    if (options.check) {
+#if !defined(_WIN32)
+        // A check's process meets its file-size limit with the signal.
+        std::signal(SIGXFSZ, SIG_DFL);
+#endif
+        return runCheck(options, executable);
+    }
     // On POSIX systems the run goes on in a child process from here.
     return runWatched(options.timeout.value_or(0.0),
                       [&] { return guarded([&] { return runNimbrel(options, executable, out, std::cerr); }); });

@@ -10,6 +10,7 @@
 // One run of Nimbrel.exe: workspace, plug-in, dialog script, the run itself,
 // the reports and the exit status.
 
+#include <functional>
 #include <ostream>
 #include <string>
 
@@ -20,7 +21,11 @@ namespace nimbrel {
 // Runs the plug-in as the command line says; returns the exit status.
 int runNimbrel(const CommandLine& options, const std::string& executable, std::ostream& out, std::ostream& err);
 
-// The whole program.
-int nimbrelMain(int argc, char** argv);
+// What runs the conformance check a command line asks for, given this
+// executable's path (check/check_command.h; the check is a library of its own).
+using CheckCommand = std::function<int(const CommandLine& options, const std::string& executable)>;
+
+// The whole program: a run, or the check by runCheck.
+int nimbrelMain(int argc, char** argv, const CheckCommand& runCheck);
 
 }  // namespace nimbrel
