@@ -7,7 +7,7 @@
 // PLUGIN CHANNEL), so that an exit, a crash or a hang fails that check alone;
 // the child is waited for, and its end worded, as a run's (plugin/process_end.h).
 // The checks themselves are in checks.h, the host they run against in
-// check_workspace.h, and a host that lacks a function in host_lacking.h.
+// check_workspace.h, and a host that lacks a function is host/host_lacking.h's.
 
 #include <optional>
 #include <string>

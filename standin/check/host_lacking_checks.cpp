@@ -8,7 +8,7 @@
 
 #include "standin/check/check_workspace.h"
 #include "standin/check/checks.h"
-#include "standin/check/host_lacking.h"
+#include "standin/host/host_lacking.h"
 #include "standin/host/host_exports.h"
 #include "standin/files/native_path.h"
 

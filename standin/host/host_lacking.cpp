@@ -1,4 +1,4 @@
-#include "standin/check/host_lacking.h"
+#include "standin/host/host_lacking.h"
 
 #include <cstdint>
 #include <cstring>
@@ -16,7 +16,7 @@
 #include <elf.h>
 #endif
 
-namespace nimbrel::check {
+namespace nimbrel {
 namespace {
 
 using Bytes = std::vector<char>;
@@ -109,6 +109,7 @@ void writeHostLacking(const std::string& hostPath, const std::string& function, 
     std::ifstream in(nativePath(hostPath), std::ios::binary);
     Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (!in.good() && !in.eof()) throw std::runtime_error("cannot read " + hostPath);
+    in.close();  // the copy may be the program itself
     if (!withhold(bytes, function)) throw std::runtime_error("the host program does not export " + function);
     std::ofstream out(nativePath(copyPath), std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -118,4 +119,4 @@ void writeHostLacking(const std::string& hostPath, const std::string& function, 
     fs::permissions(nativePath(copyPath), fs::perms::owner_exec | fs::perms::owner_read, fs::perm_options::add);
 }
 
-}  // namespace nimbrel::check
+}  // namespace nimbrel
