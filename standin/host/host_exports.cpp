@@ -4,9 +4,8 @@
 // served_functions.cpp); the others answer zero or null and say so in the
 // session's trace.
 //
-// A build may withhold a function by defining its name to another, e.g.
-// -DnbLaunchICADialog=nbLaunchICADialog_withheld: the module then exports it
-// under that other name only, like a host that lacks it.
+// A host that lacks a function is this program with that export made
+// unfindable afterwards (host_lacking.h).
 
 #include "standin/host/host_exports.h"
 
