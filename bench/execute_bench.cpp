@@ -19,8 +19,8 @@
 #include "host/nrvmp_record.h"
 #include "standin/files/dialog_script.h"
 #include "standin/host/host_session.h"
-#include "standin/plugin/plugin_runner.h"
 #include "standin/host/workspace.h"
+#include "standin/plugin/plugin_runner.h"
 #include "tests/support/standin_fixture.h"
 
 namespace kelvane {

@@ -16,11 +16,11 @@
 #include "standin/check/child_process.h"
 #include "standin/check/process_state.h"
 #include "standin/check/read_only_texts.h"
-#include "standin/plugin/module_kind.h"
 #include "standin/files/native_path.h"
 #include "standin/files/output_file.h"
-#include "standin/plugin/plugin_location.h"
 #include "standin/files/workspace_json.h"
+#include "standin/plugin/module_kind.h"
+#include "standin/plugin/plugin_location.h"
 
 namespace nimbrel::check {
 namespace {

@@ -6,10 +6,10 @@
 
 #include <CLI/CLI.hpp>
 
-#include "standin/files/output_file.h"
 #include "standin/cli/parameter_override.h"
-#include "standin/plugin/plugin_location.h"
 #include "standin/cli/terminal_text.h"
+#include "standin/files/output_file.h"
+#include "standin/plugin/plugin_location.h"
 
 #ifndef KELVANE_VERSION
 #define KELVANE_VERSION "unknown"

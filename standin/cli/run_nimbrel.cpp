@@ -9,19 +9,19 @@
 #include <new>
 #include <system_error>
 
+#include "standin/cli/parameter_override.h"
+#include "standin/cli/progress.h"
+#include "standin/cli/run_report.h"
 #include "standin/files/dialog_use.h"
-#include "standin/host/host_session.h"
 #include "standin/files/input_file.h"
 #include "standin/files/native_path.h"
 #include "standin/files/output_file.h"
-#include "standin/cli/parameter_override.h"
+#include "standin/files/workspace_json.h"
+#include "standin/host/host_session.h"
 #include "standin/plugin/module_kind.h"
 #include "standin/plugin/plugin_location.h"
 #include "standin/plugin/plugin_runner.h"
 #include "standin/plugin/plugin_watch.h"
-#include "standin/cli/progress.h"
-#include "standin/cli/run_report.h"
-#include "standin/files/workspace_json.h"
 
 namespace nimbrel {
 namespace {

@@ -6,8 +6,8 @@
 #include <iterator>
 #include <sstream>
 
-#include "standin/files/dialog_script.h"
 #include "standin/cli/terminal_text.h"
+#include "standin/files/dialog_script.h"
 #include "standin/files/workspace_json.h"
 
 namespace nimbrel {

@@ -9,10 +9,10 @@
 
 #include <nlohmann/json.hpp>
 
-#include "standin/host/host_session.h"
-#include "standin/plugin/plugin_runner.h"
 #include "standin/cli/terminal_text.h"
+#include "standin/host/host_session.h"
 #include "standin/host/workspace.h"
+#include "standin/plugin/plugin_runner.h"
 
 namespace nimbrel {
 

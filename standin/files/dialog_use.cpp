@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "standin/files/native_path.h"
 #include "standin/cli/run_report.h"
+#include "standin/files/native_path.h"
 
 namespace nimbrel {
 

@@ -11,10 +11,10 @@
 #include <nlohmann/json.hpp>
 
 #include "standin/cli/command_line.h"
-#include "standin/files/dialog_script.h"
-#include "standin/plugin/plugin_runner.h"
 #include "standin/cli/terminal_text.h"
+#include "standin/files/dialog_script.h"
 #include "standin/host/workspace.h"
+#include "standin/plugin/plugin_runner.h"
 
 namespace nimbrel {
 

@@ -2,8 +2,8 @@
 
 #include <exception>
 
-#include "standin/host/host_session.h"
 #include "standin/files/native_path.h"
+#include "standin/host/host_session.h"
 
 #if defined(_WIN32)
 #include <windows.h>

@@ -10,8 +10,8 @@
 
 #include "host/nrvmp_record.h"
 #include "standin/host/host_session.h"
-#include "standin/plugin/plugin_runner.h"
 #include "standin/host/workspace.h"
+#include "standin/plugin/plugin_runner.h"
 #include "tests/support/execute_lines.h"
 
 namespace kelvane::testing {

@@ -25,8 +25,8 @@
 #include <nlohmann/json.hpp>
 
 #include "standin/files/dialog_script.h"
-#include "tests/support/temporary_folder.h"
 #include "tests/support/read_file.h"
+#include "tests/support/temporary_folder.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "standin/host/host_session.h"
-#include "standin/plugin/plugin_runner.h"
 #include "standin/host/workspace.h"
+#include "standin/plugin/plugin_runner.h"
 
 namespace kelvane::testing {
 

@@ -23,9 +23,9 @@
 #include "host/host_function_table.h"
 #include "standin/host/host_session.h"
 #include "standin/host/workspace.h"
-#include "util/line_replacement.h"
-#include "tests/support/temporary_folder.h"
 #include "tests/support/read_file.h"
+#include "tests/support/temporary_folder.h"
+#include "util/line_replacement.h"
 
 namespace kelvane {
 namespace {

@@ -1,5 +1,5 @@
-#include "standin/files/input_file.h"
 #include "standin/cli/terminal_text.h"
+#include "standin/files/input_file.h"
 #include "tests/support/temporary_folder.h"
 
 #include <gtest/gtest.h>

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "standin/files/dialog_use.h"
 #include "standin/cli/run_report.h"
+#include "standin/files/dialog_use.h"
 #include "standin/files/workspace_json.h"
 
 namespace {
