@@ -17,9 +17,10 @@
 #include "host/host_forwarders.h"
 #include "host/host_function_table.h"
 #include "host/nrvmp_record.h"
-#include "standin/host_session.h"
-#include "standin/plugin_runner.h"
-#include "standin/workspace.h"
+#include "standin/files/dialog_script.h"
+#include "standin/host/host_session.h"
+#include "standin/host/workspace.h"
+#include "standin/plugin/plugin_runner.h"
 #include "tests/support/standin_fixture.h"
 
 namespace kelvane {
@@ -133,24 +134,23 @@ void BM_Execute(benchmark::State& state, bool overlayLast) {
 // its texts and record fields, made from here with nothing computed: the
 // options are not interpreted and every t-map gets one fixed threshold.
 void sameHostCalls(int32_t mapCount, bool overlayLast) {
-    const struct {
-        const char* name;
-        bool isFloat;
-    } parameters[] = {
-        {"DoSetMin", false},         {"Min", true},         {"DoSetMinP", false},        {"MinP", true},
-        {"DoSetMax", false},         {"Max", true},         {"DoClusterSize", false},    {"ClusterSize", false},
-        {"DoUseClusterSize", false}, {"UseCluster", false}, {"DoShowPosNegBoth", false}, {"PNB", false},
-        {"DoTransparancy", false},   {"Trans", true},       {"DoOverlayMaps", false}};
-    for (const auto& parameter : parameters) {
-        if (parameter.isFloat) {
-            nbGetFloatParameter(parameter.name);
-        } else {
-            nbGetIntParameter(parameter.name);
+    // The parameters in the dialog's order, each through the getter of its type.
+    static const nimbrel::DialogScript dialog = nimbrel::readDialogScript(KELVANE_SOURCE_DIR "/package/Kelvane.js");
+    char overlay[kStringParameterSize] = {};
+    for (const nimbrel::DialogParameter& parameter : dialog.parameters) {
+        switch (parameter.type) {
+            case nimbrel::DialogType::Float:
+                nbGetFloatParameter(parameter.name.c_str());
+                break;
+            case nimbrel::DialogType::String:
+                nbGetStringParameter(parameter.name.c_str(), overlay);
+                break;
+            case nimbrel::DialogType::Switch:
+            case nimbrel::DialogType::Int:
+                nbGetIntParameter(parameter.name.c_str());
+                break;
         }
     }
-    char overlay[kStringParameterSize];
-    nbGetStringParameter("Overlay", overlay);
-    nbGetIntParameter("UseExactT");
     const std::string overlayLine = std::string("Kelvane>  Overlay the following maps: ") + overlay;
     for (const char* line : {"Kelvane>  -----", "Kelvane>  Set Min P to 0.0010", "Kelvane>  Set Max to 10.00",
                              "Kelvane>  Set Cluster Size to 50", "Kelvane>  DO use the cluster size threshold",

@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "host/host_function_table.h"
-#include "standin/host_session.h"
-#include "standin/workspace.h"
+#include "standin/host/host_session.h"
+#include "standin/host/workspace.h"
 #include "util/line_replacement.h"
 
 extern char** environ;

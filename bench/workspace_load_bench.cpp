@@ -9,8 +9,8 @@
 #include <map>
 #include <string>
 
-#include "standin/workspace.h"
-#include "standin/workspace_json.h"
+#include "standin/files/workspace_json.h"
+#include "standin/host/workspace.h"
 
 #if !defined(_WIN32)
 #include <malloc.h>

@@ -23,17 +23,19 @@ endfunction()
 #                       [LABELS <label>...])
 # A test program that is itself a host stand-in: it is called Nimbrel.exe (in a
 # folder of its own), exports the host functions, and so is found by the
-# plug-in's real lookup by name. WITHHOLD builds a host that lacks those;
+# plug-in's real lookup by name. WITHHOLD makes it a host that lacks those
+# (host/host_lacking.h, as --check makes its copies);
 # LABELS go to each of its tests.
 function(kelvane_add_host_test name)
   cmake_parse_arguments(ARG "" "" "WITHHOLD;LIBS;LABELS" ${ARGN})
-  set(host nimbrel_host)
-  if(ARG_WITHHOLD)
-    set(host ${name}_host)
-    nimbrel_host_library(${host} WITHHOLD ${ARG_WITHHOLD})
-  endif()
   add_executable(${name} ${ARG_UNPARSED_ARGUMENTS})
-  kelvane_make_plugin_host(${name} HOST ${host})
+  kelvane_make_plugin_host(${name})
+  if(ARG_WITHHOLD)
+    # As --check does: the built program's exports of those names made unfindable.
+    add_custom_command(TARGET ${name} POST_BUILD COMMAND nimbrel_withhold $<TARGET_FILE:${name}> ${ARG_WITHHOLD}
+                       VERBATIM)
+    add_dependencies(${name} nimbrel_withhold)
+  endif()
   target_link_libraries(${name} PRIVATE kelvane_core GTest::gmock GTest::gtest_main ${ARG_LIBS})
   target_compile_definitions(${name} PRIVATE KELVANE_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
   set(properties)

@@ -10,30 +10,24 @@
 #include <random>
 #include <sstream>
 #include <thread>
-#include <variant>
-
-#include <CLI/CLI.hpp>
 
 #include "standin/check/check_report.h"
 #include "standin/check/checks.h"
 #include "standin/check/child_process.h"
 #include "standin/check/process_state.h"
 #include "standin/check/read_only_texts.h"
-#include "standin/module_kind.h"
-#include "standin/native_path.h"
-#include "standin/output_file.h"
-#include "standin/plugin_location.h"
-#include "standin/workspace_json.h"
+#include "standin/files/native_path.h"
+#include "standin/files/output_file.h"
+#include "standin/files/workspace_json.h"
+#include "standin/plugin/module_kind.h"
+#include "standin/plugin/plugin_location.h"
 
 namespace nimbrel::check {
 namespace {
 
 namespace fs = std::filesystem;
 
-const char* const kCheckOption = "--check";
 const char* const kChildOption = "--check-run";
-constexpr double kDefaultTimeLimit = 60;
-constexpr double kLongestTimeLimit = 86400;
 // How long a child whose module left threads running is watched after its
 // calls, while those threads run.
 constexpr std::chrono::milliseconds kGracePeriod{1000};
@@ -67,67 +61,10 @@ std::string heapGuardLibrary() {
 #endif
 }
 
-struct CheckOptions {
-    std::string plugin;
-    int strictness = 2;
-    double timeLimit = kDefaultTimeLimit;
+// The check a command line asks for, with where its JSON report goes.
+struct CheckOptions : CheckRequest {
     std::optional<std::string> reportJson;
 };
-
-const char* const kStrictnessHelp =
-    "Strictness: 1 the exports, the descriptors, the files beside the module, creating and destroying\n"
-    "objects; 2 (default) also initPlugin in each host state, each acceptance followed by execute,\n"
-    "execute with the dialog's defaults and under each hostile mode, and a short run of lifecycles for\n"
-    "leaks; 3 also 1,000 whole lifecycles without heap growth, and every warning counts as a failure.\n"
-    "A check that needs another that failed is skipped.\n"
-    "\n"
-    "Exit status: 0 every check passed; 1 a check failed; 2 bad arguments; 3 the plug-in does not exist;\n"
-    "4 the report cannot be written.";
-
-bool asks(int argc, char** argv, const char* option) {
-    for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], option) == 0) return true;
-    return false;
-}
-
-std::variant<CheckOptions, int> parse(int argc, char** argv) {
-    CheckOptions options;
-    std::string reportJson;
-    CLI::App app{
-        "Nimbrel.exe --check: checks that a plug-in module of this family behaves as the host expects.\n"
-        "Each check runs in a process of its own.",
-        "Nimbrel.exe"};
-    app.get_formatter()->column_width(30);
-    app.allow_windows_style_options(false);
-    app.add_option("--check", options.plugin, "The plug-in module to check")->type_name("PLUGIN")->required();
-    app.add_option("--strictness", options.strictness, "Which checks run, 1 to 3 (default 2)")
-        ->type_name("1..3")
-        ->check(CLI::Range(1, 3).description(""));
-    app.add_option("--report-json", reportJson, "Write the results as JSON to FILE ('-' for standard output)")
-        ->type_name("FILE");
-    app.add_option("--time-limit", options.timeLimit,
-                   "Seconds each call into the plug-in may take before its check is killed (default 60)")
-        ->type_name("SECONDS");
-    app.footer(kStrictnessHelp);
-    // --check takes a value, so "--check --help" would read --help as the plug-in.
-    if (asks(argc, argv, "--help") || asks(argc, argv, "-h")) {
-        std::cout << app.help() << std::flush;
-        return kCheckPassed;
-    }
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& e) {
-        std::cerr << "Nimbrel.exe: error: " << e.what() << " (see --check PLUGIN --help)" << std::endl;
-        return kCheckBadArguments;
-    }
-    if (!(options.timeLimit > 0 && options.timeLimit <= kLongestTimeLimit)) {
-        std::cerr << "Nimbrel.exe: error: --time-limit: give seconds above 0, at most 86400 (see --check PLUGIN --help)"
-                  << std::endl;
-        return kCheckBadArguments;
-    }
-    if (app.get_option("--report-json")->count() > 0) options.reportJson = reportJson;
-    return options;
-}
 
 // The child: runs one check and writes its result to the channel. A module
 // that leaves threads running is watched a while longer; then the process
@@ -355,12 +292,16 @@ CheckOutcome runCheckProcess(const std::string& program, const CheckDefinition& 
     return outcome;
 }
 
-std::optional<int> checkMain(int argc, char** argv) {
+std::optional<int> checkChildMain(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], kChildOption) == 0) return runChildCheck(argc, argv);
-    if (!asks(argc, argv, kCheckOption)) return std::nullopt;
-    auto parsed = parse(argc, argv);
-    if (const int* status = std::get_if<int>(&parsed)) return *status;
-    return runChecks(std::get<CheckOptions>(parsed), executablePath(argv[0]));
+    return std::nullopt;
+}
+
+int runCheckCommand(const CommandLine& commandLine, const std::string& self) {
+    CheckOptions options;
+    static_cast<CheckRequest&>(options) = *commandLine.check;
+    options.reportJson = commandLine.reportJson;
+    return runChecks(options, self);
 }
 
 }  // namespace nimbrel::check

@@ -3,7 +3,7 @@
 #include <exception>
 #include <type_traits>
 
-#include "standin/native_path.h"
+#include "standin/files/native_path.h"
 
 namespace nimbrel::check {
 namespace {

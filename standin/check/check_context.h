@@ -11,8 +11,8 @@
 #include <string>
 
 #include "standin/check/process_state.h"
-#include "standin/dialog_script.h"
-#include "standin/plugin_runner.h"
+#include "standin/files/dialog_script.h"
+#include "standin/plugin/plugin_runner.h"
 
 namespace nimbrel::check {
 

@@ -1,13 +1,14 @@
 #include "standin/check/check_workspace.h"
 
 #include <algorithm>
-#include <array>
+#include <iterator>
 #include <cstddef>
 #include <cstring>
 
 #include "host/host_contract.h"
 #include "standin/check/read_only_texts.h"
-#include "standin/json_messages.h"
+#include "standin/files/json_messages.h"
+#include "standin/host/workspace.h"
 
 namespace nimbrel::check {
 namespace {
@@ -16,29 +17,16 @@ using kelvane::NRVMPRecord;
 
 constexpr unsigned char kGuard = 0xA5;
 
-// The host-owned byte ranges of a record, which a plug-in passes back unchanged.
-struct ByteRange {
-    std::size_t offset;
-    std::size_t size;
-};
-constexpr std::array<ByteRange, 5> kHostOwned{{
-    {offsetof(NRVMPRecord, opaque20), sizeof(NRVMPRecord::opaque20)},
-    {offsetof(NRVMPRecord, opaque36), sizeof(NRVMPRecord::opaque36)},
-    {offsetof(NRVMPRecord, opaque48), sizeof(NRVMPRecord::opaque48)},
-    {offsetof(NRVMPRecord, opaque88), sizeof(NRVMPRecord::opaque88)},
-    {offsetof(NRVMPRecord, opaque108), sizeof(NRVMPRecord::opaque108)},
-}};
-
 bool sameHostOwnedBytes(const NRVMPRecord& a, const NRVMPRecord& b) {
     const auto* x = reinterpret_cast<const unsigned char*>(&a);
     const auto* y = reinterpret_cast<const unsigned char*>(&b);
-    return std::all_of(kHostOwned.begin(), kHostOwned.end(),
-                       [&](const ByteRange& r) { return std::memcmp(x + r.offset, y + r.offset, r.size) == 0; });
+    return std::all_of(std::begin(kOpaqueRanges), std::end(kOpaqueRanges),
+                       [&](const OpaqueRange& r) { return std::memcmp(x + r.offset, y + r.offset, r.size) == 0; });
 }
 
 void fillHostOwned(NRVMPRecord& record, int map) {
     auto* bytes = reinterpret_cast<unsigned char*>(&record);
-    for (const ByteRange& r : kHostOwned)
+    for (const OpaqueRange& r : kOpaqueRanges)
         for (std::size_t k = 0; k < r.size; ++k)
             bytes[r.offset + k] = static_cast<unsigned char>(0x80 | (map << 4) | ((r.offset + k) & 0x0F));
 }

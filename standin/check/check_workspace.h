@@ -6,9 +6,9 @@
 #include <optional>
 #include <string>
 
-#include "standin/dialog_script.h"
-#include "standin/host_session.h"
-#include "standin/workspace.h"
+#include "standin/files/dialog_script.h"
+#include "standin/host/host_session.h"
+#include "standin/host/workspace.h"
 
 namespace nimbrel::check {
 

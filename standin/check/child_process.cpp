@@ -9,7 +9,7 @@
 #include <io.h>
 #include <windows.h>
 
-#include "standin/native_path.h"
+#include "standin/files/native_path.h"
 #else
 #include <errno.h>
 #include <fcntl.h>
@@ -21,6 +21,8 @@
 #include <unistd.h>
 extern char** environ;
 #endif
+
+#include "standin/plugin/process_end.h"
 
 namespace nimbrel::check {
 namespace {
@@ -133,13 +135,10 @@ ChildEnd runChild(const std::string& program, const std::vector<std::string>& ar
         DWORD code = 0;
         GetExitCodeProcess(process.hProcess, &code);
         // Exception codes have the two top bits set (0xC0000005: access violation).
-        if ((code & 0xC0000000u) == 0xC0000000u) {
-            char text[64];
-            std::snprintf(text, sizeof text, "exception 0x%08lX", static_cast<unsigned long>(code));
-            end = ended(ChildEnd::Kind::Crashed, static_cast<int>(code), text);
-        } else {
-            end = ended(ChildEnd::Kind::Exited, static_cast<int>(code), "exit status " + std::to_string(code));
-        }
+        if ((code & 0xC0000000u) == 0xC0000000u)
+            end = ended(ChildEnd::Kind::Crashed, static_cast<int>(code), exceptionEnd(code));
+        else
+            end = ended(ChildEnd::Kind::Exited, static_cast<int>(code), exitEnd(static_cast<int>(code)));
     }
     CloseHandle(process.hProcess);
     return end;
@@ -164,11 +163,9 @@ bool isCrash(DWORD code) {
 LONG WINAPI noteCrash(EXCEPTION_POINTERS* exception) {
     const DWORD code = exception->ExceptionRecord->ExceptionCode;
     if (isCrash(code) && endingChannel != INVALID_HANDLE_VALUE) {
-        char line[64];
-        const int length =
-            std::snprintf(line, sizeof line, "fault exception 0x%08lX\n", static_cast<unsigned long>(code));
+        const std::string line = "fault " + exceptionEnd(code) + "\n";
         DWORD written = 0;
-        WriteFile(endingChannel, line, static_cast<DWORD>(length), &written, nullptr);
+        WriteFile(endingChannel, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
         endingChannel = INVALID_HANDLE_VALUE;  // once
     }
     return EXCEPTION_CONTINUE_SEARCH;
@@ -217,26 +214,13 @@ ChildEnd runChild(const std::string& program, const std::vector<std::string>& ar
         return ended(ChildEnd::Kind::NotStarted, failed, "cannot start " + program + ": " + strerror(failed));
 
     ProgressDeadline deadline(timeLimitSeconds, options.progress);
-    int status = 0;
-    for (pid_t waited; (waited = waitpid(child, &status, WNOHANG)) != child;) {
-        // An interrupted wait is tried again; any other failure leaves no status to read.
-        if (waited < 0 && errno != EINTR)
-            return ended(ChildEnd::Kind::NotStarted, errno,
-                         std::string("cannot wait for the check: ") + strerror(errno));
-        if (deadline.passed()) {
-            kill(child, SIGKILL);
-            waitpid(child, &status, 0);
-            return timedOut(timeLimitSeconds);
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    if (WIFSIGNALED(status)) {
-        const int signal = WTERMSIG(status);
-        return ended(ChildEnd::Kind::Crashed, signal,
-                     "signal " + std::to_string(signal) + " (" + strsignal(signal) + ")");
-    }
-    const int code = WEXITSTATUS(status);
-    return ended(ChildEnd::Kind::Exited, code, "exit status " + std::to_string(code));
+    const ChildWait wait = waitForChild(child, [&deadline] { return deadline.passed(); });
+    if (wait.result == ChildWait::Result::Failed)
+        return ended(ChildEnd::Kind::NotStarted, wait.error,
+                     std::string("cannot wait for the check: ") + strerror(wait.error));
+    if (wait.result == ChildWait::Result::Killed) return timedOut(timeLimitSeconds);
+    if (WIFSIGNALED(wait.status)) return ended(ChildEnd::Kind::Crashed, WTERMSIG(wait.status), statusEnd(wait.status));
+    return ended(ChildEnd::Kind::Exited, WEXITSTATUS(wait.status), statusEnd(wait.status));
 }
 
 void endQuietlyOnCrash() {}

@@ -13,8 +13,8 @@ namespace nimbrel::check {
 struct ChildEnd {
     enum class Kind { Exited, Crashed, TimedOut, NotStarted };
     Kind kind = Kind::NotStarted;
-    int code = 0;             // the exit status, or the signal / exception code of a crash
-    std::string description;  // "exit status 3", "signal 11 (Segmentation fault)", "exception 0xC0000005"
+    int code = 0;                                   // the exit status, or the signal / exception code of a crash
+    std::string description;                        // as process_end.h words it: "signal 11, segmentation fault"
     std::chrono::steady_clock::time_point endedAt;  // when the end was seen
 };
 

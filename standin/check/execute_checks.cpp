@@ -9,7 +9,7 @@
 
 #include "standin/check/check_workspace.h"
 #include "standin/check/checks.h"
-#include "standin/host_session.h"
+#include "standin/host/host_session.h"
 
 namespace nimbrel::check {
 namespace {

@@ -8,9 +8,9 @@
 
 #include "standin/check/check_workspace.h"
 #include "standin/check/checks.h"
-#include "standin/check/host_lacking.h"
-#include "standin/host_exports.h"
-#include "standin/native_path.h"
+#include "standin/files/native_path.h"
+#include "standin/host/host_exports.h"
+#include "standin/host/host_lacking.h"
 
 namespace nimbrel::check {
 namespace {

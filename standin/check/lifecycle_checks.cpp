@@ -10,8 +10,8 @@
 #include "standin/check/check_workspace.h"
 #include "standin/check/checks.h"
 #include "standin/check/heap_use.h"
-#include "standin/host_session.h"
-#include "standin/native_path.h"
+#include "standin/files/native_path.h"
+#include "standin/host/host_session.h"
 
 namespace nimbrel::check {
 namespace {

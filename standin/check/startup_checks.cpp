@@ -3,8 +3,8 @@
 
 #include "standin/check/check_workspace.h"
 #include "standin/check/checks.h"
-#include "standin/host_session.h"
-#include "standin/json_messages.h"
+#include "standin/files/json_messages.h"
+#include "standin/host/host_session.h"
 
 namespace nimbrel::check {
 namespace {

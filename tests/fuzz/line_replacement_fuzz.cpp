@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "host/host_function_table.h"
-#include "standin/host_session.h"
-#include "standin/workspace.h"
+#include "standin/host/host_session.h"
+#include "standin/host/workspace.h"
 #include "tests/fuzz/fuzz_input.h"
 #include "tests/support/read_file.h"
 #include "util/line_replacement.h"

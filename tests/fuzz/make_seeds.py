@@ -5,9 +5,18 @@ around, as starting points for the fuzzer. Findings are saved beside them under
 other names and kept. Run again after changing a target's layout."""
 
 import pathlib
+import re
 import struct
 
 HERE = pathlib.Path(__file__).resolve().parent
+SOURCE = HERE.parent.parent
+
+# The dialog's parameter names in the order the dialog script declares them.
+DIALOG_PARAMETERS = re.findall(r'"name":\s*"(\w+)"', (SOURCE / "package/Kelvane.js").read_text())
+
+# The host-owned ranges of a map record, (offset, size): its opaque members.
+OPAQUE_RANGES = [(int(offset), int(size)) for offset, size in
+                 re.findall(r"unsigned char opaque(\d+)\[(\d+)\];", (SOURCE / "host/nrvmp_record.h").read_text())]
 
 
 def u16(v):
@@ -119,19 +128,16 @@ def overlay(b):
 def maps(count, kind=0x13, unterminated=False):
     head = bytes([(count - 1) << 1 | int(unterminated)])
     record = bytearray(112)
-    for offset, width in ((20, 4), (36, 8), (48, 36), (88, 16), (108, 4)):
+    for offset, width in OPAQUE_RANGES:
         for k in range(width):
             record[offset + k] = 0xA0 + k
     return head + (bytes(record) + bytes([kind])) * count
 
 
 def parameters(**chosen):
-    order = [("DoSetMin", ABSENT), ("Min", ABSENT), ("DoSetMinP", ABSENT), ("MinP", ABSENT),
-             ("DoSetMax", ABSENT), ("Max", ABSENT), ("DoClusterSize", ABSENT), ("ClusterSize", ABSENT),
-             ("DoUseClusterSize", ABSENT), ("UseCluster", ABSENT), ("DoShowPosNegBoth", ABSENT),
-             ("PNB", ABSENT), ("DoTransparancy", ABSENT), ("Trans", ABSENT), ("DoOverlayMaps", ABSENT),
-             ("Overlay", ABSENT), ("UseExactT", ABSENT)]
-    return b"".join(chosen.get(name, default) for name, default in order)
+    unknown = set(chosen) - set(DIALOG_PARAMETERS)
+    assert not unknown, f"not parameters of the dialog: {unknown}"
+    return b"".join(chosen.get(name, ABSENT) for name in DIALOG_PARAMETERS)
 
 
 write("option_report", {

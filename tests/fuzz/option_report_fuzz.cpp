@@ -19,9 +19,9 @@
 
 #include "host/host_contract.h"
 #include "host/nrvmp_record.h"
-#include "standin/host_session.h"
-#include "standin/plugin_runner.h"
-#include "standin/workspace.h"
+#include "standin/host/host_session.h"
+#include "standin/host/workspace.h"
+#include "standin/plugin/plugin_runner.h"
 #include "tests/fuzz/fuzz_input.h"
 #include "tests/support/standin_fixture.h"
 

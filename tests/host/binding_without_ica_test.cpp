@@ -7,7 +7,7 @@
 
 #include "host/host_forwarders.h"
 #include "host/host_function_table.h"
-#include "standin/host_session.h"
+#include "standin/host/host_session.h"
 #include "tests/support/bound_entries.h"
 
 namespace kelvane {

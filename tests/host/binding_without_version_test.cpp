@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "host/host_function_table.h"
-#include "standin/host_session.h"
+#include "standin/host/host_session.h"
 #include "tests/support/standin_fixture.h"
 
 namespace kelvane {

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "host/nrvmp_record.h"
-#include "standin/host_session.h"
-#include "standin/plugin_runner.h"
-#include "standin/workspace.h"
+#include "standin/host/host_session.h"
+#include "standin/host/workspace.h"
+#include "standin/plugin/plugin_runner.h"
 #include "tests/support/execute_lines.h"
 
 namespace kelvane::testing {

@@ -24,9 +24,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "standin/dialog_script.h"
-#include "tests/support/temporary_folder.h"
+#include "standin/files/dialog_script.h"
 #include "tests/support/read_file.h"
+#include "tests/support/temporary_folder.h"
 
 namespace {
 

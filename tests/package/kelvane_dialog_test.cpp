@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "standin/dialog_script.h"
+#include "standin/files/dialog_script.h"
 #include "tests/support/float_bits.h"
 #include "tests/support/read_file.h"
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <malloc.h>
 
-#include "standin/workspace_json.h"
+#include "standin/files/workspace_json.h"
 #include "tests/support/standin_fixture.h"
 
 extern "C" {

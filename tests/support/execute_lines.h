@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "standin/host_session.h"
+#include "standin/host/host_session.h"
 
 namespace kelvane::testing {
 

@@ -35,8 +35,8 @@ nimbrel::Workspace vmrWorkspace(int mapCount) {
         map.record.transparency = 1.0f;
         map.record.overlay = 0;
         unsigned char* bytes = reinterpret_cast<unsigned char*>(&map.record);
-        for (std::size_t offset : {20u, 36u, 48u, 88u, 108u})
-            for (std::size_t k = 0; k < 4; ++k) bytes[offset + k] = static_cast<unsigned char>(0xA0 + 16 * i + k);
+        for (const nimbrel::OpaqueRange& range : nimbrel::kOpaqueRanges)
+            for (std::size_t k = 0; k < 4; ++k) bytes[range.offset + k] = static_cast<unsigned char>(0xA0 + 16 * i + k);
         map.setName("map " + std::to_string(i + 1), workspace.mapNameCapacity);
         workspace.maps.push_back(std::move(map));
     }

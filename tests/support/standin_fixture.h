@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "standin/host_session.h"
-#include "standin/plugin_runner.h"
-#include "standin/workspace.h"
+#include "standin/host/host_session.h"
+#include "standin/host/workspace.h"
+#include "standin/plugin/plugin_runner.h"
 
 namespace kelvane::testing {
 

@@ -10,8 +10,8 @@
 
 #include "host/host_function_table.h"
 #include "host/nrvmp_record.h"
-#include "standin/host_session.h"
-#include "standin/workspace.h"
+#include "standin/host/host_session.h"
+#include "standin/host/workspace.h"
 #include "tests/support/standin_fixture.h"
 #include "util/add_map.h"
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "host/host_function_table.h"
-#include "standin/host_session.h"
-#include "standin/workspace.h"
+#include "standin/host/host_session.h"
+#include "standin/host/workspace.h"
 #include "tests/support/standin_fixture.h"
 #include "util/document_census.h"
 

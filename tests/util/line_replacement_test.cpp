@@ -21,11 +21,11 @@
 #endif
 
 #include "host/host_function_table.h"
-#include "standin/host_session.h"
-#include "standin/workspace.h"
-#include "util/line_replacement.h"
-#include "tests/support/temporary_folder.h"
+#include "standin/host/host_session.h"
+#include "standin/host/workspace.h"
 #include "tests/support/read_file.h"
+#include "tests/support/temporary_folder.h"
+#include "util/line_replacement.h"
 
 namespace kelvane {
 namespace {

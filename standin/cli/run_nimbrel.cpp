@@ -1,0 +1,253 @@
+#include "standin/cli/run_nimbrel.h"
+
+#include <csignal>
+#include <exception>
+#include <filesystem>
+#include <functional>
+#include <iostream>
+#include <memory>
+#include <new>
+#include <system_error>
+
+#include "standin/cli/parameter_override.h"
+#include "standin/cli/progress.h"
+#include "standin/cli/run_report.h"
+#include "standin/files/dialog_use.h"
+#include "standin/files/input_file.h"
+#include "standin/files/native_path.h"
+#include "standin/files/output_file.h"
+#include "standin/files/workspace_json.h"
+#include "standin/host/host_session.h"
+#include "standin/plugin/module_kind.h"
+#include "standin/plugin/plugin_location.h"
+#include "standin/plugin/plugin_runner.h"
+#include "standin/plugin/plugin_watch.h"
+
+namespace nimbrel {
+namespace {
+
+// Writes what must be written after a run; false if something could not be.
+bool writeOutputs(const CommandLine& options, const Workspace& workspace, const RunRecord& run, const DialogUse& dialog,
+                  std::ostream& out, std::ostream& err) {
+    bool written = true;
+    auto write = [&](const std::string& path, const std::string& text, const char* what) {
+        noteActivity(std::string("writing ") + what + " to " + (path == "-" ? "standard output" : path));
+        if (path == "-") {
+            out << text << std::flush;
+        } else if (const auto reason = writeWholeFile(path, text)) {
+            printError(err, path + ": cannot write " + what + ": " + *reason);
+            written = false;
+        }
+    };
+    if (options.saveWorkspace) {
+        noteActivity("writing the workspace");
+        write(*options.saveWorkspace, workspaceText(workspace), "the workspace");
+    }
+    if (options.reportJson) {
+        noteActivity("writing the report");
+        nlohmann::ordered_json report = reportJson(run);
+        report["dialog"] = dialogJson(dialog);
+        write(*options.reportJson, dumpJson(report), "the report");
+    }
+    return written;
+}
+
+// The exit status that says how the plug-in's calls went.
+int runStatus(const RunOutcome& outcome) {
+    if (!outcome.created) return kExitBadPlugin;
+    if (!outcome.initialised) return kExitInitPluginFalse;
+    if (outcome.executed && !*outcome.executed) return kExitExecuteFalse;
+    return kExitRan;
+}
+
+// The status once standard output is written: 4 when it could not be.
+int finish(int status, std::ostream& out, const DescriptorOutput& standardOutput) {
+    out.flush();
+    if (const auto& reason = standardOutput.failure()) {
+        // A reader that stopped reading ("| head -5") ends the output quietly, as with other tools.
+        if (!standardOutput.closedByReader()) printError(std::cerr, "standard output: cannot write: " + *reason);
+        // What the plug-in returned matters less than output that was lost.
+        if (status == kExitRan || status == kExitBadPlugin || status >= kExitInitPluginFalse) return kExitCannotWrite;
+    }
+    return status;
+}
+
+}  // namespace
+
+int runNimbrel(const CommandLine& options, const std::string& executable, std::ostream& out, std::ostream& err) {
+    const std::string pluginPath = options.plugin ? absolutePath(*options.plugin) : defaultPluginPath(executable);
+    std::error_code ignored;
+    if (pluginPath.empty() || !std::filesystem::exists(nativePath(pluginPath), ignored)) {
+        std::string looked;
+        for (const std::string& candidate : defaultPluginCandidates(executable))
+            looked += (looked.empty() ? "" : " or ") + candidate;
+        printError(err, "plug-in not found: " +
+                            (options.plugin ? *options.plugin : looked + " (name one with --plugin PATH)"));
+        return kExitBadPlugin;
+    }
+    std::string loadError;
+    markPluginCall("loading the module");
+    std::unique_ptr<PluginModule> module = PluginModule::load(pluginPath, loadError);
+    markPluginCall(nullptr);
+    if (!module) {
+        printError(err, foreignModuleNote(pluginPath, "run", "--plugin").value_or(loadError));
+        return kExitBadPlugin;
+    }
+    markPluginCall("the descriptor functions");
+    const PluginDescriptors descriptors = module->descriptors();
+    markPluginCall(nullptr);
+
+    // With an output on standard output, the human output goes to standard error.
+    const bool outputToStandardOutput =
+        (options.reportJson && *options.reportJson == "-") || (options.saveWorkspace && *options.saveWorkspace == "-");
+    std::ostream& human = outputToStandardOutput ? err : out;
+    const Marks& marks = outputTakesUtf8() ? kUtf8Marks : kAsciiMarks;
+
+    // The script's declarations check every parameter the workspace and
+    // --param give; without a script they are taken as given.
+    DialogUse dialog;
+    noteActivity("reading the dialog script");
+    try {
+        human << std::flush;
+        dialog = findDialogScript(options, pluginPath, descriptors, err, marks);
+    } catch (const DialogScriptError& e) {
+        printError(err, e.what());
+        return kExitBadDialog;
+    }
+    const DeclaredParameters declared = dialog.script ? dialog.script->declared() : DeclaredParameters{};
+    const DeclaredParameters* checked = dialog.script ? &declared : nullptr;
+
+    Workspace workspace;
+    if (options.workspace) {
+        noteActivity("reading the workspace " + inputName(*options.workspace));
+        Progress reading(Progress::isTerminal(2));
+        try {
+            workspace = readWorkspaceFile(*options.workspace, checked, [&](std::size_t read, std::size_t total) {
+                reading.tick([&] {
+                    return "reading " + inputName(*options.workspace) + ": " + std::to_string(read * 100 / total) +
+                           "% of " + std::to_string(total >> 20) + " MiB";
+                });
+            });
+        } catch (const WorkspaceFileError& e) {
+            printError(err, e.what());
+            return kExitBadWorkspace;
+        }
+    }
+    noteActivity("applying --param");
+    for (const std::string& param : options.params) {
+        try {
+            applyAssignment(workspace, param, checked);
+        } catch (const ParameterError& e) {
+            printError(err, e.what());
+            return kExitBadArguments;
+        }
+    }
+    if (dialog.script) dialog.defaultsUsed = applyDialogDefaults(*dialog.script, workspace);
+
+    std::unique_ptr<ConsolePrinter> printer;
+    if (!options.quiet)
+        printer = std::make_unique<ConsolePrinter>(human, marks, terminalColumns(&human == &out ? 1 : 2).value_or(0));
+    if (printer) {
+        printer->header(pluginPath, options.workspace ? std::optional(inputName(*options.workspace)) : std::nullopt,
+                        workspace, descriptors, checked != nullptr);
+        printDialogUse(human, dialog, workspace);
+    }
+
+    noteActivity("running the plug-in");
+    RunRecord run;
+    run.pluginPath = pluginPath;
+    run.workspacePath = options.workspace;
+    run.mapsBefore = workspace.maps;
+    {
+        // While the report is not on the terminal, the terminal shows how far the run has come.
+        Progress running(Progress::isTerminal(2) && (!printer || (&human == &out && !Progress::isTerminal(1))));
+        HostSession session(workspace);
+        session.keepAtMost(kReportedEvents, kReportedCalls);
+        session.onEvent = [&](const HostEvent& event) {
+            if (printer) {
+                printer->event(event);
+            } else if (event.kind == HostEvent::Kind::Message) {
+                // Quiet, a message box is still shown: it is how a plug-in tells of an error.
+                human << std::flush;
+                err << messageBoxText(event.text, marks) << std::flush;
+            }
+            running.tick([&] {
+                return "running the plug-in: " + std::to_string(session.recordsSet().size()) + " map records set, " +
+                       std::to_string(session.events().size() + session.eventsLeftOut()) + " log lines";
+            });
+        };
+        session.onUnprovidedCall = [&](const std::string& function) {
+            run.unprovidedCalls.push_back(function);
+            if (options.trace) {
+                human << std::flush;
+                err << tracePrefix(marks) << function << ": not provided by the stand-in, answers zero" << std::endl;
+            }
+        };
+        run.outcome = runPlugin(*module, session, markPluginCall);
+        run.events = session.events();
+        run.eventsLeftOut = session.eventsLeftOut();
+        run.calls = session.calls();
+        run.callsLeftOut = session.callsLeftOut();
+        run.redraws = session.redraws();
+    }
+    run.mapsAfter = workspace.maps;
+    markPluginCall("unloading the module");
+    module.reset();
+    markPluginCall(nullptr);
+
+    noteActivity("printing the report");
+    if (printer) {
+        printer->outcome(run.outcome, run.redraws);
+        printer->maps(run.mapsBefore, run.mapsAfter);
+    }
+    const bool written = writeOutputs(options, workspace, run, dialog, out, err);
+    if (!run.outcome.created) printError(err, pluginPath + ": createPlugin returned null");
+    // Quiet, the reason the run failed is the one thing said.
+    if (!printer && run.outcome.created && !run.outcome.initialised)
+        printError(err, "initPlugin returned false, so execute was not called");
+    if (!printer && run.outcome.executed == std::optional<bool>(false)) printError(err, "execute returned false");
+    return written ? runStatus(run.outcome) : kExitCannotWrite;
+}
+
+int nimbrelMain(int argc, char** argv, const CheckCommand& runCheck) {
+#if !defined(_WIN32)
+    // A file-size limit makes a write fail ("File too large"), reported as any other.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
+    DescriptorOutput standardOutput(1);
+    std::ostream out(&standardOutput);
+    // Whatever goes wrong in the stand-in itself ends in one line and status 5.
+    auto guarded = [&](const std::function<int()>& part) {
+        int status = kExitInternal;
+        try {
+            status = part();
+        } catch (const std::bad_alloc&) {
+            exitOutOfMemory();
+        } catch (const std::exception& e) {
+            printError(std::cerr, std::string("unexpected failure: ") + e.what());
+        } catch (...) {
+            printError(std::cerr, "unexpected failure");
+        }
+        return finish(status, out, standardOutput);
+    };
+    std::variant<CommandLine, int> parsed = kExitInternal;
+    const int answered = guarded([&] {
+        parsed = parseCommandLine(argc, argv, out, std::cerr);
+        return std::holds_alternative<int>(parsed) ? std::get<int>(parsed) : kExitRan;
+    });
+    if (!std::holds_alternative<CommandLine>(parsed)) return answered;
+    const CommandLine& options = std::get<CommandLine>(parsed);
+    const std::string executable = executablePath(argc > 0 ? argv[0] : nullptr);
+    if (options.check) {
+#if !defined(_WIN32)
+        // A check's process meets its file-size limit with the signal.
+        std::signal(SIGXFSZ, SIG_DFL);
+#endif
+        return runCheck(options, executable);
+    }
+    // On POSIX systems the run goes on in a child process from here.
+    return runWatched(options.timeout.value_or(0.0),
+                      [&] { return guarded([&] { return runNimbrel(options, executable, out, std::cerr); }); });
+}
+
+}  // namespace nimbrel

@@ -1,0 +1,217 @@
+#include "standin/cli/terminal_text.h"
+
+#include <clocale>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#if defined(_WIN32)
+#include <io.h>
+#include <windows.h>
+#else
+#include <langinfo.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+#endif
+
+namespace nimbrel {
+namespace {
+
+struct Range {
+    char32_t first, last;
+};
+
+// Characters that combine with the one before them and take no column.
+constexpr Range kCombining[] = {
+    {0x0300, 0x036F}, {0x0483, 0x0489}, {0x0591, 0x05BD},   {0x05BF, 0x05BF}, {0x05C1, 0x05C2}, {0x05C4, 0x05C5},
+    {0x05C7, 0x05C7}, {0x0610, 0x061A}, {0x064B, 0x065F},   {0x0670, 0x0670}, {0x06D6, 0x06DC}, {0x06DF, 0x06E4},
+    {0x0900, 0x0903}, {0x093A, 0x094F}, {0x1AB0, 0x1AFF},   {0x1DC0, 0x1DFF}, {0x200B, 0x200F}, {0x20D0, 0x20FF},
+    {0xFE00, 0xFE0F}, {0xFE20, 0xFE2F}, {0xE0100, 0xE01EF},
+};
+
+// East Asian wide and fullwidth characters, and emoji, which take two columns.
+constexpr Range kWide[] = {
+    {0x1100, 0x115F},   {0x231A, 0x231B},   {0x2E80, 0x303E},   {0x3041, 0x33FF},   {0x3400, 0x4DBF}, {0x4E00, 0x9FFF},
+    {0xA000, 0xA4CF},   {0xAC00, 0xD7A3},   {0xF900, 0xFAFF},   {0xFE30, 0xFE4F},   {0xFF00, 0xFF60}, {0xFFE0, 0xFFE6},
+    {0x1F300, 0x1F64F}, {0x1F900, 0x1F9FF}, {0x20000, 0x2FFFD}, {0x30000, 0x3FFFD},
+};
+
+template <std::size_t N>
+bool within(char32_t c, const Range (&ranges)[N]) {
+    for (const Range& range : ranges)
+        if (c >= range.first && c <= range.last) return true;
+    return false;
+}
+
+// The character at text[at] and its length in bytes; length 0 when the bytes
+// there are not well-formed UTF-8.
+std::size_t decode(std::string_view text, std::size_t at, char32_t& c) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    if (lead < 0x80) {
+        c = lead;
+        return 1;
+    }
+    std::size_t length;
+    char32_t lowest;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2, c = lead & 0x1F, lowest = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3, c = lead & 0x0F, lowest = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4, c = lead & 0x07, lowest = 0x10000;
+    } else {
+        return 0;
+    }
+    if (at + length > text.size()) return 0;
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(at + i) & 0xC0) != 0x80) return 0;
+        c = (c << 6) | (byte(at + i) & 0x3F);
+    }
+    if (c < lowest || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 0;
+    return length;
+}
+
+}  // namespace
+
+std::optional<std::size_t> firstNonUtf8Byte(std::string_view text) {
+    char32_t c;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t length = decode(text, at, c);
+        if (length == 0) return at;
+        at += length;
+    }
+    return std::nullopt;
+}
+
+std::size_t columns(std::string_view text) {
+    std::size_t width = 0;
+    char32_t c;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t length = decode(text, at, c);
+        if (length == 0) {
+            ++width, ++at;
+            continue;
+        }
+        width += within(c, kCombining) ? 0 : within(c, kWide) ? 2 : 1;
+        at += length;
+    }
+    return width;
+}
+
+std::string visible(std::string_view text) {
+    std::string shown;
+    shown.reserve(text.size());
+    char32_t c;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t length = decode(text, at, c);
+        if (length == 0) {  // a stray byte: shown as its value
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned char>(text[at]));
+            shown += escape;
+            ++at;
+            continue;
+        }
+        if (c == '\n') {
+            shown += "\\n";
+        } else if (c == '\t') {
+            shown += "\\t";
+        } else if (c == '\r') {
+            shown += "\\r";
+        } else if (c < 0x20 || c == 0x7F) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned>(c));
+            shown += escape;
+        } else if (c >= 0x80 && c <= 0x9F) {
+            char escape[12];
+            std::snprintf(escape, sizeof escape, "\\u{%X}", static_cast<unsigned>(c));
+            shown += escape;
+        } else {
+            shown.append(text.substr(at, length));
+        }
+        at += length;
+    }
+    return shown;
+}
+
+std::optional<std::size_t> terminalColumns(int descriptor) {
+    if (const char* set = std::getenv("COLUMNS")) {
+        char* end = nullptr;
+        const long columns = std::strtol(set, &end, 10);
+        if (*set != '\0' && *end == '\0' && columns > 0) return static_cast<std::size_t>(columns);
+    }
+#if defined(_WIN32)
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    HANDLE handle = GetStdHandle(descriptor == 2 ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    if (_isatty(descriptor) && GetConsoleScreenBufferInfo(handle, &info))
+        return static_cast<std::size_t>(info.srWindow.Right - info.srWindow.Left + 1);
+#else
+    winsize size{};
+    if (isatty(descriptor) && ioctl(descriptor, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+#endif
+    return std::nullopt;
+}
+
+bool outputTakesUtf8() {
+#if defined(_WIN32)
+    // A console shows what its code page says; a file or a pipe gets UTF-8.
+    HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    if (output != INVALID_HANDLE_VALUE && GetConsoleMode(output, &mode)) return GetConsoleOutputCP() == CP_UTF8;
+    return true;
+#else
+    // The user's locale decides; the process keeps the C locale it runs in.
+    const char* previous = std::setlocale(LC_CTYPE, nullptr);
+    const std::string kept = previous != nullptr ? previous : "C";
+    bool utf8 = false;
+    if (std::setlocale(LC_CTYPE, "") != nullptr) {
+        const char* codeset = nl_langinfo(CODESET);
+        utf8 = codeset != nullptr && (std::strcmp(codeset, "UTF-8") == 0 || std::strcmp(codeset, "utf8") == 0);
+    }
+    std::setlocale(LC_CTYPE, kept.c_str());
+    return utf8;
+#endif
+}
+
+std::string clipColumns(const std::string& text, std::size_t width, const Marks& marks) {
+    if (columns(text) <= width) return text;
+    const std::size_t room = width > columns(marks.ellipsis) ? width - columns(marks.ellipsis) : 0;
+    std::string result;
+    std::size_t used = 0;
+    char32_t c;
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t length = decode(text, at, c);
+        if (length == 0) length = 1;
+        const std::size_t width = columns(std::string_view(text).substr(at, length));
+        if (used + width > room) break;
+        result.append(text, at, length);
+        used += width;
+        at += length;
+    }
+    return result + marks.ellipsis;
+}
+
+std::string shortened(const std::string& text, const Marks& marks, std::size_t width) {
+    if (columns(text) <= width) return text;
+    const std::string kept = clipColumns(text, width, marks);
+    const std::size_t prefix = kept.size() - std::strlen(marks.ellipsis);
+    std::size_t leftOut = 0;
+    for (std::size_t at = prefix; at < text.size(); ++at)
+        if ((static_cast<unsigned char>(text[at]) & 0xC0) != 0x80) ++leftOut;
+    return kept + " (" + groupedDigits(leftOut) + (leftOut == 1 ? " more character)" : " more characters)");
+}
+
+std::string repeated(const char* text, std::size_t count) {
+    std::string result;
+    for (std::size_t i = 0; i < count; ++i) result += text;
+    return result;
+}
+
+std::string groupedDigits(std::size_t count) {
+    std::string digits = std::to_string(count);
+    for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+    return digits;
+}
+
+}  // namespace nimbrel

@@ -1,0 +1,105 @@
+#pragma once
+// Dialog scripts: the GUI script a plug-in names with getGUIScript declares
+// the parameters of its dialog. The stand-in host reads those declarations,
+// without running any script, and gives every parameter that neither the
+// workspace nor --param sets the default the script declares.
+//
+// The format is a strict subset of JavaScript whose value is plain JSON, so
+// that any script engine and this small reader parse it alike:
+//
+//   // Comments: "//" to the end of the line, or "/* ... */".
+//   var KelvaneDialog = {
+//       "title": "Kelvane",
+//       "parameters": [
+//           { "name": "DoSetMin", "type": "switch", "label": "Set the lower threshold", "default": 1 },
+//           { "name": "PNB", "type": "int", "label": "Show", "default": 2,
+//             "choices": ["Positive", "Negative", "Both (pos and neg)"], "enabledBy": "DoShowPosNegBoth" }
+//       ]
+//   };
+//
+// - One declaration: var (or let, const), a name, "=", a JSON value, and an
+//   optional ";". Nothing else but blanks and comments; a UTF-8 byte order
+//   mark at the start is allowed.
+// - The value is JSON: keys and texts in double quotes, no trailing commas, no
+//   key twice in one object.
+// - The top level has "parameters" (a list, in the dialog's order) and may
+//   have "title" (a text).
+// - Each parameter has "name" (letters, digits and _, not starting with a
+//   digit; unique), "type" ("switch", "int", "float" or "string"), "label" (a
+//   text for the user, not empty) and "default":
+//     switch  0 or 1 (or false, true)
+//     int     a whole number from -2147483648 to 2147483647
+//     float   a number within single-precision range
+//     string  a text of at most 511 bytes, without a zero character
+//   An int may have "choices": the labels of the values 0, 1, 2, ...; its
+//   default is then one of those values. Any parameter may have "enabledBy":
+//   the name of a switch of the same script that enables it in the dialog.
+// - Nothing else: an unknown key is an error, so that a misspelt one is caught.
+
+#include <cstddef>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "standin/files/declared_parameters.h"
+#include "standin/host/workspace.h"
+
+namespace nimbrel {
+
+// A dialog script that cannot be used; what() is one line naming the file,
+// the place and what was expected.
+class DialogScriptError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+enum class DialogType { Switch, Int, Float, String };
+
+// "switch", "int", "float", "string".
+const char* dialogTypeName(DialogType type);
+
+struct DialogParameter {
+    std::string name;
+    DialogType type = DialogType::Switch;
+    std::string label;
+    // Held as the host holds it: an integer for a switch and an int, a float,
+    // or a text.
+    Parameter defaultValue;
+    std::vector<std::string> choices;  // int only: the labels of 0, 1, 2, ...
+    std::string enabledBy;             // a switch of the same script, or empty
+};
+
+struct DialogScript {
+    std::string variable;  // the declared name
+    std::string title;
+    std::vector<DialogParameter> parameters;  // in the script's order
+
+    // The parameter of that name, or null.
+    const DialogParameter* find(const std::string& name) const;
+    // Every parameter's name with the kind the host holds it as.
+    DeclaredParameters declared() const;
+};
+
+// The longest text a string parameter can hold: the host's buffer less its
+// terminating zero.
+inline constexpr std::size_t kLongestDialogText = 511;
+
+// Reads a dialog script from its text; source names it in errors. Throws
+// DialogScriptError.
+DialogScript parseDialogScript(const std::string& text, const std::string& source);
+// Reads the dialog script at path. Throws DialogScriptError.
+DialogScript readDialogScript(const std::string& path);
+
+// Where the dialog script a plug-in names is looked for: beside the plug-in
+// module. Empty when the plug-in names none.
+std::string dialogScriptBeside(const std::string& pluginPath, const std::string& guiScript);
+
+// Gives every parameter of the script that the workspace lacks its default;
+// returns their names, in the script's order. Parameters the workspace has
+// keep their values and kinds.
+std::vector<std::string> applyDialogDefaults(const DialogScript& script, Workspace& workspace);
+
+// A parameter's value as a short text: 1, 0.001, "All".
+std::string parameterValueText(const Parameter& parameter);
+
+}  // namespace nimbrel

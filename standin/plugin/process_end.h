@@ -1,0 +1,43 @@
+#pragma once
+// How a process ended, in the one wording of the run and of --check: "exit
+// status 3", "signal 11, segmentation fault", "exception 0xC0000005, access
+// violation"; and, on POSIX systems, the one wait for a child process that
+// kills it when its caller says it is overdue.
+
+#include <functional>
+#include <string>
+
+#if !defined(_WIN32)
+#include <sys/types.h>
+#endif
+
+namespace nimbrel {
+
+// "signal 11, segmentation fault".
+std::string signalEnd(int signal);
+
+// "exception 0xC0000005, access violation".
+std::string exceptionEnd(unsigned long code);
+
+// "exit status 3".
+std::string exitEnd(int status);
+
+#if !defined(_WIN32)
+
+struct ChildWait {
+    enum class Result { Ended, Killed, Failed };
+    Result result = Result::Failed;
+    int status = 0;  // waitpid's status once the child ended (also when killed)
+    int error = 0;   // errno of a wait that failed
+};
+
+// Waits for child, asking overdue() every few milliseconds; when it answers
+// true the child is killed (SIGKILL) and reaped.
+ChildWait waitForChild(pid_t child, const std::function<bool()>& overdue);
+
+// How a child ended, from waitpid's status: exitEnd or signalEnd.
+std::string statusEnd(int status);
+
+#endif
+
+}  // namespace nimbrel
