@@ -79,3 +79,7 @@
 #define KELVANE_CALL_ARGS_14 KELVANE_CALL_ARGS_13, a14
 #define KELVANE_CALL_ARGS_15 KELVANE_CALL_ARGS_14, a15
 #define KELVANE_CALL_ARGS_16 KELVANE_CALL_ARGS_15, a16
+
+// The entries of a parenthesised list, without the parentheses:
+// {KELVANE_UNPAREN (a, b)} is {a, b}, and {KELVANE_UNPAREN ()} is {}.
+#define KELVANE_UNPAREN(...) __VA_ARGS__
