@@ -34,7 +34,6 @@ CheckResult executeCases(CheckContext& context, const std::vector<ExecuteCase>& 
         c.makeHostile(workspace);
         const Workspace before = workspace;
         HostSession session(workspace);
-        handOutReadOnlyTexts(session);
         session.onUnprovidedCall = [&unprovided](const std::string& function) { unprovided.insert(function); };
         CheckedPlugin plugin = context.createPlugin(c.what);
         const bool accepted = context.initPlugin(plugin, c.what);
@@ -96,7 +95,16 @@ CheckResult checkExecuteDefaults(CheckContext& context) {
                              for (const std::string& name : switches) w.parameters[name] = Parameter::ofInteger(1);
                          },
                          true, false});
-    return executeCases(context, cases);
+    const CheckResult result = executeCases(context, cases);
+    // A declared parameter that is never read is a dialog setting that does nothing.
+    std::string unread;
+    if (const std::optional<DialogScript>& dialog = context.dialog()) {
+        const std::set<std::string> read = context.watch().parametersRead();
+        for (const DialogParameter& p : dialog->parameters)
+            if (read.count(p.name) == 0) unread += (unread.empty() ? "" : ", ") + p.name;
+    }
+    if (unread.empty() || result.status != Status::Pass) return result;
+    return warned(result.reason + "; but no run read " + unread + ", which the dialog script declares");
 }
 
 CheckResult checkExecuteNullRecords(CheckContext& context) {
