@@ -130,6 +130,13 @@ CheckOutcome readChannel(const std::string& path, const ChildEnd& end, double ti
         exiting = exiting || line == "exit";
     }
     const bool endedWell = end.kind == ChildEnd::Kind::Exited && end.code == 0 && !(exiting && !fault.empty());
+    if (!breach.empty()) {
+        // What broke the host's contract came first, also after the result
+        // (an exit handler's call); an end that followed is named after it.
+        outcome.status = Status::Fail;
+        outcome.reason = endedWell ? breach : breach + "; then the process ended with " + end.description;
+        return outcome;
+    }
     if (!result.empty() && endedWell) {
         const std::size_t blank = result.find(' ');
         const std::string status = result.substr(0, blank);
@@ -138,11 +145,6 @@ CheckOutcome readChannel(const std::string& path, const ChildEnd& end, double ti
         return outcome;
     }
     outcome.status = Status::Fail;
-    if (!breach.empty()) {
-        // What broke the host's contract came first; the end followed from it.
-        outcome.reason = breach + "; then the process ended with " + end.description;
-        return outcome;
-    }
     const std::string during = " during " + (outcome.lastCall.empty() ? "the check's start" : outcome.lastCall);
     char limit[32];
     std::snprintf(limit, sizeof limit, "%g s", timeLimit);

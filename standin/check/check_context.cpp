@@ -121,6 +121,10 @@ void CheckChannel::finish(const CheckResult& result) {
 }
 
 void CheckChannel::exiting() {
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        announced_ = "as the process ended";
+    }
     line("exit");
 }
 

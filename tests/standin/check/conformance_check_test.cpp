@@ -79,6 +79,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"SAME_OBJECT", 1, "create",
              "during destroy with flags 1 (first, clean-up after the check failed: two calls gave the same object"},
         Case{"CRASH_AT_EXIT", 1, "create", "crashed when the process ended"},
+        Case{"HOST_CALL_AT_EXIT", 1, "create",
+             "outside any call into the plug-in (as the process ended), nbLogText was called on the host's thread"},
         Case{"HANG", 1, "create", "hung: initPlugin (second, after the first was destroyed) did not return within 5 s",
              5},
         Case{
@@ -106,6 +108,11 @@ INSTANTIATE_TEST_SUITE_P(
              "during execute (a valid VMR with maps), nbLogText was called on another thread ("},
         Case{"HOST_CALL_AFTER_RETURN", 2, "init-valid-vmr",
              "after execute (a valid VMR with maps) returned, nbLogText was called on thread "},
+        Case{"NULL_TEXT", 2, "init-valid-vmr",
+             "during execute (a valid VMR with maps), nbLogText was given null as its first argument, which is a text"},
+        Case{"READ_HOST_POINTER", 2, "init-valid-vmr",
+             "during execute (a valid VMR with maps): it read through a pointer the host hands out only to be tested "
+             "against null"},
         Case{"UNDECLARED_PARAMETER", 2, "init-valid-vmr",
              "during execute (a valid VMR with maps), nbGetFloatParameter read \"Treshold\", which Small.js does not "
              "declare (did you mean Threshold?)"},

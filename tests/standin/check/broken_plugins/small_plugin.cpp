@@ -60,6 +60,9 @@ using namespace kelvane;
     MODE(HOST_CALL_AFTER_RETURN)  /* execute leaves a thread that calls nbLogText 50 ms later */                   \
     MODE(CHILD_LEFT_RUNNING)      /* execute starts a child process and leaves it running (not on Windows) */      \
     MODE(CRASH_AT_EXIT)           /* createPlugin registers an exit handler that crashes */                        \
+    MODE(HOST_CALL_AT_EXIT)       /* initPlugin registers an exit handler that calls nbLogText */                  \
+    MODE(NULL_TEXT)               /* execute logs a null text */                                                   \
+    MODE(READ_HOST_POINTER)       /* execute reads through the pointer nbGetNRVMPsOfCurrentVMR answers */          \
     MODE(CHANGES_DIRECTORY)       /* execute changes the process's working directory */                            \
     MODE(UMASK)                   /* execute changes the umask (not on Windows) */                                 \
     MODE(RESOURCE_LIMIT)          /* execute lowers the open-file limit (not on Windows) */                        \
@@ -114,6 +117,10 @@ void sleepFor(unsigned milliseconds) {
 
 void crashAtExit() {
     *nowhere = 1;
+}
+
+void logAtExit() {
+    nbLogText("Small> exiting");
 }
 
 // The ways to hold a process-wide setting or resource that a host shares.
@@ -216,6 +223,10 @@ bool startUp() {
     NRVMPsHeader header{};
     if (nbGetNRVMPsOfCurrentVMR(&header) == nullptr) return refuse("Small needs maps.");
     if (in(Mode::REFUSES_NO_MAPS) && header.mapCount <= 0) return refuse("Small needs maps; the host counts none.");
+    if (in(Mode::HOST_CALL_AT_EXIT)) {
+        static const int registered = std::atexit(logAtExit);
+        (void)registered;
+    }
     if (in(Mode::HANG))
         for (volatile bool waiting = true; waiting;) {
         }
@@ -238,7 +249,10 @@ bool run() {
     changeWhatTheProcessShares();
     if (in(Mode::SLOW_EXECUTE)) sleepFor(1500);
     NRVMPsHeader header{};
-    if (nbGetNRVMPsOfCurrentVMR(&header) == nullptr) return false;
+    const void* maps = nbGetNRVMPsOfCurrentVMR(&header);
+    if (maps == nullptr) return false;
+    if (in(Mode::READ_HOST_POINTER) && *static_cast<const volatile int*>(maps) < 0) return false;
+    if (in(Mode::NULL_TEXT)) nbLogText(nullptr);
     const float threshold = in(Mode::UNDECLARED_PARAMETER) ? nbGetFloatParameter("Treshold")
                             : in(Mode::WRONG_GETTER)       ? static_cast<float>(nbGetIntParameter("Threshold"))
                             : in(Mode::UNREAD_PARAMETER)   ? 2.5f
