@@ -1,6 +1,5 @@
 #include "standin/check/check_command.h"
 
-#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -10,7 +9,6 @@
 #include <random>
 #include <set>
 #include <sstream>
-#include <thread>
 
 #include "standin/check/check_report.h"
 #include "standin/check/checks.h"

@@ -131,10 +131,11 @@ bool ContractWatch::admit(const HostCall& call) {
                      "; the host's is " + std::to_string(hostThreadNumber_) +
                      "): the host's functions are safe only on the thread that calls the plug-in");
         else
-            breached((after.empty() ? std::string("before any call into the plug-in") : "after " + after + " returned") +
-                     ", " + contract.name + " was called on thread " + thread +
-                     ": the host's functions may be called only while a call of the host into the plug-in runs, on "
-                     "its thread");
+            breached(
+                (after.empty() ? std::string("before any call into the plug-in") : "after " + after + " returned") +
+                ", " + contract.name + " was called on thread " + thread +
+                ": the host's functions may be called only while a call of the host into the plug-in runs, on "
+                "its thread");
         return false;
     }
     // Only the host's thread changes which call runs.

@@ -79,7 +79,9 @@ std::optional<std::string> leftRunning(const std::set<ThreadNumber>& threadsAtSt
         const ChildProcess& child = children.front();
         std::string named = "(process " + std::to_string(child.id) + ", " + child.name + ")";
         if (children.size() > 1) named += " and " + std::to_string(children.size() - 1) + " more";
-        return what + (child.ended ? " left a child process that ended and was never waited for " : " left a child process running ") +
+        return what +
+               (child.ended ? " left a child process that ended and was never waited for "
+                            : " left a child process running ") +
                named + ": end the processes you start, and wait for them, before the call returns";
     }
     const Sample& now = recent.back();

@@ -53,9 +53,54 @@ std::vector<ChildProcess> childProcesses() {
     return {};
 }
 
+namespace {
+
+// The system's table of every process's handles, as NtQuerySystemInformation
+// gives it (SystemHandleInformation).
+struct HandleEntry {
+    USHORT process;
+    USHORT creatorBackTraceIndex;
+    UCHAR objectType;
+    UCHAR attributes;
+    USHORT value;
+    PVOID object;
+    ULONG access;
+};
+struct HandleTable {
+    ULONG count;
+    HandleEntry entries[1];
+};
+constexpr ULONG kSystemHandleInformation = 16;
+constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
+
+// This process's handles counted in the system's table, or 0 when it cannot be had.
+int handlesInSystemTable() {
+    using Query = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+    const auto query = reinterpret_cast<Query>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+    if (query == nullptr) return 0;
+    std::vector<char> table(1 << 16);
+    ULONG length = 0;
+    LONG status = 0;
+    while ((status = query(kSystemHandleInformation, table.data(), static_cast<ULONG>(table.size()), &length)) ==
+               kInfoLengthMismatch &&
+           table.size() < (std::size_t{1} << 28))
+        table.resize(table.size() * 2);
+    if (status != 0) return 0;
+    const auto* handles = reinterpret_cast<const HandleTable*>(table.data());
+    const auto self = static_cast<USHORT>(GetCurrentProcessId());
+    int count = 0;
+    for (ULONG i = 0; i < handles->count; ++i) count += handles->entries[i].process == self;
+    return count;
+}
+
+}  // namespace
+
 int openDescriptors() {
+    // Some systems (Wine) answer 0 here, which no process has.
     DWORD count = 0;
-    return GetProcessHandleCount(GetCurrentProcess(), &count) ? static_cast<int>(count) : 0;
+    if (GetProcessHandleCount(GetCurrentProcess(), &count) && count > 0) return static_cast<int>(count);
+    return handlesInSystemTable();
 }
 
 const char* descriptorsWord() {

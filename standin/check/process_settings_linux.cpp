@@ -32,11 +32,34 @@ std::vector<int> hostDescriptors;
 // Lines of /proc/thread-self/status that change by themselves (memory,
 // counters, the state of the moment), or that another setting shows better
 // (the signal dispositions, the descriptors, the threads).
-const char* const kUncompared[] = {
-    "State",   "FDSize",  "VmPeak",   "VmSize", "VmLck",  "VmPin",  "VmHWM",  "VmRSS",        "RssAnon",
-    "RssFile", "RssShmem", "VmData",  "VmStk",  "VmExe",  "VmLib",  "VmPTE",  "VmSwap",       "HugetlbPages",
-    "Threads", "SigQ",    "SigPnd",   "ShdPnd", "SigIgn", "SigCgt", "Cpus_allowed", "Mems_allowed",
-    "voluntary_ctxt_switches", "nonvoluntary_ctxt_switches"};
+const char* const kUncompared[] = {"State",
+                                   "FDSize",
+                                   "VmPeak",
+                                   "VmSize",
+                                   "VmLck",
+                                   "VmPin",
+                                   "VmHWM",
+                                   "VmRSS",
+                                   "RssAnon",
+                                   "RssFile",
+                                   "RssShmem",
+                                   "VmData",
+                                   "VmStk",
+                                   "VmExe",
+                                   "VmLib",
+                                   "VmPTE",
+                                   "VmSwap",
+                                   "HugetlbPages",
+                                   "Threads",
+                                   "SigQ",
+                                   "SigPnd",
+                                   "ShdPnd",
+                                   "SigIgn",
+                                   "SigCgt",
+                                   "Cpus_allowed",
+                                   "Mems_allowed",
+                                   "voluntary_ctxt_switches",
+                                   "nonvoluntary_ctxt_switches"};
 
 // The file's text, cut to the buffer, zero-terminated.
 const char* readText(const char* path, char* buffer, std::size_t size) {
@@ -72,8 +95,10 @@ const char* blockedSignals(const char* hexMask, char* buffer, std::size_t size) 
         const std::size_t used = std::strlen(buffer);
         std::snprintf(buffer + used, size - used, "%s%s", used == 0 ? "" : ", ", signalName(signal, name, sizeof name));
     }
-    if (buffer[0] == '\0') std::snprintf(buffer, size, "nothing blocked");
-    else std::strncat(buffer, " blocked", size - std::strlen(buffer) - 1);
+    if (buffer[0] == '\0')
+        std::snprintf(buffer, size, "nothing blocked");
+    else
+        std::strncat(buffer, " blocked", size - std::strlen(buffer) - 1);
     return buffer;
 }
 
@@ -95,7 +120,8 @@ void addStatus(std::string& settings) {
             } else if (std::strcmp(line, "Umask") == 0) {
                 addSetting(settings, "the umask", value);
             } else if (std::strcmp(line, "SigBlk") == 0) {
-                addSetting(settings, "the signal mask of the host's thread", blockedSignals(value, shown, sizeof shown));
+                addSetting(settings, "the signal mask of the host's thread",
+                           blockedSignals(value, shown, sizeof shown));
             } else if (std::strcmp(line, "Cpus_allowed_list") == 0) {
                 addSetting(settings, "the CPUs the host's thread may run on", value);
             } else if (std::strcmp(line, "Name") == 0) {

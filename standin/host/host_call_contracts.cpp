@@ -17,8 +17,8 @@ std::vector<HostCallContract> listedContracts() {
 #include "host/host_function_list.inc"
     };
 #define KELVANE_HOST_FUNCTION(result, name, params)
-#define KELVANE_HOST_CONTRACT(name, arguments, resultKind, note)                    \
-    contracts[static_cast<std::size_t>(HostFunctionId::name)] = {                     \
+#define KELVANE_HOST_CONTRACT(name, arguments, resultKind, note)  \
+    contracts[static_cast<std::size_t>(HostFunctionId::name)] = { \
         #name, std::vector<Argument>{KELVANE_UNPAREN arguments}, resultKind, note, true};
 #include "host/host_function_list.inc"
     return contracts;
