@@ -80,7 +80,7 @@ int runChildCheck(int argc, char** argv) {
     const CheckDefinition* check = findCheck(argv[2]);
     if (check == nullptr) return kCheckBadArguments;
     std::set<ThreadNumber> threadsAtStart;
-    for (const auto& thread : threadCpuSeconds()) threadsAtStart.insert(thread.first);
+    for (const auto& thread : threadUse()) threadsAtStart.insert(thread.first);
     CheckChannel channel(argv[4]);
     noteHostDescriptors();
     noteFaultsInHandedOutMemory(channel.descriptor());

@@ -15,37 +15,57 @@ using Clock = std::chrono::steady_clock;
 // How long what was left running is watched at most, and how often it is looked at.
 constexpr std::chrono::milliseconds kGracePeriod{1000};
 constexpr std::chrono::milliseconds kStep{10};
-// How long a thread must stay parked to count as such.
+// How long a thread must stay parked to count as such: not runnable (where
+// the system says, on Linux) and using next to no CPU. Where the system does
+// not say whether a thread waits to run, it is watched longer, since a
+// thread the machine's load keeps from running would seem parked.
+#if defined(_WIN32)
+constexpr std::chrono::milliseconds kParkedFor{300};
+#else
 constexpr std::chrono::milliseconds kParkedFor{150};
+#endif
 // The share of one CPU a parked thread may seem to use: some systems account
 // CPU time by clock ticks, and show a parked thread a tick late.
 constexpr double kParkedShare = 0.1;
 
 struct Sample {
     Clock::time_point at;
-    std::map<ThreadNumber, double> cpu;  // the module's threads
+    std::map<ThreadNumber, ThreadUse> threads;  // the module's
 };
 
 double seconds(Clock::duration duration) {
     return std::chrono::duration<double>(duration).count();
 }
 
-// The CPU time a thread used from then to now; one that was not there then
-// used all it has.
-double usedSince(const Sample& then, const Sample& now, ThreadNumber thread) {
-    const auto was = then.cpu.find(thread);
-    return now.cpu.at(thread) - (was != then.cpu.end() ? was->second : 0.0);
+// The share of one CPU a thread used from then to now; one that was not
+// there then used all it has.
+double shareSince(const Sample& then, const Sample& now, ThreadNumber thread) {
+    const auto was = then.threads.find(thread);
+    const double used = now.threads.at(thread).cpuSeconds - (was != then.threads.end() ? was->second.cpuSeconds : 0.0);
+    const double elapsed = seconds(now.at - then.at);
+    return elapsed > 0 ? used / elapsed : 0;
 }
 
 // The thread that used the most CPU from then to now, with its share of one CPU.
 std::pair<ThreadNumber, double> busiest(const Sample& then, const Sample& now) {
     std::pair<ThreadNumber, double> most{0, 0.0};
-    const double elapsed = seconds(now.at - then.at);
-    for (const auto& [thread, cpu] : now.cpu) {
-        const double share = elapsed > 0 ? usedSince(then, now, thread) / elapsed : 0;
-        if (share >= most.second) most = {thread, share};
+    for (const auto& thread : now.threads) {
+        const double share = shareSince(then, now, thread.first);
+        if (share >= most.second) most = {thread.first, share};
     }
     return most;
+}
+
+// Whether every thread of the last sample stayed parked over the samples.
+bool allParked(const std::deque<Sample>& samples) {
+    for (const auto& thread : samples.back().threads) {
+        if (shareSince(samples.front(), samples.back(), thread.first) > kParkedShare) return false;
+        for (const Sample& sample : samples) {
+            const auto seen = sample.threads.find(thread.first);
+            if (seen != sample.threads.end() && seen->second.runnable) return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace
@@ -53,13 +73,13 @@ std::pair<ThreadNumber, double> busiest(const Sample& then, const Sample& now) {
 std::optional<std::string> leftRunning(const std::set<ThreadNumber>& threadsAtStart, CheckChannel& channel,
                                        Clock::time_point returned, const std::string& lastCall) {
     auto sample = [&threadsAtStart] {
-        Sample taken{Clock::now(), threadCpuSeconds()};
-        for (ThreadNumber thread : threadsAtStart) taken.cpu.erase(thread);
+        Sample taken{Clock::now(), threadUse()};
+        for (ThreadNumber thread : threadsAtStart) taken.threads.erase(thread);
         return taken;
     };
     const Sample first = sample();
     std::vector<ChildProcess> children = childProcesses();
-    if (first.cpu.empty() && children.empty()) return std::nullopt;
+    if (first.threads.empty() && children.empty()) return std::nullopt;
     channel.watching(returned, lastCall);
     // The samples of the last kParkedFor, and the one just before them.
     std::deque<Sample> recent{first};
@@ -68,11 +88,9 @@ std::optional<std::string> leftRunning(const std::set<ThreadNumber>& threadsAtSt
         recent.push_back(sample());
         children = childProcesses();
         while (recent.size() > 2 && recent[1].at <= recent.back().at - kParkedFor) recent.pop_front();
-        const Sample& now = recent.back();
-        if (now.cpu.empty() && children.empty()) return std::nullopt;
-        const bool watchedLongEnough = now.at - recent.front().at >= kParkedFor;
-        if (children.empty() && watchedLongEnough && busiest(recent.front(), now).second <= kParkedShare)
-            return std::nullopt;
+        if (recent.back().threads.empty() && children.empty()) return std::nullopt;
+        const bool watchedLongEnough = recent.back().at - recent.front().at >= kParkedFor;
+        if (children.empty() && watchedLongEnough && allParked(recent)) return std::nullopt;
     }
     const std::string what = lastCall.empty() ? "the calls" : lastCall;
     if (!children.empty()) {

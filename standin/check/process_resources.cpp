@@ -24,8 +24,8 @@ ThreadNumber currentThreadNumber() {
     return GetCurrentThreadId();
 }
 
-std::map<ThreadNumber, double> threadCpuSeconds() {
-    std::map<ThreadNumber, double> threads;
+std::map<ThreadNumber, ThreadUse> threadUse() {
+    std::map<ThreadNumber, ThreadUse> threads;
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
     if (snapshot == INVALID_HANDLE_VALUE) return threads;
     THREADENTRY32 entry{};
@@ -43,7 +43,7 @@ std::map<ThreadNumber, double> threadCpuSeconds() {
             }
             CloseHandle(thread);
         }
-        threads[entry.th32ThreadID] = seconds;
+        threads[entry.th32ThreadID].cpuSeconds = seconds;
     }
     CloseHandle(snapshot);
     return threads;
@@ -147,16 +147,21 @@ std::vector<std::string> statFields(const std::string& path, std::string* name =
     return fields;
 }
 
-double cpuSecondsOf(long thread) {
+ThreadUse useOf(long thread) {
+    ThreadUse use;
+    const std::vector<std::string> fields = statFields("/proc/self/task/" + std::to_string(thread) + "/stat");
+    use.runnable = !fields.empty() && fields[0] == "R";
     // The thread's CPU clock, as the C library makes it for a thread of this
     // process (nanoseconds); the counts in its stat file (clock ticks) else.
     const auto clock = static_cast<clockid_t>((~static_cast<unsigned>(thread) << 3) | 6);
     timespec time{};
-    if (clock_gettime(clock, &time) == 0) return static_cast<double>(time.tv_sec) + time.tv_nsec / 1e9;
-    const std::vector<std::string> fields = statFields("/proc/self/task/" + std::to_string(thread) + "/stat");
-    if (fields.size() < 13) return 0;
-    const double ticks = std::strtod(fields[11].c_str(), nullptr) + std::strtod(fields[12].c_str(), nullptr);
-    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+    if (clock_gettime(clock, &time) == 0) {
+        use.cpuSeconds = static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_nsec) / 1e9;
+    } else if (fields.size() >= 13) {
+        const double ticks = std::strtod(fields[11].c_str(), nullptr) + std::strtod(fields[12].c_str(), nullptr);
+        use.cpuSeconds = ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+    }
+    return use;
 }
 
 ChildProcess childProcess(long id) {
@@ -173,10 +178,9 @@ ThreadNumber currentThreadNumber() {
     return static_cast<ThreadNumber>(syscall(SYS_gettid));
 }
 
-std::map<ThreadNumber, double> threadCpuSeconds() {
-    std::map<ThreadNumber, double> threads;
-    for (long thread : numberedEntries("/proc/self/task"))
-        threads[static_cast<ThreadNumber>(thread)] = cpuSecondsOf(thread);
+std::map<ThreadNumber, ThreadUse> threadUse() {
+    std::map<ThreadNumber, ThreadUse> threads;
+    for (long thread : numberedEntries("/proc/self/task")) threads[static_cast<ThreadNumber>(thread)] = useOf(thread);
     return threads;
 }
 

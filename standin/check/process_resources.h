@@ -16,8 +16,12 @@ namespace nimbrel::check {
 using ThreadNumber = unsigned long long;
 ThreadNumber currentThreadNumber();
 
-// Every thread of this process, with the CPU time it has used in seconds.
-std::map<ThreadNumber, double> threadCpuSeconds();
+struct ThreadUse {
+    double cpuSeconds = 0;  // the CPU time it has used
+    bool runnable = false;  // running or waiting to run, where the system says (Linux)
+};
+// Every thread of this process, and how it uses the CPU.
+std::map<ThreadNumber, ThreadUse> threadUse();
 
 struct ChildProcess {
     long id = 0;
