@@ -125,8 +125,9 @@ std::string growthText(const Growth& growth) {
 }
 
 // Why the cycles fail, when the heap or the open descriptors grow with their
-// number; each is per what (the call that makes one cycle).
-std::optional<std::string> growthFault(const Growth& growth, const char* what, const std::string& heapAdvice) {
+// number; each is per what (what one cycle makes), with advice for each.
+std::optional<std::string> growthFault(const Growth& growth, const char* what, const std::string& heapAdvice,
+                                       const std::string& descriptorAdvice) {
     if (Growth::withCycles(growth.heap, kHeapGrowthAllowed))
         return growthText(growth) + ", " + std::to_string(Growth::total(growth.heap) / growth.cycles) + " bytes per " +
                what + ": " + heapAdvice;
@@ -135,8 +136,7 @@ std::optional<std::string> growthFault(const Growth& growth, const char* what, c
         char perCycle[32];
         std::snprintf(perCycle, sizeof perCycle, "%g", static_cast<double>(descriptors) / growth.cycles);
         return "the open " + std::string(descriptorsWord()) + " grew by " + std::to_string(descriptors) + " over " +
-               std::to_string(growth.cycles) + " cycles, " + perCycle + " per " + what + ": close what " + what +
-               " opens";
+               std::to_string(growth.cycles) + " cycles, " + perCycle + " per " + what + ": " + descriptorAdvice;
     }
     return std::nullopt;
 }
@@ -236,7 +236,8 @@ CheckResult checkDestroy(CheckContext& context) {
         CheckedPlugin plugin = context.createPlugin();
         context.destroy(plugin);
     });
-    if (auto fault = growthFault(growth, "object", "slot 0 with flags 1 does not free the object"))
+    if (auto fault = growthFault(growth, "object", "slot 0 with flags 1 does not free the object",
+                                 "close what createPlugin and the destructor open"))
         throw CheckFailure(*fault);
     return passed(growthText(growth));
 }
@@ -249,7 +250,8 @@ CheckResult checkExecuteLeaks(CheckContext& context) {
     std::chrono::steady_clock::duration spent[4]{};
     const Growth growth =
         growthOverCycles([&] { lifecycle(context, prepared, spent); }, kShortCycles, kShortWarmUpCycles);
-    if (auto fault = growthFault(growth, "execute", "free what execute and the destructor allocate"))
+    if (auto fault =
+            growthFault(growth, "execute", "free what execute and the destructor allocate", "close what execute opens"))
         throw CheckFailure(*fault);
     return passed(growthText(growth));
 }
@@ -268,7 +270,8 @@ CheckResult checkCycles(CheckContext& context) {
     std::snprintf(times, sizeof times,
                   "; per call: createPlugin %.1f us, initPlugin %.1f us, execute %.1f us, destroy %.1f us", micros(0),
                   micros(1), micros(2), micros(3));
-    if (auto fault = growthFault(growth, "execute", "free what execute and the destructor allocate"))
+    if (auto fault =
+            growthFault(growth, "execute", "free what execute and the destructor allocate", "close what execute opens"))
         throw CheckFailure(*fault + times);
     return passed(growthText(growth) + times);
 }

@@ -1,6 +1,6 @@
 #pragma once
 // Sets a variable of this process's environment, which the programs it runs
-// inherit.
+// inherit; an empty value removes it (as Windows does).
 
 #include <cstdlib>
 #include <string>
@@ -11,7 +11,10 @@ inline void setEnvironment(const char* name, const std::string& value) {
 #if defined(_WIN32)
     _putenv_s(name, value.c_str());
 #else
-    setenv(name, value.c_str(), 1);
+    if (value.empty())
+        unsetenv(name);
+    else
+        setenv(name, value.c_str(), 1);
 #endif
 }
 
