@@ -1,6 +1,8 @@
 #include "standin/check/contract_watch.h"
 
 #include <cstring>
+#include <map>
+#include <utility>
 
 #include "standin/check/check_context.h"
 #include "standin/check/handed_out_texts.h"
@@ -56,14 +58,29 @@ std::string what(const kelvane::contract::Argument& argument) {
 }
 
 // The host may write every byte of a buffer it fills and read every byte of
-// one it reads: it does so, leaving each as it was, so that a buffer smaller
-// than its contract states is overrun here, in the call.
-void touchWhole(const void* buffer, std::size_t bytes, bool write) {
-    auto* bytesTouched = static_cast<volatile unsigned char*>(const_cast<void*>(buffer));
-    for (std::size_t i = 0; i < bytes; ++i) {
-        const unsigned char value = bytesTouched[i];
-        if (write) bytesTouched[i] = value;
-    }
+// one it reads: it touches them, leaving each as it was, so that a buffer
+// smaller than its contract states is overrun here, in the call. One byte in
+// every kTouchStride and the last are enough to land in the guard page or the
+// sanitizer's red zone (16 bytes at least) behind a block that is too small.
+constexpr std::size_t kTouchStride = 16;
+
+void touchWhole(const HostCallContract& contract, std::size_t argument, const void* buffer) {
+    const std::size_t bytes = contract.arguments[argument].bytes;
+    const bool write = contract.arguments[argument].kind == ArgumentKind::Filled;
+    // The fault line of each buffer argument, made once (a fault handler cannot).
+    static std::map<std::pair<const HostCallContract*, std::size_t>, std::string> lines;
+    std::string& line = lines[{&contract, argument}];
+    if (line.empty())
+        line = "fault it gave " + std::string(contract.name) + " a buffer smaller than the " + std::to_string(bytes) +
+               " bytes the host " + (write ? "fills" : "reads") + "\n";
+    const TouchingBuffer touching(line.c_str());
+    auto* touched = static_cast<volatile unsigned char*>(const_cast<void*>(buffer));
+    auto touch = [touched, write](std::size_t i) {
+        const unsigned char value = touched[i];
+        if (write) touched[i] = value;
+    };
+    for (std::size_t i = 0; i < bytes; i += kTouchStride) touch(i);
+    if (bytes > 0) touch(bytes - 1);
 }
 
 }  // namespace
@@ -163,7 +180,7 @@ bool ContractWatch::argumentsKept(const HostCall& call) {
             return false;
         }
         if (argument.kind == ArgumentKind::Filled || argument.kind == ArgumentKind::Read)
-            touchWhole(pointer, argument.bytes, argument.kind == ArgumentKind::Filled);
+            touchWhole(contract, i, pointer);
         if (argument.kind == ArgumentKind::ParameterName)
             compareGetter(contract, argument.getter, static_cast<const char*>(pointer));
     }

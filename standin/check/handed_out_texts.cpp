@@ -32,6 +32,8 @@ int nextRegion = 0;
 bool anyLive = false;
 std::atomic<char*> opaquePage{nullptr};
 int faultDescriptor = -1;
+// The line for a fault while this thread touches a buffer the plug-in gave.
+thread_local const char* touchingLine = nullptr;
 
 const char kWroteLive[] = "fault it wrote into a text the host handed out to be read only\n";
 const char kReadEnded[] = "fault it read a text the host handed out after it ended\n";
@@ -91,7 +93,7 @@ const char* faultLine(const void* address, bool write) {
     }
     const char* opaque = opaquePage.load();
     if (opaque != nullptr && byte >= opaque && byte < opaque + pageSize()) return kReadOpaque;
-    return nullptr;
+    return touchingLine;
 }
 
 void writeFaultLine(const char* line) {
@@ -170,6 +172,14 @@ const void* opaqueHostPointer() {
     // Not the page's first byte: a pointer a caller reads at an offset faults all the same.
     char* page = opaquePage.load();
     return page != nullptr ? page + 64 : nullptr;
+}
+
+TouchingBuffer::TouchingBuffer(const char* line) {
+    touchingLine = line;
+}
+
+TouchingBuffer::~TouchingBuffer() {
+    touchingLine = nullptr;
 }
 
 void noteFaultsInHandedOutMemory(int descriptor) {

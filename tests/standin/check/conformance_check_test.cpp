@@ -101,6 +101,16 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"FOREIGN_RECORD", 2, "init-valid-vmr", "handed map index 0 the record of map index 1"},
 #if !defined(_WIN32)  // the heap is guarded where the system has a guard-page allocator
         Case{"HEAP_OVERRUN", 2, "init-valid-vmr", "during execute (a valid VMR with maps)"},
+        Case {
+            "SMALL_BUFFER", 2, "init-valid-vmr",
+#if defined(__SANITIZE_ADDRESS__)  // the sanitizer's report ends the process
+                "during execute (a valid VMR with maps)"
+        },
+#else
+                "during execute (a valid VMR with maps): it gave nbGetNRVMPsOfCurrentVMR a buffer smaller than the 400 "
+                "bytes the host fills"
+        },
+#endif
 #endif
         Case{"LATE_CRASH", 2, "init-valid-vmr", " ms after execute (a valid VMR with maps) returned"},
         Case{"BUSY_THREAD", 2, "init-valid-vmr", "execute (a valid VMR with maps) left a thread running (thread "},

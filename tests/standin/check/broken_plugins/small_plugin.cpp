@@ -54,6 +54,7 @@ using namespace kelvane;
     MODE(WRITE_HOST_TEXT)         /* initPlugin writes into the document type name the host hands out */           \
     MODE(STALE_HOST_TEXT)         /* initPlugin reads the document type name after its next host call */           \
     MODE(HEAP_OVERRUN)            /* execute writes 514 bytes into a 512-byte heap block */                        \
+    MODE(SMALL_BUFFER)            /* execute hands the host an 8-byte heap block for the 400-byte maps header */   \
     MODE(LATE_CRASH)              /* execute leaves a thread that crashes 50 ms later */                           \
     MODE(BUSY_THREAD)             /* execute leaves a thread that keeps using the CPU */                           \
     MODE(WORKER_HOST_CALL)        /* execute calls nbLogText from a worker thread it joins */                      \
@@ -248,6 +249,11 @@ bool run() {
     leaveThreads();
     changeWhatTheProcessShares();
     if (in(Mode::SLOW_EXECUTE)) sleepFor(1500);
+    if (in(Mode::SMALL_BUFFER))
+        if (void* block = std::malloc(8)) {
+            nbGetNRVMPsOfCurrentVMR(static_cast<NRVMPsHeader*>(block));
+            std::free(block);
+        }
     NRVMPsHeader header{};
     const void* maps = nbGetNRVMPsOfCurrentVMR(&header);
     if (maps == nullptr) return false;
