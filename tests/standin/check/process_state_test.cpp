@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cfenv>
 #include <clocale>
@@ -78,11 +79,12 @@ std::string limitText(const rlimit& limit) {
     return number(limit.rlim_cur) + " (hard " + number(limit.rlim_max) + ")";
 }
 
-rlimit openFiles() {
+rlimit coreFiles() {
     rlimit limit{};
-    getrlimit(RLIMIT_NOFILE, &limit);
+    getrlimit(RLIMIT_CORE, &limit);
     return limit;
 }
+rlimit coreWas{};
 #endif
 
 INSTANTIATE_TEST_SUITE_P(
@@ -132,20 +134,16 @@ INSTANTIATE_TEST_SUITE_P(
                    return "changed the umask from " + octal(umaskWas) + " to " + octal(now);
                },
                [] { umask(umaskWas); }},
-        Change{"open-file limit",
+        Change{"core file limit",
                [] {
-                   const rlimit was = openFiles();
-                   rlimit lower = was;
-                   lower.rlim_cur = 64;
-                   setrlimit(RLIMIT_NOFILE, &lower);
-                   return "changed the resource limit \"Max open files\" from " + limitText(was) + " to " +
-                          limitText(openFiles());
+                   const rlimit was = coreFiles();
+                   rlimit other = was;
+                   other.rlim_cur = was.rlim_cur == 0 ? std::min<rlim_t>(4096, was.rlim_max) : 0;
+                   setrlimit(RLIMIT_CORE, &other);
+                   return "changed the resource limit \"Max core file size\" from " + limitText(was) + " to " +
+                          limitText(coreFiles());
                },
-               [] {
-                   rlimit limit = openFiles();
-                   limit.rlim_cur = limit.rlim_max;
-                   setrlimit(RLIMIT_NOFILE, &limit);
-               }},
+               [] { setrlimit(RLIMIT_CORE, &coreWas); }, true, [] { coreWas = coreFiles(); }},
         Change{"signal mask",
                [] {
                    sigset_t blocked;
