@@ -23,7 +23,9 @@ std::string cValue(T value) {
 }
 
 #define KELVANE_AUTHOR_CONSTANT(macro, own, comment) \
-    AuthorConstant { #macro, #own, cValue(own), comment }
+    AuthorConstant {                                 \
+#macro, #own, cValue(own), comment           \
+    }
 
 }  // namespace
 

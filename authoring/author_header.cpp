@@ -59,15 +59,17 @@ std::string padded(std::string text, std::size_t width) {
 
 void writePreamble(std::ostream& out) {
     out << comment(
-        {{std::string(kAuthorHeaderFile) +
-          ": the boundary between Nimbrel and a plug-in module, for C (C11) and C++ (C++11 or later). Written by "
-          "kelvane_author_files from the host function list: do not edit it. writing-plugins.md describes the "
-          "boundary, host-functions.md every host function."},
-         {""},
-         {"A plug-in module exports seven functions under plain names (NIMBREL_PLUGIN_EXPORT), hands the host "
-          "objects whose first word points at a table of three slots (NimbrelPluginSlots), and finds the host's "
-          "functions at run time by name in the host's module, NIMBREL_HOST_MODULE. Everything here is laid out as "
-          "the host lays it out: a 64-bit Windows program built with Microsoft's compiler."}})
+               {{std::string(kAuthorHeaderFile) +
+                 ": the boundary between Nimbrel and a plug-in module, for C (C11) and C++ (C++11 or later). Written "
+                 "by "
+                 "kelvane_author_files from the host function list: do not edit it. writing-plugins.md describes the "
+                 "boundary, host-functions.md every host function."},
+                {""},
+                {"A plug-in module exports seven functions under plain names (NIMBREL_PLUGIN_EXPORT), hands the host "
+                 "objects whose first word points at a table of three slots (NimbrelPluginSlots), and finds the host's "
+                 "functions at run time by name in the host's module, NIMBREL_HOST_MODULE. Everything here is laid out "
+                 "as "
+                 "the host lays it out: a 64-bit Windows program built with Microsoft's compiler."}})
         << "\n#ifndef NIMBREL_PLUGIN_H\n#define NIMBREL_PLUGIN_H\n\n"
            "#include <stddef.h>\n#include <stdint.h>\n#if !defined(__cplusplus)\n#include <stdbool.h>\n#endif\n\n"
            "#if defined(__cplusplus)\n"
@@ -114,14 +116,16 @@ void writeRecords(std::ostream& out) {
 
 void writeExports(std::ostream& out) {
     out << "\n"
-        << comment("The seven exports. createPlugin: a new, independent plug-in object, or null when none could be "
-                   "made; the host owns it until it calls the object's slot 0. The six descriptors: constant texts "
-                   "that live as long as the module, the same on every call; they touch no host function.")
+        << comment(
+               "The seven exports. createPlugin: a new, independent plug-in object, or null when none could be "
+               "made; the host owns it until it calls the object's slot 0. The six descriptors: constant texts "
+               "that live as long as the module, the same on every call; they touch no host function.")
         << "NIMBREL_PLUGIN_EXPORT void* createPlugin(void);\n"
            "NIMBREL_PLUGIN_EXPORT const char* getPluginName(void);\n"
            "NIMBREL_PLUGIN_EXPORT const char* getPluginDescription(void);\n"
            "NIMBREL_PLUGIN_EXPORT const char* getAuthor(void);\n"
-           "NIMBREL_PLUGIN_EXPORT const char* getHelpFile(void);      /* the help page, a path relative to the module */\n"
+           "NIMBREL_PLUGIN_EXPORT const char* getHelpFile(void);      /* the help page, a path relative to the module "
+           "*/\n"
            "NIMBREL_PLUGIN_EXPORT const char* getPluginVersion(void);\n"
            "NIMBREL_PLUGIN_EXPORT const char* getGUIScript(void);     /* the dialog script's file name, beside the "
            "module */\n";
@@ -129,9 +133,10 @@ void writeExports(std::ostream& out) {
 
 void writeObject(std::ostream& out) {
     out << "\n"
-        << comment("The object: the host calls it through the table its first word points at, three slots in this "
-                   "order, each given the object first. A C++ class whose only virtual functions are these three, "
-                   "in this order, with a destructor that is not virtual, has this table (writing-plugins.md).")
+        << comment(
+               "The object: the host calls it through the table its first word points at, three slots in this "
+               "order, each given the object first. A C++ class whose only virtual functions are these three, "
+               "in this order, with a destructor that is not virtual, has this table (writing-plugins.md).")
         << "typedef struct NimbrelPluginSlots {\n"
            "    /* slot 0: destroys the object and, when flags has NIMBREL_DESTROY_FREES, frees it; returns it */\n"
            "    void* (*destroy)(void* self, unsigned int flags);\n"
@@ -158,7 +163,8 @@ void writeHostFunctions(std::ostream& out) {
             std::vector<Paragraph> words = {{function.name + ": " + noteForAuthors(function.contract->note)}};
             for (std::size_t i = 0; i < function.parameters.size(); ++i)
                 words.push_back(
-                    {"argument " + std::to_string(i + 1) + ": " + argumentWords(function.contract->arguments[i]), 2, 2});
+                    {"argument " + std::to_string(i + 1) + ": " + argumentWords(function.contract->arguments[i]), 2,
+                     2});
             words.push_back({"result: " + resultWords(function.contract->result), 2, 2});
             out << "\n" << comment(words);
         }

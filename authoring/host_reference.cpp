@@ -28,8 +28,8 @@ void writeContract(std::ostream& out, const HostFunction& function) {
         << noteForAuthors(contract.note) << "\n\n"
         << "| Argument | Type | What it is |\n|---|---|---|\n";
     for (std::size_t i = 0; i < function.parameters.size(); ++i)
-        out << "| " << i + 1 << " | " << code(function.parameters[i]) << " | "
-            << argumentWords(contract.arguments[i]) << " |\n";
+        out << "| " << i + 1 << " | " << code(function.parameters[i]) << " | " << argumentWords(contract.arguments[i])
+            << " |\n";
     out << "| result | " << code(function.result) << " | " << resultWords(contract.result) << " |\n";
 }
 

@@ -29,9 +29,9 @@ struct CType<unsigned char> {
     static constexpr const char* name = "unsigned char";
 };
 
-#define KELVANE_RECORD_FIELD(record, field, comment)                                                              \
-    RecordField {                                                                                                 \
-        CType<std::remove_all_extents_t<decltype(record::field)>>::name, #field,                                  \
+#define KELVANE_RECORD_FIELD(record, field, comment)                                                        \
+    RecordField {                                                                                           \
+        CType<std::remove_all_extents_t<decltype(record::field)>>::name, #field,                            \
             std::extent_v<decltype(record::field)>, offsetof(record, field), sizeof(record::field), comment \
     }
 

@@ -10,12 +10,12 @@
 namespace kelvane::authoring {
 
 struct RecordField {
-    std::string type;        // a C type: "int32_t", "char*"
-    std::string name;        // "thresholdMin"
-    std::size_t extent;      // the array's length, 0 for a single value
-    std::size_t offset;      // bytes from the record's start
-    std::size_t size;        // bytes
-    std::string comment;     // for authors, one line
+    std::string type;     // a C type: "int32_t", "char*"
+    std::string name;     // "thresholdMin"
+    std::size_t extent;   // the array's length, 0 for a single value
+    std::size_t offset;   // bytes from the record's start
+    std::size_t size;     // bytes
+    std::string comment;  // for authors, one line
 };
 
 struct RecordLayout {
