@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -75,6 +77,21 @@ TEST(WritingPlugins, DeclaresTheSevenExportsAsTheHeaderDoes) {
     for (std::string line; std::getline(lines, line); ++count)
         EXPECT_NE(authorHeader().find(line), std::string::npos) << line;
     EXPECT_EQ(count, 7);
+}
+
+// Every name of the header or of a host function the guide uses is one the
+// header declares.
+TEST(WritingPlugins, NamesOnlyWhatTheHeaderDeclares) {
+    const std::string guide = readFile(kGuide), header = authorHeader();
+    const std::regex name(R"(\b(NIMBREL_\w+|Nimbrel[A-Z]\w*|nb[A-Z]\w*))");
+    std::set<std::string> unknown;
+    for (std::sregex_iterator it(guide.begin(), guide.end(), name), end; it != end; ++it) {
+        // A host function's name: the header declares its pointer type.
+        std::string declared = it->str();
+        if (declared.rfind("nb", 0) == 0 && declared.find("Function") == std::string::npos) declared += "Function";
+        if (!std::regex_search(header, std::regex("\\b" + declared + "\\b"))) unknown.insert(it->str());
+    }
+    EXPECT_TRUE(unknown.empty()) << ::testing::PrintToString(unknown);
 }
 
 // The dialog types the document lists are those the stand-in's reader takes,
