@@ -12,7 +12,7 @@ inline constexpr const char* kAuthorHeaderFile = "nimbrel_plugin.h";
 inline constexpr const char* kHostReferenceFile = "host-functions.md";
 
 // How the committed copies are made equal to what the build writes.
-inline constexpr const char* kRefreshCommand = "cmake --build --preset default --target refresh-author-files";
+inline constexpr const char* kRefreshCommand = "cmake --build --preset default --target refresh_author_files";
 
 std::string authorHeader();
 std::string hostReference();
