@@ -93,9 +93,9 @@ bool refuse(const Host& host, const char* why) {
     return false;
 }
 
-// The host object's three slots, in the order of its dispatch table. The class
-// declares no virtual destructor: that would not be one slot with every
-// compiler (writing-plugins.md).
+// The object the host drives: its virtual functions are the host's three
+// slots, in their order. It declares no virtual destructor, which would not be
+// one slot with every compiler (writing-plugins.md).
 class TemplatePlugin final {
 public:
     // Slot 0: destroys the object; with NIMBREL_DESTROY_FREES, frees it too.
