@@ -184,7 +184,7 @@ std::variant<CommandLine, int> parseCommandLine(int argc, const char* const* arg
         return kExitBadArguments;
     }
     if (options.saveWorkspace && options.reportJson && *options.reportJson != "-" &&
-        sameOutputFile(*options.saveWorkspace, *options.reportJson)) {
+        sameFile(*options.saveWorkspace, *options.reportJson)) {
         printError(err, "--save-workspace and --report-json both name " + *options.reportJson +
                             ": give each a file of its own (see --help)");
         return kExitBadArguments;
