@@ -59,6 +59,10 @@ void printError(std::ostream& err, const std::string& message) {
     err << kProgram << ": error: " << visible(message) << std::endl;
 }
 
+void printWarning(std::ostream& err, const std::string& message) {
+    err << kProgram << ": warning: " << visible(message) << std::endl;
+}
+
 std::variant<CommandLine, int> parseCommandLine(int argc, const char* const* argv, std::ostream& out,
                                                 std::ostream& err) {
     if (argc <= 1) {

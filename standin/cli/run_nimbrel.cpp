@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <new>
 #include <system_error>
@@ -131,6 +132,9 @@ int runNimbrel(const CommandLine& options, const std::string& executable, RunOut
             return kExitBadWorkspace;
         }
     }
+    // Which parameters were given, and where, for the warnings after the run.
+    std::map<std::string, std::string> given;
+    for (const auto& parameter : workspace.parameters) given[parameter.first] = "in the workspace";
     noteActivity("applying --param");
     for (const std::string& param : options.params) {
         try {
@@ -139,8 +143,12 @@ int runNimbrel(const CommandLine& options, const std::string& executable, RunOut
             printError(err, e.what());
             return kExitBadArguments;
         }
+        given[splitAssignment(param).name] = "--param " + param;
     }
-    if (dialog.script) dialog.defaultsUsed = applyDialogDefaults(*dialog.script, workspace);
+    if (dialog.script) {
+        dialog.defaultsUsed = applyDialogDefaults(*dialog.script, workspace);
+        dialog.warnings = valuesOutsideChoices(*dialog.script, workspace);
+    }
 
     std::unique_ptr<ConsolePrinter> printer;
     if (!options.quiet)
@@ -148,7 +156,7 @@ int runNimbrel(const CommandLine& options, const std::string& executable, RunOut
     if (printer) {
         printer->header(pluginPath, options.workspace ? std::optional(inputName(*options.workspace)) : std::nullopt,
                         workspace, descriptors, checked != nullptr);
-        printDialogUse(human, dialog, workspace);
+        printDialogUse(human, dialog, workspace, printer->width());
     }
 
     noteActivity("running the plug-in");
@@ -189,6 +197,10 @@ int runNimbrel(const CommandLine& options, const std::string& executable, RunOut
         run.calls = session.calls();
         run.callsLeftOut = session.callsLeftOut();
         run.redraws = session.redraws();
+        run.warnings = dialog.warnings;
+        for (ParameterWarning& warning :
+             readingWarnings(given, workspace.parameters, session.parametersRead(), run.outcome.executed.has_value()))
+            run.warnings.push_back(std::move(warning));
     }
     run.mapsAfter = workspace.maps;
     markPluginCall("unloading the module");
@@ -198,9 +210,13 @@ int runNimbrel(const CommandLine& options, const std::string& executable, RunOut
     noteActivity("printing the report");
     if (printer) {
         printer->outcome(run.outcome, run.redraws);
+        printer->warnings(run.warnings);
         printer->maps(run.mapsBefore, run.mapsAfter);
     }
     const bool written = writeOutputs(outputs, workspace, run, dialog, out, err);
+    // Quiet, the warnings are said on standard error.
+    if (!printer)
+        for (const ParameterWarning& warning : run.warnings) printWarning(err, warning.text);
     if (!run.outcome.created) printError(err, pluginPath + ": createPlugin returned null");
     // Quiet, the reason the run failed is the one thing said.
     if (!printer && run.outcome.created && !run.outcome.initialised)
