@@ -161,9 +161,17 @@ std::string mapsTable(const std::vector<VolumeMap>& before, const std::vector<Vo
     auto nameCell = [&](std::size_t row, std::size_t nameWidth) {
         const auto& [was, is] = names[row];
         if (!is) return clipMiddle(was, nameWidth, marks);
-        const std::size_t side = nameWidth > arrowWidth ? (nameWidth - arrowWidth) / 2 : 0;
-        const std::size_t room = columns(was) + arrowWidth + columns(*is) <= nameWidth ? nameWidth : side;
-        return clipMiddle(was, room, marks) + marks.arrow + clipMiddle(*is, room, marks);
+        // Both names share the room; one that needs less than half leaves the rest to the other.
+        const std::size_t room = nameWidth > arrowWidth ? nameWidth - arrowWidth : 0;
+        const std::size_t wasWidth = columns(was), isWidth = columns(*is);
+        std::size_t wasRoom = room - room / 2, isRoom = room / 2;
+        if (wasWidth + isWidth <= room)
+            wasRoom = wasWidth, isRoom = isWidth;
+        else if (isWidth <= isRoom)
+            wasRoom = room - isWidth;
+        else if (wasWidth <= wasRoom)
+            isRoom = room - wasWidth;
+        return clipMiddle(was, wasRoom, marks) + marks.arrow + clipMiddle(*is, isRoom, marks);
     };
 
     std::vector<std::string> titles{"#"};
