@@ -35,7 +35,7 @@ enum class ArgumentKind {
 
 struct Argument {
     ArgumentKind kind = ArgumentKind::Unstated;
-    std::size_t bytes = 0;  // Filled and Read
+    std::size_t bytes = 0;         // Filled and Read
     Getter getter = Getter::None;  // ParameterName
 };
 
