@@ -338,6 +338,7 @@ bool ownDialogScript(const fs::path& folder) {
     return true;
 }
 
+#if !defined(_WIN32)
 const std::string kLongName = std::string(250, 'r') + ".json";
 const std::string kLongNameReport = "--report-json " + kLongName;
 
@@ -345,6 +346,7 @@ bool oldReportOfALongName(const fs::path& folder) {
     std::ofstream(folder / kLongName) << "old";
     return true;
 }
+#endif
 
 class NimbrelExeOutput : public NimbrelExe, public ::testing::WithParamInterface<OutputCase> {};
 
