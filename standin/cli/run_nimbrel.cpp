@@ -77,6 +77,7 @@ int runNimbrel(const CommandLine& options, const std::string& executable, RunOut
         return kExitBadPlugin;
     }
     std::string loadError;
+    notePluginModule(pluginPath);
     markPluginCall("loading the module");
     std::unique_ptr<PluginModule> module = PluginModule::load(pluginPath, loadError);
     markPluginCall(nullptr);
@@ -84,7 +85,6 @@ int runNimbrel(const CommandLine& options, const std::string& executable, RunOut
         printError(err, foreignModuleNote(pluginPath, "run", "--plugin").value_or(loadError));
         return kExitBadPlugin;
     }
-    notePluginModule(pluginPath);
     markPluginCall("the descriptor functions");
     const PluginDescriptors descriptors = module->descriptors();
     markPluginCall(nullptr);

@@ -73,6 +73,7 @@ bool RunOutputs::write(Kind kind, const std::string& text, std::ostream& out, st
     const std::optional<std::string>& path = paths_[static_cast<int>(kind)];
     if (!path) return true;
     noteActivity(std::string("writing ") + outputName(kind) + " to " + (*path == "-" ? "standard output" : *path));
+    endIfWatcherGone();
     if (*path == "-") {
         out << text << std::flush;
         return true;

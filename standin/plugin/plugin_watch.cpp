@@ -312,6 +312,8 @@ int runWatched(double timeoutSeconds, const std::function<int()>& run, const std
 
 void endAsStopped() {}
 
+void endIfWatcherGone() {}
+
 #else
 
 int runWatched(double timeoutSeconds, const std::function<int()>& run, const std::function<int(int)>& finish) {
@@ -375,6 +377,10 @@ int runWatched(double timeoutSeconds, const std::function<int()>& run, const std
     writeError(std::string("the plug-in ended the process in ") + call + ": " + exitEnd(code));
     writeLead(*watched);
     return kExitPluginCrashed;
+}
+
+void endIfWatcherGone() {
+    if (watcher != 0 && getpid() != watcher && getppid() != watcher) std::_Exit(kExitInternal);
 }
 
 void endAsStopped() {

@@ -39,6 +39,11 @@ void noteActivity(const std::string& what);
 void notePluginModule(const std::string& path);
 void noteSlotsPastTheHosts(std::size_t count);
 
+// In the run's child process, ends it at once when the stand-in's process is
+// gone: a check before anything is written where it stands (a device, a
+// pipe, standard output). Does nothing elsewhere.
+void endIfWatcherGone();
+
 // Ends the process out of memory: that line, and kExitOutOfMemory.
 [[noreturn]] void exitOutOfMemory();
 
