@@ -55,7 +55,7 @@ struct DialogScript {
 
 // The longest text a string parameter can hold: the host's buffer less its
 // terminating zero.
-inline constexpr std::size_t kLongestDialogText = 511;
+inline constexpr std::size_t kLongestDialogText = kLongestTextParameter;
 
 // Reads a dialog script from its text; source names it in errors. Throws
 // DialogScriptError.
