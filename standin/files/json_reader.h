@@ -42,7 +42,10 @@ public:
     }
 
     // An error about a number names its line too, when the text is known.
-    [[noreturn]] void failNumber(const std::string& path, const std::string& what) const {
+    [[noreturn]] void failNumber(const std::string& path, const std::string& what) const { failAtLine(path, what); }
+
+    // An error that names the value's line too, when the text is known.
+    [[noreturn]] void failAtLine(const std::string& path, const std::string& what) const {
         const std::optional<std::size_t> line = text_ != nullptr ? lineOfValue(*text_, path) : std::nullopt;
         fail((path.empty() ? std::string("top level") : path) + (line ? " (line " + std::to_string(*line) + ")" : ""),
              what);

@@ -207,13 +207,20 @@ public:
                 case Parameter::Kind::Float:
                     return Parameter::ofFloat(real(value, path));
                 case Parameter::Kind::Text:
-                    return Parameter::ofText(text(value, path));
+                    return textParameter(value, path);
             }
         }
         if (value.is_number_integer()) return Parameter::ofInteger(int32(value, path));
         if (value.is_number_float()) return Parameter::ofFloat(real(value, path));
-        if (value.is_string()) return Parameter::ofText(text(value, path));
+        if (value.is_string()) return textParameter(value, path);
         expected(path, "an integer, a number or a string", value);
+    }
+
+    // A text the host's getter can hand over whole.
+    Parameter textParameter(const json& value, const std::string& path) const {
+        std::string result = text(value, path);
+        if (const auto refusal = textParameterRefusal(result)) failAtLine(path, *refusal);
+        return Parameter::ofText(std::move(result));
     }
 
 private:

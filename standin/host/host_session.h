@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <functional>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,8 @@ public:
     // How many came after those kept.
     std::size_t callsLeftOut() const { return callsLeftOut_; }
     int redraws() const { return redraws_; }
+    // The dialog parameters the plug-in asked the value of, by name.
+    const std::set<std::string>& parametersRead() const { return parametersRead_; }
     // Every record a plug-in handed back, in order, with its map index.
     struct RecordSet {
         int32_t index;
@@ -78,6 +81,7 @@ public:
     void addEvent(HostEvent::Kind kind, std::string text);
     void recordCall(std::string call);
     void countRedraw() { ++redraws_; }
+    void noteParameterRead(const std::string& name) { parametersRead_.insert(name); }
     void recordSet(int32_t index, const kelvane::NRVMPRecord& record) { recordsSet_.push_back({index, record}); }
     // Storage behind the last type name handed out by nbGetDocumentTypeName.
     std::string typeNameBuffer;
@@ -94,6 +98,7 @@ private:
     std::size_t eventsKept_ = SIZE_MAX;
     std::size_t callsKept_ = SIZE_MAX;
     int redraws_ = 0;
+    std::set<std::string> parametersRead_;
     std::vector<RecordSet> recordsSet_;
     std::mt19937 nullRecordDraws_;
 };

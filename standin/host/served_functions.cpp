@@ -31,6 +31,7 @@ void trace(const std::string& call) {
 
 const Parameter* findParameter(const char* name) {
     if (session() == nullptr || name == nullptr) return nullptr;
+    session()->noteParameterRead(name);
     const auto& parameters = session()->workspace().parameters;
     auto found = parameters.find(name);
     return found != parameters.end() ? &found->second : nullptr;
