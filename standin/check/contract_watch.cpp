@@ -112,11 +112,6 @@ void ContractWatch::compareWithDialog(const DialogScript& script, const std::str
     scriptName_ = scriptName;
 }
 
-std::set<std::string> ContractWatch::parametersRead() const {
-    const std::lock_guard<std::mutex> lock(mutex_);
-    return {read_.begin(), read_.end()};
-}
-
 std::optional<std::string> ContractWatch::breach() const {
     const std::lock_guard<std::mutex> lock(mutex_);
     return breach_;
@@ -191,7 +186,6 @@ void ContractWatch::compareGetter(const HostCallContract& contract, Getter gette
     std::optional<std::string> fault;
     {
         const std::lock_guard<std::mutex> lock(mutex_);
-        if (read_.find(name) == read_.end()) read_.insert(name);
         if (!dialog_) return;
         const DialogParameter* declared = nullptr;
         for (const DialogParameter& parameter : dialog_->parameters)

@@ -11,7 +11,6 @@
 
 #include <mutex>
 #include <optional>
-#include <set>
 #include <string>
 #include <thread>
 
@@ -35,8 +34,6 @@ public:
     void returned(const std::string& after);
     // The dialog script the getters' calls are held to, by its file name.
     void compareWithDialog(const DialogScript& script, const std::string& scriptName);
-    // The parameter names the plug-in read so far.
-    std::set<std::string> parametersRead() const;
     // The first breach of the contract, once one was seen.
     std::optional<std::string> breach() const;
 
@@ -58,7 +55,6 @@ private:
     std::string after_;
     std::optional<DialogScript> dialog_;
     std::string scriptName_;
-    std::set<std::string, std::less<>> read_;
     std::optional<std::string> breach_;
 };
 
