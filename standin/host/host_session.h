@@ -2,10 +2,12 @@
 // host/: the host's side of the boundary. The workspace in memory
 // (workspace.h), the session of one run that the host functions act on (this
 // file), what each host function does when a plug-in calls it
-// (served_functions.h, after host/host_function_list.inc), and the functions
+// (served_functions.h, after host/host_function_list.inc), the functions
 // this executable exports under their plain names for plug-ins to find
-// (host_exports.h). The plug-in calls them on the one thread that calls it,
-// and only once initPlugin has bound its table.
+// (host_exports.h), and the watch that sees each call before it is served
+// (host_call_watch.h, with each function's contract in host_call_contracts.h).
+// The plug-in calls them on the one thread that calls it, and only once
+// initPlugin has bound its table.
 //
 // One run of a plug-in against a workspace: the state the exported host
 // functions act on, and everything the plug-in showed or asked.
@@ -18,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "standin/host/host_call_watch.h"
 #include "standin/host/workspace.h"
 
 namespace nimbrel {
@@ -26,20 +29,6 @@ struct HostEvent {
     enum class Kind { Log, Message };
     Kind kind = Kind::Log;
     std::string text;
-};
-
-// Marks the stand-in's own code serving a plug-in's call of a host function,
-// while it runs.
-class ServingHostFunction {
-public:
-    ServingHostFunction() { ++depth_; }
-    ~ServingHostFunction() { --depth_; }
-    ServingHostFunction(const ServingHostFunction&) = delete;
-    ServingHostFunction& operator=(const ServingHostFunction&) = delete;
-    static bool active() { return depth_ > 0; }
-
-private:
-    static inline int depth_ = 0;
 };
 
 class HostSession {
@@ -96,9 +85,6 @@ public:
     void recordSet(int32_t index, const kelvane::NRVMPRecord& record) { recordsSet_.push_back({index, record}); }
     // Storage behind the last type name handed out by nbGetDocumentTypeName.
     std::string typeNameBuffer;
-    // When set, gives the storage of each text handed out instead (the
-    // conformance check hands out read-only copies).
-    std::function<const char*(const std::string& text)> handOutText;
     // Whether this record read fails, under the workspace's random null records.
     bool drawNullRecord();
 
