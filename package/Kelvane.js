@@ -7,7 +7,7 @@
 //
 // Plain declarations only, so that any script engine and the stand-in host
 // Nimbrel.exe (which reads this file without running it) see the same thing:
-// one var whose value is JSON. See the README for the format.
+// one var whose value is JSON. docs/writing-plugins.md gives the format.
 
 var KelvaneDialog = {
     "title": "Kelvane: change the properties of every map on the current VMR",

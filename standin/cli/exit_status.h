@@ -1,7 +1,7 @@
 #pragma once
 // The stand-in host's exit statuses: what a script calling Nimbrel.exe can
 // tell from the status alone. kExitStatuses is their one description: --help
-// lists it and the README's table is held equal to it by a test.
+// lists it and the stand-in's manual (docs/using-the-stand-in.md) has a table held equal to it by a test.
 
 #include <string>
 
@@ -27,7 +27,7 @@ enum ExitStatus : int {
     kExitTerminated = 143,   // SIGTERM
 };
 
-// A status and what it means, in the README's words (names in `backticks`).
+// A status and what it means, in the manual's words (names in `backticks`).
 struct ExitStatusMeaning {
     int status;
     const char* meaning;
@@ -53,7 +53,7 @@ inline constexpr ExitStatusMeaning kExitStatuses[] = {
     {kExitTerminated, "stopped by SIGTERM"},
 };
 
-// What follows the table, in the README and in --help.
+// What follows the table, in the manual and in --help.
 inline constexpr const char* kExitStatusNote =
     "An output that cannot be written gives 4 whatever the plug-in returned. A run that is stopped\n"
     "writes no file, leaves none of its temporary files behind, and ends the plug-in's process too.";

@@ -125,16 +125,16 @@ TEST(CommandLine, HelpAndVersionAnswerAndEnd) {
     EXPECT_EQ(version.out, "Nimbrel.exe 1.0, the stand-in host for Kelvane plug-ins\n");
 }
 
-// The README's table of exit statuses is the one --help lists, row for row,
+// The manual's table of exit statuses is the one --help lists, row for row,
 // and the note after it the same.
-TEST(CommandLine, ReadmeListsTheExitStatuses) {
-    std::ifstream file(KELVANE_SOURCE_DIR "/README.md");
+TEST(CommandLine, ManualListsTheExitStatuses) {
+    std::ifstream file(KELVANE_SOURCE_DIR "/docs/using-the-stand-in.md");
     std::string line;
-    while (std::getline(file, line) && line != "### Exit statuses") {
+    while (std::getline(file, line) && line != "## Exit statuses") {
     }
     std::vector<std::string> rows;
     std::string note;
-    while (std::getline(file, line) && line.rfind("### ", 0) != 0) {
+    while (std::getline(file, line) && line.rfind("## ", 0) != 0) {
         if (line.rfind("| ", 0) == 0 && line != "| Status | Meaning |") rows.push_back(line);
         if (!rows.empty() && !line.empty() && line[0] != '|') note += (note.empty() ? "" : "\n") + line;
     }
