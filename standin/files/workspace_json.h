@@ -11,6 +11,8 @@
 //
 // Workspace files: a workspace as JSON, read with strict checks and written
 // back so that it reads back the same, byte for byte in every map record.
+// The number rules are in workspace_numbers.h, the field table both go by
+// in workspace_fields.h, the reader's checks in workspace_read.h.
 
 #include <cstddef>
 #include <optional>
