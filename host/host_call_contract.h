@@ -6,16 +6,9 @@
 // for plug-in authors is written from it. The plug-in's own build never
 // includes this file: the list's includers there leave the contract out.
 //
-// For every host function alike, listed with a contract or not:
-//  - it is called on the thread the host calls the plug-in on, never on
-//    another, since no host function is safe to call from another thread;
-//  - it is called only while a call of the host into the plug-in runs
-//    (createPlugin, initPlugin, execute, the destructor; the descriptor
-//    functions touch no host function), never after that call returned;
-//  - texts are zero-terminated 8-bit strings, and the host copies whatever it
-//    keeps of a text it is given, since the caller reuses its buffers at once.
-// A function listed without a contract states nothing more: its arguments are
-// unstated, and its result a value.
+// What holds for every host function alike, listed with a contract or not, is
+// kEveryHostFunction below. A function listed without a contract states
+// nothing more: its arguments are unstated, and its result a value.
 
 #include <cstddef>
 
@@ -35,7 +28,7 @@ enum class ArgumentKind {
 
 struct Argument {
     ArgumentKind kind = ArgumentKind::Unstated;
-    std::size_t bytes = 0;  // Filled and Read
+    std::size_t bytes = 0;         // Filled and Read
     Getter getter = Getter::None;  // ParameterName
 };
 
@@ -63,5 +56,15 @@ constexpr Argument ParameterName(Getter getter) {
 inline constexpr ResultKind ResultValue = ResultKind::Value;
 inline constexpr ResultKind HostPointer = ResultKind::HostPointer;
 inline constexpr ResultKind TextUntilNextHostCall = ResultKind::TextUntilNextHostCall;
+
+// What holds for every host function alike, one rule a line.
+inline constexpr const char* kEveryHostFunction[] = {
+    "It is called on the thread the host calls the plug-in on, never on another: no host function is safe to call "
+    "from another thread.",
+    "It is called only while a call of the host into the plug-in runs (createPlugin, initPlugin, execute, the "
+    "destructor; the descriptor functions touch no host function), never after that call returned.",
+    "Texts are zero-terminated 8-bit strings. The host copies whatever it keeps of a text it is given, since the "
+    "caller reuses its buffers at once.",
+};
 
 }  // namespace kelvane::contract

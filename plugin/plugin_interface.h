@@ -1,28 +1,15 @@
 #pragma once
-// The abstract interface through which the host drives a plug-in object.
-//
-// The host calls through the object's dispatch table, and that table is the
-// contract: exactly three slots, in this order, whatever compiler builds the
-// module or the host:
-//   slot 0  destroy(flags): the host's "delete object". Destroys the object and,
-//           when bit 0 of flags is set, frees its storage; returns the object.
-//           A host built by Microsoft's compiler reaches it with `delete`: there
-//           a virtual destructor is one slot that takes these flags.
+// The abstract interface through which the host drives a plug-in object: a
+// dispatch table of exactly three slots, in this order, whatever compiler
+// builds the module or the host:
+//   slot 0  destroy(flags): the host's "delete object"; bit 0 of flags frees
+//           the storage too
 //   slot 1  execute()
 //   slot 2  initPlugin()
-// A C++ virtual destructor would not do: compilers of the Itanium C++ ABI (GCC,
-// Clang, MinGW) give it two slots and shift execute and initPlugin by one. So
-// slot 0 is an ordinary virtual function with the flags word, which every
-// compiler lays out the same way, and the destructor itself is not virtual.
-//
-// Threads: the host makes every call into the plug-in, and into the host
-// functions the plug-in calls back, on one thread of its own choosing; no call
-// overlaps another, and nothing here takes a lock.
-// Order: the host owns an object from createPlugin until it calls slot 0;
-// initPlugin may come any number of times, and binds the host functions each
-// time; execute only after an initPlugin that returned true. Slot 0 may come at
-// any point, also before any initPlugin. No host function is called before
-// initPlugin has bound the table (host_function_table.h).
+// Why slot 0 is an ordinary virtual function and the destructor is not
+// virtual, when the host calls each slot, and on which thread:
+// docs/writing-plugins.md. No host function is called before initPlugin has
+// bound the table (host_function_table.h).
 
 #include "plugin/export.h"
 
@@ -35,7 +22,7 @@ public:
     NMBLPluginInterface(const NMBLPluginInterface&);
     NMBLPluginInterface& operator=(const NMBLPluginInterface&);
 
-    // Slot 0: stands in for the virtual destructor (see above).
+    // Slot 0: stands in for the virtual destructor.
     virtual void* destroy(unsigned int flags) = 0;
     // Slot 1: the work. Only after initPlugin returned true.
     virtual bool execute() = 0;

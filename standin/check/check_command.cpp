@@ -1,6 +1,5 @@
 #include "standin/check/check_command.h"
 
-#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -8,14 +7,17 @@
 #include <fstream>
 #include <iostream>
 #include <random>
+#include <set>
 #include <sstream>
-#include <thread>
 
 #include "standin/check/check_report.h"
 #include "standin/check/checks.h"
 #include "standin/check/child_process.h"
+#include "standin/check/contract_watch.h"
+#include "standin/check/handed_out_texts.h"
+#include "standin/check/left_running.h"
+#include "standin/check/process_resources.h"
 #include "standin/check/process_state.h"
-#include "standin/check/read_only_texts.h"
 #include "standin/files/native_path.h"
 #include "standin/files/output_file.h"
 #include "standin/files/workspace_json.h"
@@ -28,10 +30,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const char* const kChildOption = "--check-run";
-// How long a child whose module left threads running is watched after its
-// calls, while those threads run.
-constexpr std::chrono::milliseconds kGracePeriod{1000};
-constexpr std::chrono::milliseconds kGraceStep{10};
 // What a check's process may write to any one file, its standard output included.
 constexpr std::uint64_t kLargestFile = std::uint64_t{256} << 20;
 // What the parent allows a child beyond the per-call limit: the grace period and its exit.
@@ -66,20 +64,28 @@ struct CheckOptions : CheckRequest {
     std::optional<std::string> reportJson;
 };
 
-// The child: runs one check and writes its result to the channel. A module
-// that leaves threads running is watched a while longer; then the process
-// ends as a host's does, with the module still loaded, so that what runs late
-// and at the end is seen too.
+// A pass or a warning becomes a failure for that reason; a failure keeps its own.
+void failFor(const std::optional<std::string>& reason, CheckResult& result) {
+    if (reason && result.status != Status::Fail) result = {Status::Fail, *reason};
+}
+
+// The child: runs one check and writes its result to the channel. What the
+// module left running is watched a while longer; then the process ends as a
+// host's does, with the module still loaded, so that what runs late and at
+// the end is seen too.
 int runChildCheck(int argc, char** argv) {
     endQuietlyOnCrash();
     limitFileSizes(kLargestFile);
     if (argc != 6) return kCheckBadArguments;
     const CheckDefinition* check = findCheck(argv[2]);
     if (check == nullptr) return kCheckBadArguments;
-    const int threadsBefore = runningThreads();
+    std::set<ThreadNumber> threadsAtStart;
+    for (const auto& thread : threadUse()) threadsAtStart.insert(thread.first);
     CheckChannel channel(argv[4]);
-    noteWritesIntoTexts(channel.descriptor());
-    CheckContext context(executablePath(argv[0]), argv[3], channel, std::strtod(argv[5], nullptr));
+    noteHostDescriptors();
+    noteFaultsInHandedOutMemory(channel.descriptor());
+    ContractWatch& watch = ContractWatch::install(channel);
+    CheckContext context(executablePath(argv[0]), argv[3], channel, watch, std::strtod(argv[5], nullptr));
     CheckResult result;
     try {
         result = context.withCallNotes(check->run(context));
@@ -90,17 +96,12 @@ int runChildCheck(int argc, char** argv) {
     } catch (...) {
         result = {Status::Fail, "an exception came out of the plug-in"};
     }
-    // The threads the plug-in's calls started, as the calls counted them, or
-    // as the process runs more than at its start.
-    const int threads = runningThreads();
-    const int leftRunning = std::max(context.threadsStarted(), threads - threadsBefore);
-    if (leftRunning > 0 && !context.lastCall().empty()) {
-        // Until the module's threads have ended, or the grace period has passed.
-        channel.watching(context.lastReturn(), context.lastCall());
-        const auto end = std::chrono::steady_clock::now() + kGracePeriod;
-        while (runningThreads() > threads - leftRunning && std::chrono::steady_clock::now() < end)
-            std::this_thread::sleep_for(kGraceStep);
-    }
+    const std::optional<std::string> left =
+        context.lastCall().empty() ? std::nullopt
+                                   : leftRunning(threadsAtStart, channel, context.lastReturn(), context.lastCall());
+    // A host call that broke its contract came first, also one made while what was left ran.
+    failFor(watch.breach(), result);
+    failFor(left, result);
     channel.finish(result);
     channel.exiting();
     noteCrashAsProcessEnds(channel.descriptor());
@@ -115,7 +116,7 @@ std::string milliseconds(std::chrono::steady_clock::duration duration) {
 CheckOutcome readChannel(const std::string& path, const ChildEnd& end, double timeLimit) {
     CheckOutcome outcome;
     std::ifstream file(nativePath(path), std::ios::binary);
-    std::string line, result, after, fault;
+    std::string line, result, after, fault, breach;
     bool exiting = false;
     while (std::getline(file, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -123,9 +124,17 @@ CheckOutcome readChannel(const std::string& path, const ChildEnd& end, double ti
         if (line.rfind("after ", 0) == 0) after = line.substr(6);
         if (line.rfind("result ", 0) == 0) result = line.substr(7);
         if (line.rfind("fault ", 0) == 0) fault = ": " + line.substr(6);
+        if (line.rfind("contract ", 0) == 0 && breach.empty()) breach = line.substr(9);
         exiting = exiting || line == "exit";
     }
     const bool endedWell = end.kind == ChildEnd::Kind::Exited && end.code == 0 && !(exiting && !fault.empty());
+    if (!breach.empty()) {
+        // What broke the host's contract came first, also after the result
+        // (an exit handler's call); an end that followed is named after it.
+        outcome.status = Status::Fail;
+        outcome.reason = endedWell ? breach : breach + "; then the process ended with " + end.description;
+        return outcome;
+    }
     if (!result.empty() && endedWell) {
         const std::size_t blank = result.find(' ');
         const std::string status = result.substr(0, blank);

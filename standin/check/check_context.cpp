@@ -3,6 +3,12 @@
 #include <exception>
 #include <type_traits>
 
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 #include "standin/files/native_path.h"
 
 namespace nimbrel::check {
@@ -82,7 +88,27 @@ void CheckChannel::line(const std::string& text) {
 }
 
 void CheckChannel::calling(const std::string& call) {
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        announced_ = call;
+    }
     line("call " + call);
+}
+
+std::string CheckChannel::announced() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return announced_;
+}
+
+void CheckChannel::breach(const std::string& reason) {
+    // Straight to the descriptor: the calling thread may be one the plug-in
+    // left, as the process ends.
+    const std::string text = "contract " + oneLine(reason) + "\n";
+#if defined(_WIN32)
+    _write(descriptor(), text.data(), static_cast<unsigned>(text.size()));
+#else
+    [[maybe_unused]] const ssize_t written = write(descriptor(), text.data(), text.size());
+#endif
 }
 
 void CheckChannel::watching(std::chrono::steady_clock::time_point returned, const std::string& call) {
@@ -95,6 +121,10 @@ void CheckChannel::finish(const CheckResult& result) {
 }
 
 void CheckChannel::exiting() {
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        announced_ = "as the process ended";
+    }
     line("exit");
 }
 
@@ -124,8 +154,13 @@ void CheckedPlugin::cleanUp() {
     context_->destroy(object_, what);
 }
 
-CheckContext::CheckContext(std::string hostPath, std::string pluginPath, CheckChannel& channel, double timeLimit)
-    : hostPath_(std::move(hostPath)), pluginPath_(std::move(pluginPath)), channel_(channel), timeLimit_(timeLimit) {}
+CheckContext::CheckContext(std::string hostPath, std::string pluginPath, CheckChannel& channel, ContractWatch& watch,
+                           double timeLimit)
+    : hostPath_(std::move(hostPath)),
+      pluginPath_(std::move(pluginPath)),
+      channel_(channel),
+      watch_(watch),
+      timeLimit_(timeLimit) {}
 
 const PluginModule& CheckContext::module() {
     if (!module_) {
@@ -148,6 +183,7 @@ const std::optional<DialogScript>& CheckContext::dialog() {
         } catch (const DialogScriptError&) {
             // The package check says why; the other checks run without defaults.
         }
+        if (dialog_) watch_.compareWithDialog(*dialog_, utf8Path(nativePath(path).filename()));
     }
     return dialog_;
 }
@@ -159,6 +195,12 @@ auto CheckContext::call(int kind, const std::string& what, Call&& body) {
     const std::string call = announced(kNames[kind], what, ++calls_[kind]);
     const ProcessState before = watchState_ ? captureProcessState() : ProcessState{};
     channel_.calling(call);
+    // The host functions the call makes are held to their contract as the call's.
+    struct InCall {
+        InCall(CheckContext& context, const std::string& call) : context(context) { context.watch_.entering(call); }
+        ~InCall() { context.watch_.returned(context.lastCall_); }
+        CheckContext& context;
+    } inCall(*this, call);
     const auto start = Clock::now();
     auto finished = [&] {
         const auto returned = Clock::now();
@@ -173,7 +215,6 @@ auto CheckContext::call(int kind, const std::string& what, Call&& body) {
         }
         if (watchState_) {
             const ProcessState after = captureProcessState();
-            threadsStarted_ += after.threads - before.threads;
             for (const std::string& change : processStateChanges(before, after))
                 stateChanges_.push_back(call + " " + change);
         }

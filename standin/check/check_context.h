@@ -6,10 +6,12 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
 
+#include "standin/check/contract_watch.h"
 #include "standin/check/process_state.h"
 #include "standin/files/dialog_script.h"
 #include "standin/plugin/plugin_runner.h"
@@ -45,8 +47,9 @@ public:
 
 // Lines to the parent, each written through at once so that they survive the
 // child's crash: "call <what is running>", "after <steady clock ns> <call>"
-// when the calls are over and the module is watched a while longer, "result
-// <status> <reason>", and "exit" as the process ends.
+// when the calls are over and the module is watched a while longer,
+// "contract <breach>" when a host call broke its contract (from any thread),
+// "result <status> <reason>", and "exit" as the process ends.
 class CheckChannel {
 public:
     explicit CheckChannel(const std::string& path);
@@ -55,6 +58,9 @@ public:
     CheckChannel& operator=(const CheckChannel&) = delete;
 
     void calling(const std::string& call);
+    // What was last announced with calling.
+    std::string announced() const;
+    void breach(const std::string& reason);
     // The calls are over; the last one, call, returned at returned.
     void watching(std::chrono::steady_clock::time_point returned, const std::string& call);
     void finish(const CheckResult& result);
@@ -65,6 +71,8 @@ public:
 private:
     void line(const std::string& text);
     std::FILE* file_;
+    mutable std::mutex mutex_;
+    std::string announced_;
 };
 
 class CheckContext;
@@ -96,7 +104,8 @@ private:
 
 class CheckContext {
 public:
-    CheckContext(std::string hostPath, std::string pluginPath, CheckChannel& channel, double timeLimit);
+    CheckContext(std::string hostPath, std::string pluginPath, CheckChannel& channel, ContractWatch& watch,
+                 double timeLimit);
 
     // The stand-in host program this check runs in.
     const std::string& hostPath() const { return hostPath_; }
@@ -104,6 +113,8 @@ public:
     // Seconds each call into the plug-in, and each process the check starts, may take.
     double timeLimit() const { return timeLimit_; }
     CheckChannel& channel() { return channel_; }
+    // What holds each host call to its contract.
+    ContractWatch& watch() { return watch_; }
     // The loaded module; throws CheckFailure when it cannot be loaded.
     const PluginModule& module();
     // The dialog script the plug-in names beside its module, when it can be read.
@@ -131,9 +142,6 @@ public:
     // any kind): what a thread the plug-in left running is put down to.
     std::chrono::steady_clock::time_point lastReturn() const { return lastReturn_; }
     const std::string& lastCall() const { return lastCall_; }
-    // How many more threads the process runs than before the calls, as the
-    // watched calls counted them.
-    int threadsStarted() const { return threadsStarted_; }
 
 private:
     template <typename Call>
@@ -142,6 +150,7 @@ private:
     std::string hostPath_;
     std::string pluginPath_;
     CheckChannel& channel_;
+    ContractWatch& watch_;
     double timeLimit_;
     std::unique_ptr<PluginModule> module_;
     std::string loadError_;
@@ -154,8 +163,7 @@ private:
     std::string slowestCall_;
     std::chrono::steady_clock::time_point lastReturn_{};
     std::string lastCall_;
-    int calls_[4] = {};
-    int threadsStarted_ = 0;  // createPlugin, initPlugin, execute, destroy
+    int calls_[4] = {};  // createPlugin, initPlugin, execute, destroy
 };
 
 }  // namespace nimbrel::check

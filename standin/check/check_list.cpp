@@ -22,7 +22,8 @@ const std::vector<CheckDefinition>& checkDefinitions() {
          checkPackage, "descriptors"},
         {"create", 1, "createPlugin gives a new, independent object with a three-slot table each time", checkCreate,
          "exports"},
-        {"destroy", 1, "slot 0 with flags 1 frees the object: no heap growth over 1,000 create/destroy cycles",
+        {"destroy", 1,
+         "slot 0 with flags 1 frees the object: nothing grows with the number of 1,000 create/destroy cycles",
          checkDestroy, "create"},
         {"init-old-host", 2,
          "initPlugin under a host older than 2.2.0 returns; a refusal shows its reason, an acceptance executes",
@@ -37,7 +38,8 @@ const std::vector<CheckDefinition>& checkDefinitions() {
         {"init-no-maps", 2,
          "initPlugin on a VMR without maps returns; a refusal shows its reason, an acceptance executes",
          checkInitNoMaps, kObjects, kGuarded},
-        {"init-valid-vmr", 2, "initPlugin on a valid VMR with maps accepts, and execute then returns",
+        {"init-valid-vmr", 2,
+         "initPlugin on a valid VMR with maps accepts, and execute then returns, keeping the host's contract",
          checkInitValidVmr, kObjects, kGuarded},
         {"execute-defaults", 2,
          "execute with the dialog's defaults, and with every switch on, returns and touches only what the host hands "
@@ -61,13 +63,14 @@ const std::vector<CheckDefinition>& checkDefinitions() {
          checkExecuteMapCreationFails, kAccepts, kGuarded},
         {"execute-document-counts", 2, "execute survives document counts of -1, 0 and 1,000",
          checkExecuteDocumentCounts, kAccepts, kGuarded},
-        {"execute-leaks", 2, "a few dozen create/initPlugin/execute/destroy cycles without heap growth",
+        {"execute-leaks", 2,
+         "40 create/initPlugin/execute/destroy cycles: neither heap nor descriptors grow with their number",
          checkExecuteLeaks, kAccepts},
         {"execute-host-functions-missing", 2,
          "in hosts that each lack one of the functions the stand-in serves, initPlugin and execute return",
          checkExecuteHostFunctionsMissing, kAccepts, false, true},
-        {"cycles", 3, "1,000 create/initPlugin/execute/destroy cycles without heap growth; time per call", checkCycles,
-         kAccepts},
+        {"cycles", 3, "1,000 create/initPlugin/execute/destroy cycles: nothing grows with their number; time per call",
+         checkCycles, kAccepts},
     };
     return checks;
 }

@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "host/host_contract.h"
-#include "standin/check/read_only_texts.h"
 #include "standin/files/json_messages.h"
 #include "standin/host/workspace.h"
 
@@ -31,16 +30,22 @@ void fillHostOwned(NRVMPRecord& record, int map) {
             bytes[r.offset + k] = static_cast<unsigned char>(0x80 | (map << 4) | ((r.offset + k) & 0x0F));
 }
 
+bool guardIntact(std::vector<char>::const_iterator begin, std::vector<char>::const_iterator end) {
+    return std::all_of(begin, end, [](char c) { return static_cast<unsigned char>(c) == kGuard; });
+}
+
 std::optional<std::string> overrun(const Workspace& before, const Workspace& after) {
     for (std::size_t m = 0; m < before.maps.size() && m < after.maps.size(); ++m) {
         const std::vector<char>& storage = after.maps[m].nameStorage;
         const std::size_t capacity = before.mapNameCapacity;
-        const bool intact = storage.size() == capacity + kGuardBytes &&
-                            std::all_of(storage.begin() + static_cast<long>(capacity), storage.end(),
-                                        [](char c) { return static_cast<unsigned char>(c) == kGuard; });
-        if (!intact)
-            return "wrote past the " + std::to_string(capacity) + " bytes of name storage of map index " +
-                   std::to_string(m);
+        const std::string name =
+            "the " + std::to_string(capacity) + " bytes of name storage of map index " + std::to_string(m);
+        if (storage.size() != kGuardBytes + capacity + kGuardBytes || after.maps[m].nameOffset != kGuardBytes)
+            return "changed " + name;
+        if (!guardIntact(storage.begin(), storage.begin() + static_cast<std::ptrdiff_t>(kGuardBytes)))
+            return "wrote in front of " + name;
+        if (!guardIntact(storage.begin() + static_cast<std::ptrdiff_t>(kGuardBytes + capacity), storage.end()))
+            return "wrote past " + name;
     }
     return std::nullopt;
 }
@@ -65,7 +70,9 @@ Workspace validVmrWorkspace() {
         r.transparency = 1.0f;
         fillHostOwned(r, m);
         map.setName("Check map " + std::to_string(m + 1), workspace.mapNameCapacity);
-        map.nameStorage.resize(workspace.mapNameCapacity + kGuardBytes, static_cast<char>(kGuard));
+        map.nameStorage.insert(map.nameStorage.begin(), kGuardBytes, static_cast<char>(kGuard));
+        map.nameStorage.resize(kGuardBytes + workspace.mapNameCapacity + kGuardBytes, static_cast<char>(kGuard));
+        map.nameOffset = kGuardBytes;
         workspace.maps.push_back(std::move(map));
     }
     return workspace;
@@ -73,10 +80,6 @@ Workspace validVmrWorkspace() {
 
 void applyDefaults(const std::optional<DialogScript>& dialog, Workspace& workspace) {
     if (dialog) applyDialogDefaults(*dialog, workspace);
-}
-
-void handOutReadOnlyTexts(HostSession& session) {
-    session.handOutText = readOnlyText;
 }
 
 std::optional<std::string> shownReason(const std::vector<HostEvent>& shown) {
@@ -102,7 +105,7 @@ std::optional<std::string> recordFault(const Workspace& before, const Workspace&
                     return "handed " + map + " the record of map index " + std::to_string(other);
             return "handed " + map + " a record whose host-owned bytes are not the map's own";
         }
-        if (!mapsMoved && set.record.name != nullptr && set.record.name != after.maps[index].nameStorage.data())
+        if (!mapsMoved && set.record.name != nullptr && set.record.name != after.maps[index].nameData())
             return "handed " + map + " a record whose name points at another map's storage";
     }
     return std::nullopt;

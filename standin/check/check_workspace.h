@@ -1,7 +1,8 @@
 #pragma once
 // The host states the checks put a plug-in in, and what they look for in the
-// workspace afterwards: guard bytes behind each map's name storage, and every
-// record handed back carrying its own map's host-owned bytes.
+// workspace afterwards: guard bytes in front of and behind each map's name
+// storage, and every record handed back carrying its own map's host-owned
+// bytes.
 
 #include <optional>
 #include <string>
@@ -14,7 +15,8 @@ namespace nimbrel::check {
 
 // The maps of the valid VMR, each with host-owned bytes of its own.
 inline constexpr int kCheckMapCount = 5;
-// Bytes of 0xA5 behind each map's name storage, which no plug-in may write.
+// Bytes of 0xA5 in front of and behind each map's name storage, which no
+// plug-in may write.
 inline constexpr std::size_t kGuardBytes = 64;
 
 // A host of version 2.4.0 whose current document is a VMR with kCheckMapCount maps.
@@ -22,9 +24,6 @@ Workspace validVmrWorkspace();
 
 // Gives the workspace the defaults of the plug-in's dialog, when it has one.
 void applyDefaults(const std::optional<DialogScript>& dialog, Workspace& workspace);
-
-// Has the session hand out every text as a read-only copy.
-void handOutReadOnlyTexts(HostSession& session);
 
 // What the plug-in showed as its reason for refusing: "the message \"...\""
 // (the first message box), else "the log line \"...\"" (the last), or nothing.

@@ -25,7 +25,9 @@ struct ExecuteCase {
 // destroy; then looks at what it did to the host's maps. initPlugin must
 // accept the dialog's defaults; in a hostile case it may refuse, when it shows
 // why: that is an answer the user can act on.
-CheckResult executeCases(CheckContext& context, const std::vector<ExecuteCase>& cases) {
+// The dialog parameters the runs read go to read, when given.
+CheckResult executeCases(CheckContext& context, const std::vector<ExecuteCase>& cases,
+                         std::set<std::string>* read = nullptr) {
     std::set<std::string> unprovided;
     int returnedFalse = 0, refused = 0;
     for (const ExecuteCase& c : cases) {
@@ -34,7 +36,6 @@ CheckResult executeCases(CheckContext& context, const std::vector<ExecuteCase>& 
         c.makeHostile(workspace);
         const Workspace before = workspace;
         HostSession session(workspace);
-        handOutReadOnlyTexts(session);
         session.onUnprovidedCall = [&unprovided](const std::string& function) { unprovided.insert(function); };
         CheckedPlugin plugin = context.createPlugin(c.what);
         const bool accepted = context.initPlugin(plugin, c.what);
@@ -51,6 +52,7 @@ CheckResult executeCases(CheckContext& context, const std::vector<ExecuteCase>& 
         }
         context.destroy(plugin, c.what);
         if (auto fault = recordFault(before, workspace, session)) throw CheckFailure(*fault + " (" + c.what + ")");
+        if (read != nullptr) read->insert(session.parametersRead().begin(), session.parametersRead().end());
     }
     const std::size_t executed = cases.size() - static_cast<std::size_t>(refused);
     std::string outcome = std::to_string(executed) + (executed == 1 ? " run" : " runs") + " returned";
@@ -96,7 +98,16 @@ CheckResult checkExecuteDefaults(CheckContext& context) {
                              for (const std::string& name : switches) w.parameters[name] = Parameter::ofInteger(1);
                          },
                          true, false});
-    return executeCases(context, cases);
+    std::set<std::string> read;
+    const CheckResult result = executeCases(context, cases, &read);
+    // A declared parameter that is never read is a dialog setting that does nothing.
+    std::string unread;
+    if (const std::optional<DialogScript>& dialog = context.dialog()) {
+        for (const DialogParameter& p : dialog->parameters)
+            if (read.count(p.name) == 0) unread += (unread.empty() ? "" : ", ") + p.name;
+    }
+    if (unread.empty() || result.status != Status::Pass) return result;
+    return warned(result.reason + "; but no run read " + unread + ", which the dialog script declares");
 }
 
 CheckResult checkExecuteNullRecords(CheckContext& context) {

@@ -42,7 +42,6 @@ CheckResult runInHostLacking(CheckContext& context) {
     applyDefaults(context.dialog(), workspace);
     const Workspace before = workspace;
     HostSession session(workspace);
-    handOutReadOnlyTexts(session);
     CheckedPlugin plugin = context.createPlugin();
     const bool accepted = context.initPlugin(plugin);
     if (accepted) context.execute(plugin);
@@ -53,8 +52,6 @@ CheckResult runInHostLacking(CheckContext& context) {
 
 CheckResult checkExecuteHostFunctionsMissing(CheckContext& context) {
     const ScratchFolder folder;
-    // The copy keeps the host's file name: that is the module the plug-in looks for.
-    const std::string copy = utf8Path(folder.path() / nativePath(context.hostPath()).filename());
     const CheckDefinition& run = *findCheck("run-in-host-lacking");
     int hosts = 0, refusals = 0;
     std::string warning;
@@ -62,6 +59,13 @@ CheckResult checkExecuteHostFunctionsMissing(CheckContext& context) {
         if (!function.served) continue;
         const std::string lacking = "a host that lacks " + function.name;
         context.channel().calling("writing " + lacking);
+        // Each copy in a folder of its own, so that a process the plug-in left
+        // running on an earlier one does not stand in the way; each keeps the
+        // host's file name, the module the plug-in looks for.
+        const fs::path copyFolder = folder.path() / nativePath(function.name);
+        std::error_code ignored;
+        fs::create_directories(copyFolder, ignored);
+        const std::string copy = utf8Path(copyFolder / nativePath(context.hostPath()).filename());
         try {
             writeHostLacking(context.hostPath(), function.name, copy);
         } catch (const std::runtime_error& e) {
@@ -69,6 +73,7 @@ CheckResult checkExecuteHostFunctionsMissing(CheckContext& context) {
         }
         context.channel().calling("initPlugin and execute in " + lacking);
         const CheckOutcome outcome = runCheckProcess(copy, run, context.pluginPath(), context.timeLimit());
+        fs::remove(nativePath(copy), ignored);
         if (outcome.status == Status::Fail) throw CheckFailure("in " + lacking + ": " + outcome.reason);
         if (outcome.status == Status::Warning && warning.empty()) warning = "in " + lacking + ": " + outcome.reason;
         ++hosts;

@@ -5,6 +5,10 @@
 #include <clocale>
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
+#include <locale>
+#include <map>
+#include <utility>
 
 #if defined(__x86_64__) || defined(_M_X64)
 #include <xmmintrin.h>
@@ -12,11 +16,7 @@
 
 #if defined(_WIN32)
 #include <windows.h>
-// windows.h first
-#include <tlhelp32.h>
 #else
-#include <dirent.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 extern char** environ;
@@ -25,63 +25,41 @@ extern char** environ;
 namespace nimbrel::check {
 namespace {
 
-std::string variableName(const std::string& entry) {
-    return entry.substr(0, entry.find('=', 1));
-}
+// The environment's lines are all under one name; each value is "NAME=value".
+const char* const kEnvironment = "the environment";
+// The most settings a snapshot reserves room for at once.
+constexpr std::size_t kSettingsReserved = 32 * 1024;
 
-std::vector<std::string> environment() {
-    std::vector<std::string> entries;
+void addEnvironment(std::string& settings) {
 #if defined(_WIN32)
     char* block = GetEnvironmentStringsA();
-    if (block == nullptr) return entries;
+    if (block == nullptr) return;
     for (const char* entry = block; *entry != '\0'; entry += std::char_traits<char>::length(entry) + 1)
-        if (*entry != '=') entries.emplace_back(entry);  // "=C:=C:\..." are the shell's drive folders
+        if (*entry != '=') addSetting(settings, kEnvironment, entry);  // "=C:=C:\..." are the shell's drive folders
     FreeEnvironmentStringsA(block);
 #else
-    for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) entries.emplace_back(*entry);
+    for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry)
+        addSetting(settings, kEnvironment, *entry);
 #endif
-    std::sort(entries.begin(), entries.end());
-    return entries;
 }
 
 #if defined(_WIN32)
-
 std::int64_t bytesWritten(DWORD handle) {
     std::fflush(handle == STD_OUTPUT_HANDLE ? stdout : stderr);
     LARGE_INTEGER size{};
     return GetFileSizeEx(GetStdHandle(handle), &size) ? size.QuadPart : 0;
 }
-
-std::vector<std::string> signalDispositions() {
-    return {};
-}
-
 #else
-
 std::int64_t bytesWritten(int descriptor) {
     std::fflush(descriptor == 1 ? stdout : stderr);
     struct stat status {};
     return fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode) ? status.st_size : 0;
 }
-
-// The flags that change what a signal does (the C library sets others of its own).
-constexpr int kFlagsCompared = SA_SIGINFO | SA_RESETHAND | SA_NODEFER | SA_RESTART | SA_ONSTACK;
-
-std::vector<std::string> signalDispositions() {
-    std::vector<std::string> dispositions;
-    for (int signal = 1; signal < NSIG; ++signal) {
-        struct sigaction action {};
-        if (sigaction(signal, nullptr, &action) != 0) continue;
-        char text[64];
-        std::snprintf(text, sizeof text, "%d %p/%x", signal, reinterpret_cast<void*>(action.sa_handler),
-                      static_cast<unsigned>(action.sa_flags & kFlagsCompared));
-        dispositions.push_back(text);
-    }
-    return dispositions;
-}
-
 #endif
 
+// The rounding mode, and on x86-64 the SSE control bits (exception masks,
+// flush-to-zero, denormals-are-zero): what every float computation of the
+// host obeys.
 unsigned floatingPointControl() {
     auto control = static_cast<unsigned>(std::fegetround());
 #if defined(__x86_64__) || defined(_M_X64)
@@ -91,43 +69,74 @@ unsigned floatingPointControl() {
     return control;
 }
 
-std::string shown(const std::string& text) {
-    return text.empty() ? "(none)" : "\"" + text + "\"";
+void addQuoted(std::string& settings, const char* what, const char* text) {
+    char quoted[4096];
+    std::snprintf(quoted, sizeof quoted, text != nullptr && *text != '\0' ? "\"%s\"" : "(none)", text);
+    addSetting(settings, what, quoted);
+}
+
+void addWorkingDirectory(std::string& settings) {
+#if defined(_WIN32)
+    std::error_code ignored;
+    addQuoted(settings, "the working directory", std::filesystem::current_path(ignored).u8string().c_str());
+#else
+    char folder[4096];
+    addQuoted(settings, "the working directory", getcwd(folder, sizeof folder));
+#endif
+}
+
+using Settings = std::vector<std::pair<std::string, std::string>>;
+
+Settings parsed(const std::string& settings) {
+    Settings items;
+    for (std::size_t at = 0; at < settings.size();) {
+        const std::size_t tab = settings.find('\t', at), end = settings.find('\n', at);
+        if (tab == std::string::npos || end == std::string::npos || tab > end) break;
+        items.emplace_back(settings.substr(at, tab - at), settings.substr(tab + 1, end - tab - 1));
+        at = end + 1;
+    }
+    return items;
+}
+
+std::string variableName(const std::string& entry) {
+    return entry.substr(0, entry.find('=', 1));
+}
+
+// The environment's entries, sorted, and the other settings by what they are.
+std::pair<std::vector<std::string>, Settings> environmentApart(const Settings& items) {
+    std::pair<std::vector<std::string>, Settings> apart;
+    for (const auto& item : items)
+        if (item.first == kEnvironment)
+            apart.first.push_back(item.second);
+        else
+            apart.second.push_back(item);
+    std::sort(apart.first.begin(), apart.first.end());
+    return apart;
 }
 
 }  // namespace
 
-int runningThreads() {
-#if defined(_WIN32)
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return 0;
-    int count = 0;
-    THREADENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-        count += entry.th32OwnerProcessID == GetCurrentProcessId();
-    CloseHandle(snapshot);
-    return count;
-#else
-    int count = 0;
-    if (DIR* tasks = opendir("/proc/self/task")) {
-        while (const dirent* entry = readdir(tasks)) count += entry->d_name[0] != '.';
-        closedir(tasks);
-    }
-    return count;
-#endif
+void addSetting(std::string& settings, const char* what, const char* value) {
+    auto add = [&settings](const char* text) {
+        for (const char* c = text; *c != '\0'; ++c) settings += *c == '\t' || *c == '\n' ? ' ' : *c;
+    };
+    add(what);
+    settings += '\t';
+    add(value);
+    settings += '\n';
 }
 
 ProcessState captureProcessState() {
     ProcessState state;
-    std::error_code ignored;
-    state.workingDirectory = std::filesystem::current_path(ignored).u8string();
-    const char* locale = std::setlocale(LC_ALL, nullptr);
-    state.locale = locale != nullptr ? locale : "";
-    state.environment = environment();
-    state.signalDispositions = signalDispositions();
-    state.threads = runningThreads();
-    state.floatingPointControl = floatingPointControl();
+    state.settings.reserve(kSettingsReserved);
+    addWorkingDirectory(state.settings);
+    addQuoted(state.settings, "the locale", std::setlocale(LC_ALL, nullptr));
+    addQuoted(state.settings, "the C++ global locale", std::locale().name().c_str());
+    char control[16];
+    std::snprintf(control, sizeof control, "0x%X", floatingPointControl());
+    addSetting(state.settings, "the floating-point control (rounding, exception masks or flush-to-zero)", control);
+    addSystemSettings(state.settings);
+    addEnvironment(state.settings);
 #if defined(_WIN32)
     state.standardOutputBytes = bytesWritten(STD_OUTPUT_HANDLE);
     state.standardErrorBytes = bytesWritten(STD_ERROR_HANDLE);
@@ -140,32 +149,31 @@ ProcessState captureProcessState() {
 
 std::vector<std::string> processStateChanges(const ProcessState& before, const ProcessState& after) {
     std::vector<std::string> changes;
-    if (before.workingDirectory != after.workingDirectory)
-        changes.push_back("changed the working directory from " + shown(before.workingDirectory) + " to " +
-                          shown(after.workingDirectory));
-    if (before.locale != after.locale)
-        changes.push_back("changed the locale from " + shown(before.locale) + " to " + shown(after.locale));
-    if (before.environment != after.environment) {
-        std::vector<std::string> changed;
-        std::set_symmetric_difference(before.environment.begin(), before.environment.end(), after.environment.begin(),
-                                      after.environment.end(), std::back_inserter(changed));
-        std::string names;
-        for (const std::string& entry : changed)
-            if (names.find(variableName(entry)) == std::string::npos)
-                names += (names.empty() ? "" : ", ") + variableName(entry);
-        changes.push_back("changed the environment (" + names + ")");
-    }
-    if (before.floatingPointControl != after.floatingPointControl)
-        changes.push_back("changed the floating-point control (rounding, exception masks or flush-to-zero)");
-    for (std::size_t s = 0; s < before.signalDispositions.size() && s < after.signalDispositions.size(); ++s)
-        if (before.signalDispositions[s] != after.signalDispositions[s]) {
-            const std::string& which = after.signalDispositions[s];
-            changes.push_back("changed the handler of signal " + which.substr(0, which.find(' ')));
-            break;
+    if (before.settings != after.settings) {
+        // Whatever the system reports, compared whole: each setting that differs is named.
+        const auto [wasEnvironment, was] = environmentApart(parsed(before.settings));
+        const auto [isEnvironment, is] = environmentApart(parsed(after.settings));
+        const std::map<std::string, std::string> wasByName(was.begin(), was.end()), isByName(is.begin(), is.end());
+        for (const auto& [what, value] : is) {
+            const auto found = wasByName.find(what);
+            if (found == wasByName.end())
+                changes.push_back("set " + what + " to " + value);
+            else if (found->second != value)
+                changes.push_back("changed " + what + " from " + found->second + " to " + value);
         }
-    if (after.threads > before.threads)
-        changes.push_back("left " + std::to_string(after.threads - before.threads) +
-                          (after.threads - before.threads == 1 ? " thread" : " threads") + " running");
+        for (const auto& [what, value] : was)
+            if (isByName.count(what) == 0) changes.push_back("removed " + what + " (" + value + ")");
+        if (wasEnvironment != isEnvironment) {
+            std::vector<std::string> changed;
+            std::set_symmetric_difference(wasEnvironment.begin(), wasEnvironment.end(), isEnvironment.begin(),
+                                          isEnvironment.end(), std::back_inserter(changed));
+            std::string names;
+            for (const std::string& entry : changed)
+                if (names.find(variableName(entry)) == std::string::npos)
+                    names += (names.empty() ? "" : ", ") + variableName(entry);
+            changes.push_back("changed the environment (" + names + ")");
+        }
+    }
     if (after.standardOutputBytes != before.standardOutputBytes)
         changes.push_back("wrote " + std::to_string(after.standardOutputBytes - before.standardOutputBytes) +
                           " bytes to standard output");

@@ -1,11 +1,21 @@
 #pragma once
-// What a module loaded into the host shares with it for the whole process:
-// the working directory, signal dispositions, the locale, the environment,
-// the floating-point control, the threads running and the bytes written to
-// standard output and error.
+// What a module loaded into the host shares with it for the whole process and
+// must leave as it found it, taken whole from what the system reports: on
+// Linux the host thread's entry of /proc (its signal mask, the umask, every
+// line of its status but the counters that change by themselves), every
+// resource limit, the handler of every signal, the host's own descriptors and
+// what they point to, and the like; on Windows the console's code pages and
+// modes, the error mode, the DLL search folder, the unhandled-exception
+// filter, the standard handles, priorities and affinity. Everywhere the
+// working directory, the environment, the locale, the floating-point control
+// and the bytes written to standard output and error.
 // Taken before and after each call into the plug-in, so that a change is put
-// down to the call that made it.
+// down to the call that made it; compared whole, and taken apart only when
+// something differs (the check's heap may be a guard-page allocator's, where
+// every allocation costs). What the plug-in may hold (threads, child
+// processes, descriptors of its own) is process_resources.h's.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -13,23 +23,27 @@
 namespace nimbrel::check {
 
 struct ProcessState {
-    std::string workingDirectory;
-    std::string locale;
-    std::vector<std::string> environment;         // "NAME=value", sorted
-    std::vector<std::string> signalDispositions;  // "<signal> <handler>/<flags>" (not on Windows)
-    int threads = 0;
-    // The rounding mode, and on x86-64 the SSE control bits (exception masks,
-    // flush-to-zero, denormals-are-zero): what every float computation of the host obeys.
-    unsigned floatingPointControl = 0;
+    // One line per setting: what it is, a tab, and its value as shown
+    // ("the umask\t0022"), in the order taken.
+    std::string settings;
     std::int64_t standardOutputBytes = 0;
     std::int64_t standardErrorBytes = 0;
 };
 
 ProcessState captureProcessState();
-// The threads of this process.
-int runningThreads();
 
-// Each change, one phrase: "changed the working directory from /a to /b".
+// The descriptors (handles) open now are the host's: from now on, each is
+// one of the settings, and a call that closes one or points it elsewhere
+// changes the host's state.
+void noteHostDescriptors();
+
+// Each change, one phrase: "changed the working directory from "/a" to "/b"".
 std::vector<std::string> processStateChanges(const ProcessState& before, const ProcessState& after);
+
+// Adds one setting to the lines (a tab or a line break in either becomes a blank).
+void addSetting(std::string& settings, const char* what, const char* value);
+// This system's own settings (process_settings_linux.cpp,
+// process_settings_windows.cpp).
+void addSystemSettings(std::string& settings);
 
 }  // namespace nimbrel::check

@@ -15,7 +15,6 @@ CheckResult initIn(CheckContext& context, Workspace workspace, const char* state
     applyDefaults(context.dialog(), workspace);
     const Workspace before = workspace;
     HostSession session(workspace);
-    handOutReadOnlyTexts(session);
     CheckedPlugin plugin = context.createPlugin();
     const bool accepted = context.initPlugin(plugin, state);
     if (auto fault = recordFault(before, workspace, session))

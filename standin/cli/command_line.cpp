@@ -59,6 +59,10 @@ void printError(std::ostream& err, const std::string& message) {
     err << kProgram << ": error: " << visible(message) << std::endl;
 }
 
+void printWarning(std::ostream& err, const std::string& message) {
+    err << kProgram << ": warning: " << visible(message) << std::endl;
+}
+
 std::variant<CommandLine, int> parseCommandLine(int argc, const char* const* argv, std::ostream& out,
                                                 std::ostream& err) {
     if (argc <= 1) {
@@ -184,7 +188,7 @@ std::variant<CommandLine, int> parseCommandLine(int argc, const char* const* arg
         return kExitBadArguments;
     }
     if (options.saveWorkspace && options.reportJson && *options.reportJson != "-" &&
-        sameOutputFile(*options.saveWorkspace, *options.reportJson)) {
+        sameFile(*options.saveWorkspace, *options.reportJson)) {
         printError(err, "--save-workspace and --report-json both name " + *options.reportJson +
                             ": give each a file of its own (see --help)");
         return kExitBadArguments;

@@ -46,5 +46,7 @@ std::variant<CommandLine, int> parseCommandLine(int argc, const char* const* arg
 
 // "Nimbrel.exe: error: <message>" on err.
 void printError(std::ostream& err, const std::string& message);
+// "Nimbrel.exe: warning: <message>" on err.
+void printWarning(std::ostream& err, const std::string& message);
 
 }  // namespace nimbrel

@@ -20,6 +20,11 @@ enum ExitStatus : int {
     kExitPluginCrashed = 9,    // a plug-in call crashed, or ended the process
     kExitPluginTimedOut = 10,  // a plug-in call ran longer than --timeout
     kExitOutOfMemory = 11,     // the stand-in ran out of memory
+    // Stopped from outside: 128 and the signal, as a shell shows a program
+    // the signal ended (on Windows, the same for the console's events).
+    kExitHangUp = 129,       // SIGHUP: the terminal (the console) closed
+    kExitInterrupted = 130,  // SIGINT: Ctrl-C (or Ctrl-Break)
+    kExitTerminated = 143,   // SIGTERM
 };
 
 // A status and what it means, in the README's words (names in `backticks`).
@@ -43,11 +48,15 @@ inline constexpr ExitStatusMeaning kExitStatuses[] = {
     {kExitOutOfMemory,
      "the stand-in ran out of memory; the line says what it was doing (\"out of memory reading the workspace "
      "ws.json (20,000 maps)\")"},
+    {kExitHangUp, "stopped: the terminal (on Windows, the console) was closed, SIGHUP"},
+    {kExitInterrupted, "stopped by Ctrl-C (SIGINT; on Windows also Ctrl-Break)"},
+    {kExitTerminated, "stopped by SIGTERM"},
 };
 
 // What follows the table, in the README and in --help.
 inline constexpr const char* kExitStatusNote =
-    "An output that cannot be written gives 4 whatever the plug-in returned.";
+    "An output that cannot be written gives 4 whatever the plug-in returned. A run that is stopped\n"
+    "writes no file, leaves none of its temporary files behind, and ends the plug-in's process too.";
 
 // The exit statuses of Nimbrel.exe --check.
 enum CheckExitStatus : int {

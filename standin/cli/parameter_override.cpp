@@ -6,6 +6,7 @@
 #include <optional>
 #include <system_error>
 
+#include "standin/cli/terminal_text.h"
 #include "standin/files/workspace_json.h"
 
 namespace nimbrel {
@@ -35,8 +36,19 @@ std::optional<nlohmann::ordered_json> numberOfText(const std::string& text) {
     return nlohmann::ordered_json(real);
 }
 
+// How many columns of a refused text an error shows.
+constexpr std::size_t kShownValueColumns = 40;
+
 std::string describe(const std::string& name, const std::string& value) {
     return "--param " + name + "=" + value + ": ";
+}
+
+// A text the host's getter can hand over whole; the value shown short.
+Parameter textParameter(const std::string& name, const std::string& value) {
+    if (const auto refusal = textParameterRefusal(value))
+        throw ParameterError("--param " + name + "=" + clipColumns(value, kShownValueColumns, kAsciiMarks) + ": " +
+                             *refusal);
+    return Parameter::ofText(value);
 }
 
 }  // namespace
@@ -63,7 +75,7 @@ Parameter parameterFromText(const std::string& name, const std::string& value, s
         } catch (const NumberRangeError&) {
             // beyond single precision: a text
         }
-        return Parameter::ofText(value);
+        return textParameter(name, value);
     }
     switch (*kind) {
         case Parameter::Kind::Integer: {
@@ -89,7 +101,7 @@ Parameter parameterFromText(const std::string& name, const std::string& value, s
         case Parameter::Kind::Text:
             break;
     }
-    return Parameter::ofText(value);
+    return textParameter(name, value);
 }
 
 void applyAssignment(Workspace& workspace, const std::string& argument, const DeclaredParameters* declared) {

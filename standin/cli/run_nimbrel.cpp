@@ -5,12 +5,14 @@
 #include <filesystem>
 #include <functional>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <new>
 #include <system_error>
 
 #include "standin/cli/parameter_override.h"
 #include "standin/cli/progress.h"
+#include "standin/cli/run_outputs.h"
 #include "standin/cli/run_report.h"
 #include "standin/files/dialog_use.h"
 #include "standin/files/input_file.h"
@@ -18,6 +20,7 @@
 #include "standin/files/output_file.h"
 #include "standin/files/workspace_json.h"
 #include "standin/host/host_session.h"
+#include "standin/plugin/dispatch_table.h"
 #include "standin/plugin/module_kind.h"
 #include "standin/plugin/plugin_location.h"
 #include "standin/plugin/plugin_runner.h"
@@ -27,29 +30,16 @@ namespace nimbrel {
 namespace {
 
 // Writes what must be written after a run; false if something could not be.
-bool writeOutputs(const CommandLine& options, const Workspace& workspace, const RunRecord& run, const DialogUse& dialog,
+bool writeOutputs(RunOutputs& outputs, const Workspace& workspace, const RunRecord& run, const DialogUse& dialog,
                   std::ostream& out, std::ostream& err) {
-    bool written = true;
-    auto write = [&](const std::string& path, const std::string& text, const char* what) {
-        noteActivity(std::string("writing ") + what + " to " + (path == "-" ? "standard output" : path));
-        if (path == "-") {
-            out << text << std::flush;
-        } else if (const auto reason = writeWholeFile(path, text)) {
-            printError(err, path + ": cannot write " + what + ": " + *reason);
-            written = false;
-        }
-    };
-    if (options.saveWorkspace) {
-        noteActivity("writing the workspace");
-        write(*options.saveWorkspace, workspaceText(workspace), "the workspace");
-    }
-    if (options.reportJson) {
-        noteActivity("writing the report");
-        nlohmann::ordered_json report = reportJson(run);
-        report["dialog"] = dialogJson(dialog);
-        write(*options.reportJson, dumpJson(report), "the report");
-    }
-    return written;
+    // The outputs go together: after one that failed, the next is not written.
+    if (outputs.wants(RunOutputs::Kind::Workspace) &&
+        !outputs.write(RunOutputs::Kind::Workspace, workspaceText(workspace), out, err))
+        return false;
+    if (!outputs.wants(RunOutputs::Kind::Report)) return true;
+    nlohmann::ordered_json report = reportJson(run);
+    report["dialog"] = dialogJson(dialog);
+    return outputs.write(RunOutputs::Kind::Report, dumpJson(report), out, err);
 }
 
 // The exit status that says how the plug-in's calls went.
@@ -74,7 +64,8 @@ int finish(int status, std::ostream& out, const DescriptorOutput& standardOutput
 
 }  // namespace
 
-int runNimbrel(const CommandLine& options, const std::string& executable, std::ostream& out, std::ostream& err) {
+int runNimbrel(const CommandLine& options, const std::string& executable, RunOutputs& outputs, std::ostream& out,
+               std::ostream& err) {
     const std::string pluginPath = options.plugin ? absolutePath(*options.plugin) : defaultPluginPath(executable);
     std::error_code ignored;
     if (pluginPath.empty() || !std::filesystem::exists(nativePath(pluginPath), ignored)) {
@@ -86,6 +77,7 @@ int runNimbrel(const CommandLine& options, const std::string& executable, std::o
         return kExitBadPlugin;
     }
     std::string loadError;
+    notePluginModule(pluginPath);
     markPluginCall("loading the module");
     std::unique_ptr<PluginModule> module = PluginModule::load(pluginPath, loadError);
     markPluginCall(nullptr);
@@ -114,6 +106,13 @@ int runNimbrel(const CommandLine& options, const std::string& executable, std::o
         printError(err, e.what());
         return kExitBadDialog;
     }
+    // The module and the script found beside it are inputs too.
+    std::vector<RunInput> inputs{{"the plug-in module the run loads", pluginPath}};
+    if (dialog.path) inputs.push_back({"the dialog script the run reads", *dialog.path});
+    if (const auto refusal = outputNamingAnInput(options, inputs)) {
+        printError(err, *refusal);
+        return kExitBadArguments;
+    }
     const DeclaredParameters declared = dialog.script ? dialog.script->declared() : DeclaredParameters{};
     const DeclaredParameters* checked = dialog.script ? &declared : nullptr;
 
@@ -133,6 +132,9 @@ int runNimbrel(const CommandLine& options, const std::string& executable, std::o
             return kExitBadWorkspace;
         }
     }
+    // Which parameters were given, and where, for the warnings after the run.
+    std::map<std::string, std::string> given;
+    for (const auto& parameter : workspace.parameters) given[parameter.first] = "in the workspace";
     noteActivity("applying --param");
     for (const std::string& param : options.params) {
         try {
@@ -141,8 +143,12 @@ int runNimbrel(const CommandLine& options, const std::string& executable, std::o
             printError(err, e.what());
             return kExitBadArguments;
         }
+        given[splitAssignment(param).name] = "--param " + param;
     }
-    if (dialog.script) dialog.defaultsUsed = applyDialogDefaults(*dialog.script, workspace);
+    if (dialog.script) {
+        dialog.defaultsUsed = applyDialogDefaults(*dialog.script, workspace);
+        dialog.warnings = valuesOutsideChoices(*dialog.script, workspace);
+    }
 
     std::unique_ptr<ConsolePrinter> printer;
     if (!options.quiet)
@@ -150,7 +156,7 @@ int runNimbrel(const CommandLine& options, const std::string& executable, std::o
     if (printer) {
         printer->header(pluginPath, options.workspace ? std::optional(inputName(*options.workspace)) : std::nullopt,
                         workspace, descriptors, checked != nullptr);
-        printDialogUse(human, dialog, workspace);
+        printDialogUse(human, dialog, workspace, printer->width());
     }
 
     noteActivity("running the plug-in");
@@ -183,12 +189,18 @@ int runNimbrel(const CommandLine& options, const std::string& executable, std::o
                 err << tracePrefix(marks) << function << ": not provided by the stand-in, answers zero" << std::endl;
             }
         };
-        run.outcome = runPlugin(*module, session, markPluginCall);
+        run.outcome = runPlugin(*module, session, markPluginCall, [&](const PluginObject& plugin) {
+            noteSlotsPastTheHosts(slotsPastTheHosts(*module, plugin.address()));
+        });
         run.events = session.events();
         run.eventsLeftOut = session.eventsLeftOut();
         run.calls = session.calls();
         run.callsLeftOut = session.callsLeftOut();
         run.redraws = session.redraws();
+        run.warnings = dialog.warnings;
+        for (ParameterWarning& warning :
+             readingWarnings(given, workspace.parameters, session.parametersRead(), run.outcome.executed.has_value()))
+            run.warnings.push_back(std::move(warning));
     }
     run.mapsAfter = workspace.maps;
     markPluginCall("unloading the module");
@@ -198,9 +210,13 @@ int runNimbrel(const CommandLine& options, const std::string& executable, std::o
     noteActivity("printing the report");
     if (printer) {
         printer->outcome(run.outcome, run.redraws);
+        printer->warnings(run.warnings);
         printer->maps(run.mapsBefore, run.mapsAfter);
     }
-    const bool written = writeOutputs(options, workspace, run, dialog, out, err);
+    const bool written = writeOutputs(outputs, workspace, run, dialog, out, err);
+    // Quiet, the warnings are said on standard error.
+    if (!printer)
+        for (const ParameterWarning& warning : run.warnings) printWarning(err, warning.text);
     if (!run.outcome.created) printError(err, pluginPath + ": createPlugin returned null");
     // Quiet, the reason the run failed is the one thing said.
     if (!printer && run.outcome.created && !run.outcome.initialised)
@@ -245,9 +261,24 @@ int nimbrelMain(int argc, char** argv, const CheckCommand& runCheck) {
 #endif
         return runCheck(options, executable);
     }
-    // On POSIX systems the run goes on in a child process from here.
-    return runWatched(options.timeout.value_or(0.0),
-                      [&] { return guarded([&] { return runNimbrel(options, executable, out, std::cerr); }); });
+    int status = kExitRan;
+    {
+        // Prepared here, in the process the user started, which alone puts them in place.
+        RunOutputs outputs;
+        std::optional<int> refused;
+        status = guarded([&] {
+            refused = outputs.prepare(options, std::cerr);
+            return refused.value_or(kExitRan);
+        });
+        if (refused || status != kExitRan) return status;
+        // On POSIX systems the run goes on in a child process from here.
+        status = runWatched(
+            options.timeout.value_or(0.0),
+            [&] { return guarded([&] { return runNimbrel(options, executable, outputs, out, std::cerr); }); },
+            [&](int ended) { return guarded([&] { return outputs.commit(ended, std::cerr); }); });
+    }
+    endAsStopped();
+    return status;
 }
 
 }  // namespace nimbrel

@@ -18,8 +18,12 @@
 
 namespace nimbrel {
 
-// Runs the plug-in as the command line says; returns the exit status.
-int runNimbrel(const CommandLine& options, const std::string& executable, std::ostream& out, std::ostream& err);
+class RunOutputs;
+
+// Runs the plug-in as the command line says, writing into the outputs that
+// were prepared for it; returns the exit status.
+int runNimbrel(const CommandLine& options, const std::string& executable, RunOutputs& outputs, std::ostream& out,
+               std::ostream& err);
 
 // What runs the conformance check a command line asks for, given this
 // executable's path (check/check_command.h; the check is a library of its own).

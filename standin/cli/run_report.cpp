@@ -58,7 +58,11 @@ const std::vector<Column>& columns() {
     return all;
 }
 
-constexpr std::size_t kNameWidth = 32;
+// The narrowest the name column is made before other columns are left out.
+constexpr std::size_t kNarrowestNames = 32;
+
+// Where the values of the header's and the result's lines begin.
+const std::string kResultIndent(16, ' ');
 
 // The opaque ranges of two records that differ, as "48, 88".
 std::string changedOpaqueRanges(const NRVMPRecord& before, const NRVMPRecord& after) {
@@ -115,8 +119,10 @@ std::string mapsTable(const std::vector<VolumeMap>& before, const std::vector<Vo
     const std::size_t rows = std::max(before.size(), after.size());
     if (rows == 0) return "No maps on the current VMR.\n";
 
-    // cells[row][0] is the map number, then one per column.
+    // cells[row][0] is the map number, then one per column; the name (cell
+    // 1) is made once its width is known, from names[row]: before and after.
     std::vector<std::vector<std::string>> cells;
+    std::vector<std::pair<std::string, std::optional<std::string>>> names;
     std::vector<std::string> notes;
     std::vector<bool> changed(columns().size() + 1, false);  // by table column
     for (std::size_t i = 0; i < rows; ++i) {
@@ -127,11 +133,14 @@ std::string mapsTable(const std::vector<VolumeMap>& before, const std::vector<Vo
             const Column& column = columns()[c];
             std::string was = b != nullptr ? column.value(*b) : "";
             std::string is = a != nullptr ? column.value(*a) : "";
-            if (c == 0) {  // the name
-                was = clipColumns(was, kNameWidth, marks);
-                is = clipColumns(is, kNameWidth, marks);
-            }
-            if (b == nullptr) {
+            if (c == 0) {
+                names.emplace_back(b != nullptr ? was : is, std::nullopt);
+                if (a != nullptr && b != nullptr && was != is) {
+                    names.back().second = is;
+                    changed[1] = true;
+                }
+                row.push_back("");
+            } else if (b == nullptr) {
                 row.push_back(is);
             } else if (a == nullptr || was == is) {
                 row.push_back(was);
@@ -144,31 +153,58 @@ std::string mapsTable(const std::vector<VolumeMap>& before, const std::vector<Vo
             std::string opaque = changedOpaqueRanges(b->record, a->record);
             if (!opaque.empty())
                 notes.push_back("map " + std::to_string(i + 1) + ": opaque bytes changed at offset " + opaque);
-            if (a->name() != b->name() && columns(visible(b->name())) > kNameWidth)
-                notes.push_back("map " + std::to_string(i + 1) + ": name changed to \"" +
-                                shortened(visible(a->name()), marks) + "\"");
         }
         cells.push_back(std::move(row));
     }
+    // A name cell within nameWidth columns, the names cut in the middle when they must be.
+    const std::size_t arrowWidth = columns(marks.arrow);
+    auto nameCell = [&](std::size_t row, std::size_t nameWidth) {
+        const auto& [was, is] = names[row];
+        if (!is) return clipMiddle(was, nameWidth, marks);
+        // Both names share the room; one that needs less than half leaves the rest to the other.
+        const std::size_t room = nameWidth > arrowWidth ? nameWidth - arrowWidth : 0;
+        const std::size_t wasWidth = columns(was), isWidth = columns(*is);
+        std::size_t wasRoom = room - room / 2, isRoom = room / 2;
+        if (wasWidth + isWidth <= room)
+            wasRoom = wasWidth, isRoom = isWidth;
+        else if (isWidth <= isRoom)
+            wasRoom = room - isWidth;
+        else if (wasWidth <= wasRoom)
+            isRoom = room - wasWidth;
+        return clipMiddle(was, wasRoom, marks) + marks.arrow + clipMiddle(*is, isRoom, marks);
+    };
 
     std::vector<std::string> titles{"#"};
     for (const Column& column : columns()) titles.push_back(column.title);
     std::vector<std::size_t> widths;
     for (std::size_t c = 0; c < titles.size(); ++c) {
         std::size_t columnWidth = columns(titles[c]);
-        for (const auto& row : cells) columnWidth = std::max(columnWidth, columns(row[c]));
+        for (std::size_t r = 0; r < rows; ++r)
+            columnWidth = std::max(columnWidth, columns(c == 1 ? nameCell(r, SIZE_MAX) : cells[r][c]));
         widths.push_back(columnWidth);
     }
     auto numeric = [](std::size_t c) { return c == 0 || columns()[c - 1].numeric; };
 
-    // Too wide for the terminal, the columns without a change go, from the
+    // Too wide for the terminal, the names give up what they must, down to
+    // kNarrowestNames columns; then the columns without a change go, from the
     // right; if that is not enough, each map gets a block of its own.
     std::vector<std::size_t> shown(titles.size());
     for (std::size_t c = 0; c < shown.size(); ++c) shown[c] = c;
-    auto total = [&] {
+    const std::size_t wholeNames = widths[1];
+    auto others = [&] {
         std::size_t sum = 0;
-        for (std::size_t c : shown) sum += widths[c] + 2;
-        return sum - 2;
+        for (std::size_t c : shown)
+            if (c != 1) sum += widths[c] + 2;
+        return sum;
+    };
+    auto fitNames = [&] {
+        const std::size_t narrowest = std::min(wholeNames, std::max(kNarrowestNames, columns(titles[1])));
+        widths[1] = width == 0 ? wholeNames
+                               : std::min(wholeNames, std::max(narrowest, width > others() ? width - others() : 0));
+    };
+    auto total = [&] {
+        fitNames();
+        return others() + widths[1];
     };
     std::vector<std::string> leftOut;
     for (std::size_t c = titles.size(); width > 0 && total() > width && c-- > 2;)
@@ -179,8 +215,9 @@ std::string mapsTable(const std::vector<VolumeMap>& before, const std::vector<Vo
 
     std::ostringstream out;
     if (width > 0 && total() > width) {
-        for (const auto& row : cells) {
-            out << "map " << row[0] << "  " << row[1] << "\n";
+        for (std::size_t r = 0; r < rows; ++r) {
+            const auto& row = cells[r];
+            out << fitLines("map " + row[0] + "  " + nameCell(r, SIZE_MAX), width, "  ") << "\n";
             std::string line;
             for (std::size_t c = 2; c < row.size(); ++c) {
                 const std::string item = titles[c] + " " + row[c];
@@ -193,6 +230,12 @@ std::string mapsTable(const std::vector<VolumeMap>& before, const std::vector<Vo
             out << "  " << line << "\n";
         }
     } else {
+        for (std::size_t r = 0; r < rows; ++r) {
+            cells[r][1] = nameCell(r, widths[1]);
+            if (names[r].second && cells[r][1] != names[r].first + marks.arrow + *names[r].second)
+                notes.push_back("map " + std::to_string(r + 1) + ": name changed to \"" +
+                                shortened(*names[r].second, marks) + "\"");
+        }
         auto line = [&](const std::vector<std::string>& row) {
             std::string text;
             for (std::size_t c : shown) {
@@ -219,19 +262,21 @@ std::string mapsTable(const std::vector<VolumeMap>& before, const std::vector<Vo
             out << note << "\n";
         }
     }
-    for (const std::string& note : notes) out << "! " << note << "\n";
+    for (const std::string& note : notes) out << fitLines("! " + note, width, "  ") << "\n";
     return out.str();
 }
 
-std::string wrapItems(const std::vector<std::string>& items) {
-    constexpr std::size_t kLineWidth = 84;
+std::string wrapItems(const std::vector<std::string>& items, std::size_t width) {
+    // 84 columns of items after the label.
+    const std::size_t kLineWidth = columns(kValueIndent) + 84;
+    const std::size_t lineWidth = width > 0 ? std::min(width, kLineWidth) : kLineWidth;
     std::string text;
-    std::size_t column = 0;
+    std::size_t column = columns(kValueIndent);
     for (const std::string& item : items) {
-        if (column > 0 && column + 2 + columns(item) > kLineWidth) {
-            text += "\n              ";
-            column = 0;
-        } else if (column > 0) {
+        if (column > columns(kValueIndent) && column + 2 + columns(item) > lineWidth) {
+            text += std::string("\n") + kValueIndent;
+            column = columns(kValueIndent);
+        } else if (column > columns(kValueIndent)) {
             text += "  ";
             column += 2;
         }
@@ -241,52 +286,58 @@ std::string wrapItems(const std::vector<std::string>& items) {
     return text;
 }
 
+void ConsolePrinter::put(const std::string& line, const std::string& indent) {
+    out_ << fitLines(line, width_, indent) << "\n";
+}
+
 void ConsolePrinter::header(const std::string& pluginPath, const std::optional<std::string>& workspacePath,
                             const Workspace& workspace, const PluginDescriptors& descriptors, bool parametersChecked) {
     out_ << "Nimbrel.exe stand-in host\n";
-    out_ << "  plug-in     " << visible(pluginPath) << "\n";
-    out_ << "  workspace   " << (workspacePath ? visible(*workspacePath) : std::string("(none: an empty workspace)"))
-         << "\n";
-    if (!workspace.description.empty())
-        out_ << "              " << shortened(visible(workspace.description), marks_) << "\n";
+    put("  plug-in     " + visible(pluginPath));
+    put("  workspace   " + (workspacePath ? visible(*workspacePath) : std::string("(none: an empty workspace)")));
+    if (!workspace.description.empty()) put(kValueIndent + shortened(visible(workspace.description), marks_));
     const HostVersion& v = workspace.version;
-    out_ << "  host        version " << v.major << "." << v.minor << "." << v.release << ", "
+    std::ostringstream host;
+    host << "  host        version " << v.major << "." << v.minor << "." << v.release << ", "
          << workspace.documents.size() << (workspace.documents.size() == 1 ? " document" : " documents") << ", ";
     const int32_t current = workspace.currentDocument;
     if (current < 0 || static_cast<std::size_t>(current) >= workspace.documents.size()) {
-        out_ << "no current document";
+        host << "no current document";
     } else {
         const Document& d = workspace.documents[static_cast<std::size_t>(current)];
         std::string type = documentTypeText(d.type);
-        out_ << "current \"" << visible(d.name) << "\" (" << (type.empty() ? "type " + std::to_string(d.type) : type)
+        host << "current \"" << visible(d.name) << "\" (" << (type.empty() ? "type " + std::to_string(d.type) : type)
              << ", id " << current << ")";
     }
-    out_ << ", " << workspace.maps.size() << (workspace.maps.size() == 1 ? " map" : " maps") << "\n";
+    host << ", " << workspace.maps.size() << (workspace.maps.size() == 1 ? " map" : " maps");
+    put(host.str());
     const std::vector<std::string> modes = hostileModes(workspace.hostile);
-    for (std::size_t i = 0; i < modes.size(); ++i)
-        out_ << (i == 0 ? "  hostile     " : "              ") << modes[i] << "\n";
+    for (std::size_t i = 0; i < modes.size(); ++i) put((i == 0 ? "  hostile     " : kValueIndent) + modes[i]);
 
     std::vector<std::string> items;
     for (const auto& [name, p] : workspace.parameters)
         items.push_back(visible(name) + "=" +
                         (p.kind == Parameter::Kind::Text ? "\"" + shortened(visible(p.text), marks_) + "\""
                                                          : parameterValueText(p)));
-    const std::string parameters = wrapItems(items);
-    out_ << "  parameters  " << (parameters.empty() ? std::string("(none)") : parameters) << "\n";
-    if (!parametersChecked) out_ << "              taken as given: no dialog script declares their names and types\n";
+    const std::string parameters = wrapItems(items, width_);
+    put("  parameters  " + (parameters.empty() ? std::string("(none)") : parameters));
+    if (!parametersChecked)
+        put(kValueIndent + std::string("taken as given: no dialog script declares their names and types"));
     out_ << "\n";
 
     out_ << "Plug-in descriptors\n";
     for (const auto& [function, text] : descriptorList(descriptors))
-        out_ << "  " << padRight(function, 22)
-             << (text ? shortened(visible(*text), marks_) : std::string("(not exported, or null)")) << "\n";
+        put("  " + padRight(function, 22) +
+                (text ? shortened(visible(*text), marks_) : std::string("(not exported, or null)")),
+            std::string(24, ' '));
     out_ << std::flush;
 }
 
-std::string messageBoxText(const std::string& text, const Marks& marks) {
+std::string messageBoxText(const std::string& text, const Marks& marks, std::size_t width) {
+    const std::string bar = std::string("  ") + marks.bar + " ";
     std::string box = std::string("  ") + marks.topLeft + marks.rule + " MESSAGE BOX " + repeated(marks.rule, 8) + "\n";
     for (const std::string& line : lines(text))
-        box += std::string("  ") + marks.bar + " " + shortened(visible(line), marks) + "\n";
+        box += fitLines(bar + shortened(visible(line), marks), width, bar) + "\n";
     return box + "  " + marks.bottomLeft + repeated(marks.rule, 22) + "\n";
 }
 
@@ -297,9 +348,10 @@ void ConsolePrinter::event(const HostEvent& event) {
     }
     if (event.kind == HostEvent::Kind::Log) {
         for (const std::string& line : lines(event.text))
-            out_ << "  log " << marks_.bar << " " << shortened(visible(line), marks_) << "\n";
+            put(std::string("  log ") + marks_.bar + " " + shortened(visible(line), marks_),
+                std::string("      ") + marks_.bar + " ");
     } else {
-        out_ << messageBoxText(event.text, marks_);
+        out_ << messageBoxText(event.text, marks_, width_);
     }
     out_ << std::flush;
 }
@@ -307,18 +359,26 @@ void ConsolePrinter::event(const HostEvent& event) {
 void ConsolePrinter::outcome(const RunOutcome& outcome, int redraws) {
     out_ << "\nResult\n";
     if (!outcome.created) {
-        out_ << "  createPlugin  returned null: no plug-in object, nothing ran\n";
+        put("  createPlugin  returned null: no plug-in object, nothing ran", kResultIndent);
         return;
     }
-    out_ << "  initPlugin    " << yesNo(outcome.initialised) << "\n";
-    out_ << "  execute       "
-         << (outcome.executed ? yesNo(*outcome.executed) : std::string("not called (initPlugin returned false)"))
-         << "\n";
-    out_ << "  redraws       " << redraws << "\n";
+    put("  initPlugin    " + yesNo(outcome.initialised), kResultIndent);
+    put("  execute       " +
+            (outcome.executed ? yesNo(*outcome.executed) : std::string("not called (initPlugin returned false)")),
+        kResultIndent);
+    put("  redraws       " + std::to_string(redraws), kResultIndent);
+}
+
+void ConsolePrinter::warnings(const std::vector<ParameterWarning>& warnings) {
+    for (const ParameterWarning& warning : warnings)
+        if (warning.kind != ParameterWarning::Kind::OutsideChoices)
+            put("  warning       " + visible(warning.text), kResultIndent);
+    out_ << std::flush;
 }
 
 void ConsolePrinter::maps(const std::vector<VolumeMap>& before, const std::vector<VolumeMap>& after) {
-    out_ << "\nMaps of the current VMR (a change shows as before" << marks_.arrow << "after)\n";
+    out_ << "\n";
+    put(std::string("Maps of the current VMR (a change shows as before") + marks_.arrow + "after)", "  ");
     const std::size_t tableWidth = width_ > 2 ? width_ - 2 : 0;  // within the report's indent
     for (const std::string& line : lines(mapsTable(before, after, marks_, tableWidth))) out_ << "  " << line << "\n";
     out_ << std::flush;
@@ -358,6 +418,11 @@ json reportJson(const RunRecord& run) {
     for (const VolumeMap& map : run.mapsAfter) after.push_back(mapToJson(map));
     report["mapsBefore"] = before;
     report["mapsAfter"] = after;
+    json warnings = json::array();
+    for (const ParameterWarning& warning : run.warnings)
+        warnings.push_back(
+            {{"kind", warningKindName(warning.kind)}, {"parameters", warning.parameters}, {"text", warning.text}});
+    report["warnings"] = warnings;
     return report;
 }
 

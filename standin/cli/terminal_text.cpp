@@ -1,5 +1,6 @@
 #include "standin/cli/terminal_text.h"
 
+#include <algorithm>
 #include <clocale>
 #include <cstdint>
 #include <cstdio>
@@ -71,6 +72,65 @@ std::size_t decode(std::string_view text, std::size_t at, char32_t& c) {
     }
     if (c < lowest || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 0;
     return length;
+}
+
+// The bytes of text's first characters that fit in width columns.
+std::size_t bytesWithin(std::string_view text, std::size_t width) {
+    std::size_t used = 0, at = 0;
+    char32_t c;
+    while (at < text.size()) {
+        std::size_t length = decode(text, at, c);
+        if (length == 0) length = 1;
+        const std::size_t w = columns(text.substr(at, length));
+        if (used + w > width) break;
+        used += w;
+        at += length;
+    }
+    return at;
+}
+
+// The bytes of text's last characters that fit in width columns: where they start.
+std::size_t lastBytesWithin(std::string_view text, std::size_t width) {
+    std::size_t used = 0, at = text.size();
+    while (at > 0) {
+        std::size_t start = at - 1;
+        // Back to the lead byte of a UTF-8 character.
+        while (start > 0 && at - start < 4 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) --start;
+        char32_t c;
+        if (decode(text, start, c) != at - start) start = at - 1;
+        const std::size_t w = columns(text.substr(start, at - start));
+        if (used + w > width) break;
+        used += w;
+        at = start;
+    }
+    return at;
+}
+
+// One line folded to width columns.
+std::string fitLine(const std::string& line, std::size_t width, std::string indent) {
+    if (columns(indent) + 8 > width) indent.clear();  // too narrow for the indent to help
+    const std::size_t indentColumns = columns(indent);
+    std::string folded, rest = line;
+    for (bool first = true;; first = false) {
+        const std::string part = first ? rest : indent + rest;
+        if (columns(part) <= width) return folded + part;
+        const std::size_t fit = std::max(bytesWithin(part, width), std::size_t{1});
+        // The last blank that fits, past the indent (and the label it stands for).
+        const std::size_t start = bytesWithin(part, indentColumns);
+        std::size_t cut = part.rfind(' ', fit);
+        const bool atBlank = cut != std::string::npos && cut > start && cut <= fit;
+        if (!atBlank) cut = std::max(fit, start + 1);
+        std::string piece = part.substr(0, cut);
+        while (atBlank && !piece.empty() && piece.back() == ' ') piece.pop_back();
+        rest = part.substr(cut);
+        const std::size_t text = rest.find_first_not_of(' ');
+        rest = text == std::string::npos ? std::string() : rest.substr(text);
+        folded += piece + "\n";
+        if (rest.empty()) {
+            folded.pop_back();
+            return folded;
+        }
+    }
 }
 
 }  // namespace
@@ -206,6 +266,28 @@ std::string repeated(const char* text, std::size_t count) {
     std::string result;
     for (std::size_t i = 0; i < count; ++i) result += text;
     return result;
+}
+
+std::string clipMiddle(const std::string& text, std::size_t width, const Marks& marks) {
+    if (columns(text) <= width) return text;
+    const std::size_t room = width > columns(marks.ellipsis) ? width - columns(marks.ellipsis) : 0;
+    const std::size_t head = bytesWithin(text, (room + 1) / 2);
+    const std::size_t tail =
+        std::max(lastBytesWithin(text, room - columns(std::string_view(text).substr(0, head))), head);
+    return text.substr(0, head) + marks.ellipsis + text.substr(tail);
+}
+
+std::string fitLines(const std::string& text, std::size_t width, const std::string& indent) {
+    std::string fitted;
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t end = text.find('\n', from);
+        const std::string line = text.substr(from, end == std::string::npos ? std::string::npos : end - from);
+        fitted += width == 0 ? line : fitLine(line, width, indent);
+        if (end == std::string::npos) return fitted;
+        fitted += "\n";
+        from = end + 1;
+    }
 }
 
 std::string groupedDigits(std::size_t count) {

@@ -48,6 +48,17 @@ bool outputTakesUtf8();
 // when cut.
 std::string clipColumns(const std::string& text, std::size_t width, const Marks& marks);
 
+// Cuts a text to at most width columns in its middle, the marks' ellipsis
+// where the cut is, so that texts that differ at the end stay told apart:
+// "sub-01 Faces…contrast 2".
+std::string clipMiddle(const std::string& text, std::size_t width, const Marks& marks);
+
+// The lines of a text fitted to width columns (0: any width): each line that
+// is wider is folded at the last blank that fits (past the indent), or at the
+// width where none does, every part after the first starting with indent.
+// The lines joined with "\n", without a final one.
+std::string fitLines(const std::string& text, std::size_t width, const std::string& indent);
+
 // A count with its thousands marked: "20,000".
 std::string groupedDigits(std::size_t count);
 

@@ -37,6 +37,12 @@ std::string alternatives(const std::vector<std::string>& names) {
 
 }  // namespace
 
+std::optional<std::string> textParameterRefusal(const std::string& text) {
+    if (text.size() <= kLongestTextParameter) return std::nullopt;
+    return "the text has " + std::to_string(text.size()) + " bytes; a string parameter holds " +
+           std::to_string(kLongestTextParameter) + " at most";
+}
+
 std::vector<std::string> closestNames(const std::string& name, const DeclaredParameters& declared) {
     constexpr std::size_t kMostSuggested = 3;
     const std::size_t reach = std::max<std::size_t>(2, name.size() / 3);

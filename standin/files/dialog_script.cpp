@@ -208,9 +208,7 @@ private:
             }
             case DialogType::String: {
                 std::string text = this->text(value, where);
-                if (text.size() > kLongestDialogText)
-                    fail(where, "the text has " + std::to_string(text.size()) + " bytes; a string parameter holds " +
-                                    std::to_string(kLongestDialogText) + " at most");
+                if (const auto refusal = textParameterRefusal(text)) fail(where, *refusal);
                 if (text.find('\0') != std::string::npos) fail(where, "the text holds a zero character");
                 return Parameter::ofText(std::move(text));
             }

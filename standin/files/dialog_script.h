@@ -4,37 +4,10 @@
 // without running any script, and gives every parameter that neither the
 // workspace nor --param sets the default the script declares.
 //
-// The format is a strict subset of JavaScript whose value is plain JSON, so
-// that any script engine and this small reader parse it alike:
-//
-//   // Comments: "//" to the end of the line, or "/* ... */".
-//   var KelvaneDialog = {
-//       "title": "Kelvane",
-//       "parameters": [
-//           { "name": "DoSetMin", "type": "switch", "label": "Set the lower threshold", "default": 1 },
-//           { "name": "PNB", "type": "int", "label": "Show", "default": 2,
-//             "choices": ["Positive", "Negative", "Both (pos and neg)"], "enabledBy": "DoShowPosNegBoth" }
-//       ]
-//   };
-//
-// - One declaration: var (or let, const), a name, "=", a JSON value, and an
-//   optional ";". Nothing else but blanks and comments; a UTF-8 byte order
-//   mark at the start is allowed.
-// - The value is JSON: keys and texts in double quotes, no trailing commas, no
-//   key twice in one object.
-// - The top level has "parameters" (a list, in the dialog's order) and may
-//   have "title" (a text).
-// - Each parameter has "name" (letters, digits and _, not starting with a
-//   digit; unique), "type" ("switch", "int", "float" or "string"), "label" (a
-//   text for the user, not empty) and "default":
-//     switch  0 or 1 (or false, true)
-//     int     a whole number from -2147483648 to 2147483647
-//     float   a number within single-precision range
-//     string  a text of at most 511 bytes, without a zero character
-//   An int may have "choices": the labels of the values 0, 1, 2, ...; its
-//   default is then one of those values. Any parameter may have "enabledBy":
-//   the name of a switch of the same script that enables it in the dialog.
-// - Nothing else: an unknown key is an error, so that a misspelt one is caught.
+// The format, a strict subset of JavaScript whose value is plain JSON so that
+// any script engine and this small reader parse it alike, is described for
+// plug-in authors in docs/writing-plugins.md ("The dialog script"); a test
+// holds that description to this reader.
 
 #include <cstddef>
 #include <stdexcept>
@@ -82,7 +55,7 @@ struct DialogScript {
 
 // The longest text a string parameter can hold: the host's buffer less its
 // terminating zero.
-inline constexpr std::size_t kLongestDialogText = 511;
+inline constexpr std::size_t kLongestDialogText = kLongestTextParameter;
 
 // Reads a dialog script from its text; source names it in errors. Throws
 // DialogScriptError.

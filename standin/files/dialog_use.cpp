@@ -39,44 +39,27 @@ DialogUse findDialogScript(const CommandLine& options, const std::string& plugin
     return use;
 }
 
-namespace {
-
-// "PNB=7 is none of its choices, 0 to 2" for each int whose value has no label.
-std::vector<std::string> valuesOutsideChoices(const DialogScript& script, const Workspace& workspace) {
-    std::vector<std::string> warnings;
-    for (const DialogParameter& p : script.parameters) {
-        const auto given = workspace.parameters.find(p.name);
-        if (p.choices.empty() || given == workspace.parameters.end() || given->second.kind != Parameter::Kind::Integer)
-            continue;
-        const int32_t value = given->second.integer;
-        if (value < 0 || static_cast<std::size_t>(value) >= p.choices.size())
-            warnings.push_back(p.name + "=" + std::to_string(value) + " is none of its choices, 0 to " +
-                               std::to_string(p.choices.size() - 1) + "; the run goes on with it");
-    }
-    return warnings;
-}
-
-}  // namespace
-
-void printDialogUse(std::ostream& out, const DialogUse& use, const Workspace& workspace) {
+void printDialogUse(std::ostream& out, const DialogUse& use, const Workspace& workspace, std::size_t width) {
+    auto put = [&](const std::string& line) { out << fitLines(line, width, kValueIndent) << "\n"; };
     out << "\nDialog script\n";
     if (!use.script) {
-        out << "  none read (" << use.absence << ")\n" << std::flush;
+        put("  none read (" + visible(use.absence) + ")");
+        out << std::flush;
         return;
     }
     const std::size_t declared = use.script->parameters.size();
-    out << "  script      " << *use.path << ", " << declared << (declared == 1 ? " parameter" : " parameters") << "\n";
+    put("  script      " + visible(*use.path) + ", " + std::to_string(declared) +
+        (declared == 1 ? " parameter" : " parameters"));
     const std::string label = "  defaults    ";
     if (use.defaultsUsed.empty()) {
-        out << label << "none needed: the workspace sets every parameter the script declares\n";
+        put(label + "none needed: the workspace sets every parameter the script declares");
     } else {
         std::vector<std::string> items;
         for (const std::string& name : use.defaultsUsed)
             items.push_back(name + "=" + parameterValueText(workspace.parameters.at(name)));
-        out << label << wrapItems(items) << "\n";
+        put(label + wrapItems(items, width));
     }
-    for (const std::string& warning : valuesOutsideChoices(*use.script, workspace))
-        out << "  warning     " << visible(warning) << "\n";
+    for (const ParameterWarning& warning : use.warnings) put("  warning     " + visible(warning.text));
     out << std::flush;
 }
 

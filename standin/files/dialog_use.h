@@ -13,6 +13,7 @@
 #include "standin/cli/command_line.h"
 #include "standin/cli/terminal_text.h"
 #include "standin/files/dialog_script.h"
+#include "standin/files/parameter_warnings.h"
 #include "standin/host/workspace.h"
 #include "standin/plugin/plugin_runner.h"
 
@@ -23,6 +24,7 @@ struct DialogUse {
     std::string absence;              // why none was read: "--no-dialog", "<path> does not exist"
     std::optional<DialogScript> script;
     std::vector<std::string> defaultsUsed;
+    std::vector<ParameterWarning> warnings;  // the values outside their choices
 };
 
 // Finds and reads the dialog script the command line asks for: --dialog, none
@@ -32,8 +34,9 @@ struct DialogUse {
 DialogUse findDialogScript(const CommandLine& options, const std::string& pluginPath,
                            const PluginDescriptors& descriptors, std::ostream& trace, const Marks& marks);
 
-// The human report's account of the dialog script, after the descriptors.
-void printDialogUse(std::ostream& out, const DialogUse& use, const Workspace& workspace);
+// The human report's account of the dialog script, after the descriptors,
+// its lines fitted to width columns (0: any width).
+void printDialogUse(std::ostream& out, const DialogUse& use, const Workspace& workspace, std::size_t width = 0);
 
 // The JSON report's "dialog" object.
 nlohmann::ordered_json dialogJson(const DialogUse& use);

@@ -99,15 +99,16 @@ public:
         throw Error(source_ + ": " + placeText(path) + ": " + what);
     }
 
-    // An error about a number names its line too, when it is known.
-    [[noreturn]] void failNumber(const JsonPath& path, std::optional<std::size_t> line, const std::string& what) const {
+    // An error about a number, or a text refused for what it holds, names its
+    // line too, when it is known.
+    [[noreturn]] void failAtLine(const JsonPath& path, std::optional<std::size_t> line, const std::string& what) const {
         fail(placeText(path) + (line ? " (line " + std::to_string(*line) + ")" : ""), what);
     }
 
     template <typename Value>
     [[noreturn]] void expected(const JsonPath& path, const std::string& what, const Value& got) const {
         const std::string message = "expected " + what + ", got " + describeJson(messageValue(got), words_);
-        if (got.is_number()) failNumber(path, lineOf(got), message);
+        if (got.is_number()) failAtLine(path, lineOf(got), message);
         fail(path, message);
     }
 

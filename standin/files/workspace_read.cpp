@@ -52,16 +52,15 @@ void Reader::failIfListFailed(const JsonPath& path) const {
 int32_t Reader::int32(const TapeValue& value, const JsonPath& path) const {
     if (!value.is_number()) expected(path, "an integer", value);
     try {
-        if (const auto whole = int32OfWhole(wholeValueOf(value), [&] { return value.scalar().dump(); }))
-            return *whole;
+        if (const auto whole = int32OfWhole(wholeValueOf(value), [&] { return value.scalar().dump(); })) return *whole;
     } catch (const NumberRangeError& error) {
-        failNumber(path, value.line(), error.what());
+        failAtLine(path, value.line(), error.what());
     }
     expected(path, "an integer", value);
 }
 
 double Reader::wholeWithin(const TapeValue& value, const JsonPath& path, double least, double most,
-                   const std::string& what) const {
+                           const std::string& what) const {
     const std::optional<double> whole = value.is_number() ? wholeValueOf(value) : std::nullopt;
     if (!whole || *whole < least || *whole > most) expected(path, what, value);
     return *whole;
@@ -72,7 +71,7 @@ float Reader::real(const TapeValue& value, const JsonPath& path) const {
         try {
             return nearestFloatShown(value.get<double>(), [&] { return value.scalar().dump(); });
         } catch (const NumberRangeError& error) {
-            failNumber(path, value.line(), error.what());
+            failAtLine(path, value.line(), error.what());
         }
     }
     if (value.is_string())
@@ -92,9 +91,9 @@ bool Reader::boolean(const TapeValue& value, const JsonPath& path) const {
 }
 
 int32_t Reader::currentDocument(const TapeValue& value, const JsonPath& path, std::size_t documents) const {
-    const std::string range =
-        documents == 0 ? std::string("-1 (there are no documents)")
-                       : "a document index from 0 to " + std::to_string(documents - 1) + ", or -1 for none";
+    const std::string range = documents == 0
+                                  ? std::string("-1 (there are no documents)")
+                                  : "a document index from 0 to " + std::to_string(documents - 1) + ", or -1 for none";
     // Any negative id means no current document; it is kept as given.
     const double id =
         wholeWithin(value, path, std::numeric_limits<int32_t>::min(), static_cast<double>(documents) - 1, range);
@@ -113,12 +112,11 @@ void Reader::placeMapNames(Workspace& workspace, const JsonPath& path) const {
         // Storage of the capacity or less holds a name that fits.
         const std::vector<char>& storage = workspace.maps[i].nameStorage;
         if (storage.size() <= capacity) continue;
-        const auto length =
-            static_cast<std::size_t>(std::find(storage.begin(), storage.end(), '\0') - storage.begin());
+        const auto length = static_cast<std::size_t>(std::find(storage.begin(), storage.end(), '\0') - storage.begin());
         if (length > capacity - 1)
             fail(path.element(i).member("name"), "expected a name of at most " + std::to_string(capacity - 1) +
-                                                     " bytes (mapNameCapacity " + std::to_string(capacity) +
-                                                     "), got " + std::to_string(length) + " bytes");
+                                                     " bytes (mapNameCapacity " + std::to_string(capacity) + "), got " +
+                                                     std::to_string(length) + " bytes");
     }
     failIfListFailed(path);
     for (VolumeMap& map : workspace.maps)
@@ -126,9 +124,7 @@ void Reader::placeMapNames(Workspace& workspace, const JsonPath& path) const {
 }
 
 void Reader::hex(const TapeValue& value, const JsonPath& path, unsigned char* bytes, std::size_t size) const {
-    const auto want = [size] {
-        return std::to_string(size * 2) + " hex digits (" + std::to_string(size) + " bytes)";
-    };
+    const auto want = [size] { return std::to_string(size * 2) + " hex digits (" + std::to_string(size) + " bytes)"; };
     if (!value.is_string()) expected(path, want(), value);
     const std::string_view hex = value.text();
     if (hex.size() != size * 2)
@@ -155,22 +151,28 @@ Parameter Reader::parameter(std::string_view key, const TapeValue& value, const 
             case Parameter::Kind::Float:
                 return Parameter::ofFloat(real(value, path));
             case Parameter::Kind::Text:
-                return Parameter::ofText(text(value, path));
+                return textParameter(value, path);
         }
     }
     if (value.is_number_integer()) return Parameter::ofInteger(int32(value, path));
     if (value.is_number_float()) return Parameter::ofFloat(real(value, path));
-    if (value.is_string()) return Parameter::ofText(text(value, path));
+    if (value.is_string()) return textParameter(value, path);
     expected(path, "an integer, a number or a string", value);
+}
+
+Parameter Reader::textParameter(const TapeValue& value, const JsonPath& path) const {
+    std::string result = text(value, path);
+    if (const auto refusal = textParameterRefusal(result)) failAtLine(path, value.line(), *refusal);
+    return Parameter::ofText(std::move(result));
 }
 
 }  // namespace workspace_file
 
 namespace {
 
-using workspace_file::kWorkspaceFields;
 using workspace_file::Field;
 using workspace_file::kMostFields;
+using workspace_file::kWorkspaceFields;
 using workspace_file::Reader;
 
 // Reads each element of the workspace's lists (documents, maps) as the strict

@@ -69,6 +69,8 @@ public:
     // size bytes from their hex text.
     void hex(const TapeValue& value, const JsonPath& path, unsigned char* bytes, std::size_t size) const;
     Parameter parameter(std::string_view key, const TapeValue& value, const JsonPath& parameters) const;
+    // A text the host's getter can hand over whole.
+    Parameter textParameter(const TapeValue& value, const JsonPath& path) const;
 
 private:
     const DeclaredParameters* declared_;

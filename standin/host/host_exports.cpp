@@ -11,11 +11,13 @@
 
 #include <cstdint>
 #include <string>
+#include <tuple>
 #include <type_traits>
 
 #include "host/host_signature_macros.h"
 #include "host/nrvmp_record.h"
 #include "plugin/export.h"
+#include "standin/host/host_call_watch.h"
 #include "standin/host/host_session.h"
 #include "standin/host/served_functions.h"
 
@@ -26,11 +28,15 @@ using kelvane::NRVMPsHeader;
 #define KELVANE_STRINGIFY(name) #name
 
 // A served function with another signature than the list's does not compile.
+// The process's watch sees each call first (host_call_watch.h): a call it
+// does not admit is answered with zero, or null.
 #define KELVANE_HOST_FUNCTION(result, name, params)                                                        \
     static_assert(std::is_same_v<decltype(&nimbrel::served::name), result(*) params>, #name " as listed"); \
     KELVANE_C_EXPORT result name(KELVANE_PARAMS(params)) {                                                 \
-        nimbrel::ServingHostFunction serving;                                                              \
-        return nimbrel::served::name(KELVANE_ARGS(params));                                                \
+        const nimbrel::ServingHostFunction serving(                                                        \
+            nimbrel::hostCall(nimbrel::HostFunctionId::name, std::make_tuple(KELVANE_ARGS(params))));      \
+        if (!serving.admitted()) return nimbrel::unserved<result>();                                       \
+        return serving.answer(nimbrel::served::name(KELVANE_ARGS(params)));                                \
     }
 #include "host/host_function_list.inc"
 

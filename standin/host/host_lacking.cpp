@@ -4,7 +4,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <vector>
 
@@ -106,9 +105,13 @@ bool withhold(Bytes& bytes, const std::string& function) {
 }  // namespace
 
 void writeHostLacking(const std::string& hostPath, const std::string& function, const std::string& copyPath) {
-    std::ifstream in(nativePath(hostPath), std::ios::binary);
-    Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (!in.good() && !in.eof()) throw std::runtime_error("cannot read " + hostPath);
+    // Read whole at once: the program may be tens of megabytes (a sanitizer's
+    // build), and --check writes a copy for each function.
+    std::ifstream in(nativePath(hostPath), std::ios::binary | std::ios::ate);
+    const std::streamoff size = in.tellg();
+    Bytes bytes(size > 0 ? static_cast<std::size_t>(size) : 0);
+    in.seekg(0);
+    if (!in || size <= 0 || !in.read(bytes.data(), size)) throw std::runtime_error("cannot read " + hostPath);
     in.close();  // the copy may be the program itself
     if (!withhold(bytes, function)) throw std::runtime_error("the host program does not export " + function);
     std::ofstream out(nativePath(copyPath), std::ios::binary | std::ios::trunc);

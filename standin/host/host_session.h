@@ -2,10 +2,12 @@
 // host/: the host's side of the boundary. The workspace in memory
 // (workspace.h), the session of one run that the host functions act on (this
 // file), what each host function does when a plug-in calls it
-// (served_functions.h, after host/host_function_list.inc), and the functions
+// (served_functions.h, after host/host_function_list.inc), the functions
 // this executable exports under their plain names for plug-ins to find
-// (host_exports.h). The plug-in calls them on the one thread that calls it,
-// and only once initPlugin has bound its table.
+// (host_exports.h), and the watch that sees each call before it is served
+// (host_call_watch.h, with each function's contract in host_call_contracts.h).
+// The plug-in calls them on the one thread that calls it, and only once
+// initPlugin has bound its table.
 //
 // One run of a plug-in against a workspace: the state the exported host
 // functions act on, and everything the plug-in showed or asked.
@@ -14,9 +16,11 @@
 #include <cstdint>
 #include <functional>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "standin/host/host_call_watch.h"
 #include "standin/host/workspace.h"
 
 namespace nimbrel {
@@ -25,20 +29,6 @@ struct HostEvent {
     enum class Kind { Log, Message };
     Kind kind = Kind::Log;
     std::string text;
-};
-
-// Marks the stand-in's own code serving a plug-in's call of a host function,
-// while it runs.
-class ServingHostFunction {
-public:
-    ServingHostFunction() { ++depth_; }
-    ~ServingHostFunction() { --depth_; }
-    ServingHostFunction(const ServingHostFunction&) = delete;
-    ServingHostFunction& operator=(const ServingHostFunction&) = delete;
-    static bool active() { return depth_ > 0; }
-
-private:
-    static inline int depth_ = 0;
 };
 
 class HostSession {
@@ -67,6 +57,8 @@ public:
     // How many came after those kept.
     std::size_t callsLeftOut() const { return callsLeftOut_; }
     int redraws() const { return redraws_; }
+    // The dialog parameters the plug-in asked the value of, by name.
+    const std::set<std::string>& parametersRead() const { return parametersRead_; }
     // Every record a plug-in handed back, in order, with its map index.
     struct RecordSet {
         int32_t index;
@@ -89,12 +81,10 @@ public:
     void addEvent(HostEvent::Kind kind, std::string text);
     void recordCall(std::string call);
     void countRedraw() { ++redraws_; }
+    void noteParameterRead(const std::string& name) { parametersRead_.insert(name); }
     void recordSet(int32_t index, const kelvane::NRVMPRecord& record) { recordsSet_.push_back({index, record}); }
     // Storage behind the last type name handed out by nbGetDocumentTypeName.
     std::string typeNameBuffer;
-    // When set, gives the storage of each text handed out instead (the
-    // conformance check hands out read-only copies).
-    std::function<const char*(const std::string& text)> handOutText;
     // Whether this record read fails, under the workspace's random null records.
     bool drawNullRecord();
 
@@ -108,6 +98,7 @@ private:
     std::size_t eventsKept_ = SIZE_MAX;
     std::size_t callsKept_ = SIZE_MAX;
     int redraws_ = 0;
+    std::set<std::string> parametersRead_;
     std::vector<RecordSet> recordsSet_;
     std::mt19937 nullRecordDraws_;
 };

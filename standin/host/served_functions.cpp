@@ -11,6 +11,7 @@
 #include <string>
 
 #include "host/host_contract.h"
+#include "standin/host/host_call_contracts.h"
 #include "standin/host/host_session.h"
 
 namespace nimbrel {
@@ -30,6 +31,7 @@ void trace(const std::string& call) {
 
 const Parameter* findParameter(const char* name) {
     if (session() == nullptr || name == nullptr) return nullptr;
+    session()->noteParameterRead(name);
     const auto& parameters = session()->workspace().parameters;
     auto found = parameters.find(name);
     return found != parameters.end() ? &found->second : nullptr;
@@ -134,7 +136,6 @@ const char* nbGetDocumentTypeName(int32_t id) {
     const Document& document = documents[static_cast<size_t>(id)];
     if (document.typeNameIsNull) return nullptr;
     session()->typeNameBuffer = document.typeName.value_or(documentTypeText(document.type));
-    if (session()->handOutText) return session()->handOutText(session()->typeNameBuffer);
     return session()->typeNameBuffer.c_str();
 }
 
@@ -162,7 +163,7 @@ void* nbGetNRVMPOfCurrentVMR(int32_t index, NRVMPRecord* record) {
     VolumeMap* map = readableMap(index);
     if (map == nullptr) return nullptr;
     *record = map->record;
-    record->name = session()->workspace().hostile.nullMapNames ? nullptr : map->nameStorage.data();
+    record->name = session()->workspace().hostile.nullMapNames ? nullptr : map->nameData();
     return map;
 }
 
@@ -198,9 +199,9 @@ bool nbGetStringParameter(const char* name, char* buffer) {
     const Parameter* parameter = findParameter(name);
     std::string text = parameter != nullptr ? parameterText(*parameter) : std::string();
     if (session() != nullptr && session()->workspace().hostile.unterminatedStrings) {
-        // The whole buffer, with no terminator anywhere in it.
-        for (size_t i = 0; i < kelvane::kStringParameterSize; ++i)
-            buffer[i] = i < text.size() && text[i] != '\0' ? text[i] : 'x';
+        // The whole buffer, as its contract states its size, with no terminator anywhere in it.
+        const size_t size = statedBytes(HostFunctionId::nbGetStringParameter, 1);
+        for (size_t i = 0; i < size; ++i) buffer[i] = i < text.size() && text[i] != '\0' ? text[i] : 'x';
         return true;
     }
     size_t length = std::min(text.size(), kelvane::kStringParameterSize - 1);

@@ -1,17 +1,19 @@
 #include "standin/host/workspace.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 
 namespace nimbrel {
 
 std::string VolumeMap::name() const {
-    auto end = std::find(nameStorage.begin(), nameStorage.end(), '\0');
-    return std::string(nameStorage.begin(), end);
+    const auto begin = nameStorage.begin() + static_cast<std::ptrdiff_t>(std::min(nameOffset, nameStorage.size()));
+    return std::string(begin, std::find(begin, nameStorage.end(), '\0'));
 }
 
 void VolumeMap::setName(const std::string& name, std::size_t capacity) {
     nameStorage.assign(std::max<std::size_t>(capacity, 1), '\0');
+    nameOffset = 0;
     std::size_t length = std::min(name.size(), nameStorage.size() - 1);
     std::memcpy(nameStorage.data(), name.data(), length);
 }

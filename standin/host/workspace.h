@@ -46,11 +46,15 @@ struct Document {
 
 // One statistical map on the current VMR. The record holds every field and the
 // opaque bytes; its name pointer is filled in only when the record is handed to
-// a plug-in, pointing at nameStorage, the host-owned character storage.
+// a plug-in, pointing into nameStorage, the host-owned character storage, at
+// nameOffset (bytes in front of it, if any, are the host's own).
 struct VolumeMap {
     kelvane::NRVMPRecord record{};
     std::vector<char> nameStorage;  // capacity bytes, zero-terminated name inside
+    std::size_t nameOffset = 0;
 
+    char* nameData() { return nameStorage.data() + nameOffset; }
+    const char* nameData() const { return nameStorage.data() + nameOffset; }
     std::string name() const;                                     // the text up to the first zero (or capacity)
     void setName(const std::string& name, std::size_t capacity);  // cuts to capacity - 1
 };

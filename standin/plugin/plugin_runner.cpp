@@ -90,7 +90,8 @@ NIMBREL_CALLS_PLUGIN_CODE PluginObject PluginModule::createPlugin() const {
     return PluginObject(create != nullptr ? create() : nullptr);
 }
 
-RunOutcome runPlugin(const PluginModule& module, HostSession& session, PluginCallMarker mark) {
+RunOutcome runPlugin(const PluginModule& module, HostSession& session, PluginCallMarker mark,
+                     const std::function<void(const PluginObject&)>& created) {
     (void)session;  // the host functions reach it as the current session
     if (mark == nullptr) mark = [](const char*) {};
     RunOutcome outcome;
@@ -101,6 +102,7 @@ RunOutcome runPlugin(const PluginModule& module, HostSession& session, PluginCal
     mark(nullptr);
     outcome.created = static_cast<bool>(plugin);
     if (!plugin) return outcome;
+    if (created) created(plugin);
     mark("initPlugin");
     outcome.initialised = plugin.initPlugin();
     if (outcome.initialised) {

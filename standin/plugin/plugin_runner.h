@@ -7,6 +7,7 @@
 //
 // Loads a plug-in module of this family and drives it as the host does.
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -63,7 +64,9 @@ struct RunOutcome {
 using PluginCallMarker = void (*)(const char* call);
 
 // Creates the plug-in, runs initPlugin and, when it returns true, execute, then
-// destroys the plug-in: all against the given session.
-RunOutcome runPlugin(const PluginModule& module, HostSession& session, PluginCallMarker mark = nullptr);
+// destroys the plug-in: all against the given session. created is shown the
+// object before any of its slots is called.
+RunOutcome runPlugin(const PluginModule& module, HostSession& session, PluginCallMarker mark = nullptr,
+                     const std::function<void(const PluginObject&)>& created = {});
 
 }  // namespace nimbrel

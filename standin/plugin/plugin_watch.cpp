@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -24,20 +25,27 @@
 
 #include <cerrno>
 #include <csignal>
+#if defined(__linux__)
+#include <sys/prctl.h>
+#endif
 #endif
 
 namespace nimbrel {
 namespace {
 
-// The call now running, as the watcher sees it (from another process on
-// POSIX systems). Every mark counts, so that each call is timed on its own.
-struct CallState {
+// What the watcher knows of the run (from another process on POSIX
+// systems): the call now running, counted at every mark so that each call is
+// timed on its own; what the stand-in is doing; the module and its table.
+struct WatchState {
     std::atomic<const char*> call{nullptr};
     std::atomic<std::uint64_t> marks{0};
+    char activity[256] = "starting";
+    char module[4096] = "";
+    std::atomic<std::size_t> slotsPastTheHosts{0};
 };
 
-CallState unwatched;
-CallState* current = &unwatched;
+WatchState unwatched;
+WatchState* current = &unwatched;
 
 constexpr std::chrono::milliseconds kPollInterval{10};
 
@@ -57,15 +65,19 @@ void writeRaw(const char* text, std::size_t size) {
 #endif
 }
 
-// One line on standard error.
-void writeError(const std::string& message) {
-    const std::string line = "Nimbrel.exe: error: " + message + "\n";
+// One line on standard error: "Nimbrel.exe: <kind>: <message>".
+void writeLine(const char* kind, const std::string& message) {
+    const std::string line = std::string("Nimbrel.exe: ") + kind + message + "\n";
     writeRaw(line.data(), line.size());
 }
 
-// What the stand-in is doing, kept where an out-of-memory line can read it
-// without asking for memory.
-char activity[256] = "starting";
+void writeError(const std::string& message) {
+    writeLine("error: ", message);
+}
+
+void copyText(char* to, std::size_t size, const std::string& text) {
+    std::snprintf(to, size, "%s", text.c_str());
+}
 
 }  // namespace
 
@@ -74,9 +86,9 @@ void exitOutOfMemory() {
     const char* call = current->call.load();
     char line[512];
     const int size =
-        call != nullptr
-            ? std::snprintf(line, sizeof line, "Nimbrel.exe: error: out of memory %s (in %s)\n", activity, call)
-            : std::snprintf(line, sizeof line, "Nimbrel.exe: error: out of memory %s\n", activity);
+        call != nullptr ? std::snprintf(line, sizeof line, "Nimbrel.exe: error: out of memory %s (in %s)\n",
+                                        current->activity, call)
+                        : std::snprintf(line, sizeof line, "Nimbrel.exe: error: out of memory %s\n", current->activity);
     writeRaw(line, size > 0 ? std::min(static_cast<std::size_t>(size), sizeof line - 1) : 0);
     // The stand-in's own failure: the watcher passes the status on as it is.
     markPluginCall(nullptr);
@@ -97,7 +109,7 @@ void onOutOfMemory() {
 class CallClock {
 public:
     // The call that has run longer than limit seconds, or null.
-    const char* overdue(const CallState& state, double limit) {
+    const char* overdue(const WatchState& state, double limit) {
         const auto now = std::chrono::steady_clock::now();
         const std::uint64_t marks = state.marks.load();
         if (marks != marks_) {
@@ -114,36 +126,155 @@ private:
     std::chrono::steady_clock::time_point since_ = std::chrono::steady_clock::now();
 };
 
-void reportTimeout(const char* call, double limit) {
+// The path as one word of a command line: as it is when nothing in it needs
+// quoting, else in quotes.
+std::string commandWord(const std::string& path) {
+    const bool plain = !path.empty() && std::all_of(path.begin(), path.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) != 0 || std::strchr("_./:\\+,@%=-", c) != nullptr;
+    });
+    if (plain) return path;
+#if defined(_WIN32)
+    return "\"" + path + "\"";
+#else
+    std::string quoted = "'";
+    for (char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+#endif
+}
+
+// The line after a plug-in's crash or hang: where to look next.
+void writeLead(const WatchState& state) {
+    if (state.module[0] == '\0') return;
+    const std::string check = "Nimbrel.exe --check " + commandWord(state.module);
+    const std::size_t past = state.slotsPastTheHosts.load();
+    if (past == 0) {
+        writeLine("note: ",
+                  check + " puts the plug-in through what the host expects, call by call, and names what fails");
+        return;
+    }
+    writeLine("note: ", std::string("the plug-in object's dispatch table has more than three slots (") +
+                            (past == 1 ? "slot 3 points" : "slots 3 and 4 point") +
+                            " into the module's code too, as where a compiler gives a virtual destructor two slots), "
+                            "so the host's calls reach the wrong functions; " +
+                            check + " tells more");
+}
+
+void reportTimeout(const char* call, double limit, const WatchState& state) {
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%g", limit);
     writeError(std::string("the plug-in timed out in ") + call + ": still running after " + seconds +
                " s (--timeout), so it was stopped");
+    writeLead(state);
 }
 
 // "the plug-in crashed in execute: <how>", or the stand-in's own crash.
-int reportCrash(const char* call, const std::string& how) {
+int reportCrash(const char* call, const std::string& how, const WatchState& state) {
     if (call == nullptr) {
         writeError("the stand-in crashed: " + how);
         return kExitInternal;
     }
     writeError(std::string("the plug-in crashed in ") + call + ": " + how);
+    writeLead(state);
     return kExitPluginCrashed;
 }
 
+// "stopped by SIGTERM while running the plug-in (in execute); no file was written".
+void reportStop(const char* how, const WatchState& state) {
+    const char* call = state.call.load();
+    writeLine("", std::string("stopped by ") + how + " while " + state.activity +
+                      (call != nullptr ? std::string(" (in ") + call + ")" : std::string()) + "; no file was written");
+}
+
 #if defined(_WIN32)
+
 LONG WINAPI onUnhandledException(EXCEPTION_POINTERS* info) {
     const unsigned long code = info->ExceptionRecord->ExceptionCode;
-    const int status = reportCrash(current->call.load(), exceptionEnd(code));
+    const int status = reportCrash(current->call.load(), exceptionEnd(code), *current);
     TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status));
     return EXCEPTION_EXECUTE_HANDLER;
 }
+
+// 1 while the outputs are put in place, 2 once they are.
+std::atomic<int> finishing{0};
+
+// A console event on a thread of its own: the run is stopped at once, and
+// the temporary files, marked to go when their handles close, go with the
+// process. Once the outputs are being put in place, the run ends as it was.
+BOOL WINAPI onConsoleStop(DWORD event) {
+    if (finishing.load() != 0) {
+        while (finishing.load() == 1) Sleep(10);
+        return TRUE;
+    }
+    const bool interrupt = event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
+    reportStop(event == CTRL_C_EVENT       ? "Ctrl-C"
+               : event == CTRL_BREAK_EVENT ? "Ctrl-Break"
+                                           : "closing the console",
+               *current);
+    TerminateProcess(GetCurrentProcess(), interrupt ? kExitInterrupted : kExitHangUp);
+    return TRUE;
+}
+
+#else
+
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+volatile std::sig_atomic_t stopSignal = 0;
+int stoppedBy = 0;  // the signal that stopped the run, once it is reported
+pid_t watcher = 0;  // the stand-in's process, as its child knows it
+
+extern "C" void onStop(int signal) {
+    if (stopSignal == 0) stopSignal = signal;
+}
+
+// In the child: the run is the stand-in's process's to stop.
+extern "C" void passStopToWatcher(int signal) {
+    ::kill(watcher, signal);
+}
+
+// Handles the stop signals (SIG_DFL: as the system does), leaving ignored
+// those that were ignored when the program started (nohup, a background job).
+void handleStops(void (*handler)(int)) {
+    for (int signal : kStopSignals) {
+        struct sigaction old {};
+        if (sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+        struct sigaction action {};
+        action.sa_handler = handler;
+        sigemptyset(&action.sa_mask);
+        sigaction(signal, &action, nullptr);
+    }
+}
+
+const char* stopName(int signal) {
+    switch (signal) {
+        case SIGINT:
+            return "Ctrl-C (SIGINT)";
+        case SIGHUP:
+            return "SIGHUP (the terminal closed)";
+        default:
+            return "SIGTERM";
+    }
+}
+
+// The run in this process, when no child can watch it.
+int runUnwatched(const std::function<int()>& run, const std::function<int(int)>& finish) {
+    handleStops(SIG_DFL);
+    return finish(run());
+}
+
 #endif
 
 }  // namespace
 
 void noteActivity(const std::string& what) {
-    std::snprintf(activity, sizeof activity, "%s", what.c_str());
+    copyText(current->activity, sizeof current->activity, what);
+}
+
+void notePluginModule(const std::string& path) {
+    copyText(current->module, sizeof current->module, path);
+}
+
+void noteSlotsPastTheHosts(std::size_t count) {
+    current->slotsPastTheHosts.store(count);
 }
 
 void markPluginCall(const char* call) {
@@ -153,9 +284,10 @@ void markPluginCall(const char* call) {
 
 #if defined(_WIN32)
 
-int runWatched(double timeoutSeconds, const std::function<int()>& run) {
+int runWatched(double timeoutSeconds, const std::function<int()>& run, const std::function<int(int)>& finish) {
     std::set_new_handler(onOutOfMemory);
     SetUnhandledExceptionFilter(onUnhandledException);
+    SetConsoleCtrlHandler(onConsoleStop, TRUE);
     std::atomic<bool> finished{false};
     std::thread watchdog;
     if (timeoutSeconds > 0)
@@ -163,34 +295,57 @@ int runWatched(double timeoutSeconds, const std::function<int()>& run) {
             CallClock clock;
             while (!finished.load()) {
                 if (const char* call = clock.overdue(*current, timeoutSeconds)) {
-                    reportTimeout(call, timeoutSeconds);
+                    reportTimeout(call, timeoutSeconds, *current);
                     TerminateProcess(GetCurrentProcess(), kExitPluginTimedOut);
                 }
                 std::this_thread::sleep_for(kPollInterval);
             }
         });
-    const int status = run();
+    int status = run();
     finished.store(true);
     if (watchdog.joinable()) watchdog.join();
+    finishing.store(1);
+    status = finish(status);
+    finishing.store(2);
     return status;
 }
 
+void endAsStopped() {}
+
+void endIfWatcherGone() {}
+
 #else
 
-int runWatched(double timeoutSeconds, const std::function<int()>& run) {
+int runWatched(double timeoutSeconds, const std::function<int()>& run, const std::function<int(int)>& finish) {
     std::set_new_handler(onOutOfMemory);
-    void* shared = mmap(nullptr, sizeof(CallState), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
-    if (shared == MAP_FAILED) return run();  // unwatched rather than not at all
-    CallState* watched = new (shared) CallState;
+    handleStops(onStop);
+    void* shared = mmap(nullptr, sizeof(WatchState), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    if (shared == MAP_FAILED) return runUnwatched(run, finish);
+    WatchState* watched = new (shared) WatchState;
+    struct Unmap {
+        void* shared;
+        ~Unmap() {
+            current = &unwatched;
+            munmap(shared, sizeof(WatchState));
+        }
+    } unmap{shared};
+    std::memcpy(watched->activity, unwatched.activity, sizeof watched->activity);
     current = watched;
+    watcher = getpid();
     std::fflush(nullptr);
     const pid_t child = fork();
     if (child < 0) {
         current = &unwatched;
-        munmap(shared, sizeof(CallState));
-        return run();
+        return runUnwatched(run, finish);
     }
     if (child == 0) {
+#if defined(__linux__)
+        // The child ends at once when the stand-in's process ends, however it
+        // ends; and ends now, before anything of the plug-in runs, if it has.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+#endif
+        if (getppid() != watcher) std::_Exit(kExitInternal);
+        handleStops(passStopToWatcher);
         // An output closed early is a failed write, reported as such.
         std::signal(SIGPIPE, SIG_IGN);
         std::exit(run());
@@ -198,25 +353,45 @@ int runWatched(double timeoutSeconds, const std::function<int()>& run) {
 
     CallClock clock;
     const char* overdueCall = nullptr;
-    const ChildWait wait =
-        waitForChild(child, [&] { return (overdueCall = clock.overdue(*watched, timeoutSeconds)) != nullptr; });
+    const ChildWait wait = waitForChild(
+        child, [&] { return stopSignal != 0 || (overdueCall = clock.overdue(*watched, timeoutSeconds)) != nullptr; });
+    // A stop that came as the child ended stops the run all the same.
+    if (stopSignal != 0) {
+        stoppedBy = stopSignal;
+        reportStop(stopName(stoppedBy), *watched);
+        return 128 + stoppedBy;
+    }
     if (wait.result == ChildWait::Result::Failed) {
         writeError(std::string("cannot watch the run: ") + std::strerror(wait.error));
         return kExitInternal;
     }
     if (wait.result == ChildWait::Result::Killed) {
-        reportTimeout(overdueCall, timeoutSeconds);
+        reportTimeout(overdueCall, timeoutSeconds, *watched);
         return kExitPluginTimedOut;
     }
     const int status = wait.status;
     const char* call = watched->call.load();
-    current = &unwatched;
-    munmap(shared, sizeof(CallState));
-    if (WIFSIGNALED(status)) return reportCrash(call, statusEnd(status));
+    if (WIFSIGNALED(status)) return reportCrash(call, statusEnd(status), *watched);
     const int code = WIFEXITED(status) ? WEXITSTATUS(status) : kExitInternal;
-    if (call == nullptr) return code;
+    if (call == nullptr) return finish(code);
     writeError(std::string("the plug-in ended the process in ") + call + ": " + exitEnd(code));
+    writeLead(*watched);
     return kExitPluginCrashed;
+}
+
+void endIfWatcherGone() {
+    if (watcher != 0 && getpid() != watcher && getppid() != watcher) std::_Exit(kExitInternal);
+}
+
+void endAsStopped() {
+    if (stoppedBy == 0) return;
+    std::signal(stoppedBy, SIG_DFL);
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, stoppedBy);
+    sigprocmask(SIG_UNBLOCK, &signals, nullptr);
+    std::raise(stoppedBy);
+    std::_Exit(128 + stoppedBy);
 }
 
 #endif

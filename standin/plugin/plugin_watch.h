@@ -1,15 +1,24 @@
 #pragma once
-// Watching the plug-in's calls. A plug-in that crashes, ends the process or
-// does not return within the time allowed ends the run with one line on
-// standard error that names the call that was running and how it ended:
-// "the plug-in crashed in execute: signal 11, segmentation fault" (in the
-// words of process_end.h).
+// Watching the run. A plug-in that crashes, ends the process or does not
+// return within the time allowed ends the run with one line on standard
+// error that names the call that was running and how it ended: "the plug-in
+// crashed in execute: signal 11, segmentation fault" (in the words of
+// process_end.h), and a line that leads on: to Nimbrel.exe --check, and to
+// the object's dispatch table when it has more slots than the host's three.
 //
-// On POSIX systems the run goes on in a child process that the stand-in
-// watches, so that nothing the plug-in does can take the stand-in with it. On
-// Windows the run stays in process, watched by an unhandled-exception filter
-// and a watchdog thread.
+// One process owns the run: the one the user started. On POSIX systems the
+// run goes on in a child process that the stand-in watches, so that nothing
+// the plug-in does can take the stand-in with it; the child ends at once
+// when the stand-in's process ends, however it ends, and what the run writes
+// is put in place by the stand-in's process alone, once the child has ended.
+// On Windows the run stays in process, watched by an unhandled-exception
+// filter and a watchdog thread.
+//
+// Ctrl-C (SIGINT), SIGTERM and SIGHUP stop the run (on Windows Ctrl-C,
+// Ctrl-Break and closing the console): one line says what was stopped, and
+// the status is 128 and the signal (130, 143, 129).
 
+#include <cstddef>
 #include <functional>
 #include <string>
 
@@ -20,17 +29,36 @@ namespace nimbrel {
 void markPluginCall(const char* call);
 
 // Notes what the stand-in is doing, for the line that ends a run out of
-// memory: "out of memory reading the workspace ws.json (20,000 maps)".
+// memory ("out of memory reading the workspace ws.json (20,000 maps)") or a
+// run that is stopped.
 void noteActivity(const std::string& what);
+
+// Notes the plug-in module the run loaded, and how many slots of its object's
+// dispatch table past the host's three point into its code too, for the line
+// that follows a crash or a hang.
+void notePluginModule(const std::string& path);
+void noteSlotsPastTheHosts(std::size_t count);
+
+// In the run's child process, ends it at once when the stand-in's process is
+// gone: a check before anything is written where it stands (a device, a
+// pipe, standard output). Does nothing elsewhere.
+void endIfWatcherGone();
 
 // Ends the process out of memory: that line, and kExitOutOfMemory.
 [[noreturn]] void exitOutOfMemory();
 
-// Runs run() and gives its exit status, watching every plug-in call it marks.
-// A call that crashes or ends the process gives kExitPluginCrashed, one that
-// runs longer than timeoutSeconds (when above 0) kExitPluginTimedOut. Memory
-// that the stand-in cannot get, outside the plug-in's own code, ends the run
-// with one line saying what it was doing and kExitOutOfMemory.
-int runWatched(double timeoutSeconds, const std::function<int()>& run);
+// Runs run(), watching every plug-in call it marks, then, in the process the
+// user started and only when run() ended on its own, gives finish(run's
+// status) as the exit status. A call that crashes or ends the process gives
+// kExitPluginCrashed, one that runs longer than timeoutSeconds (when above 0)
+// kExitPluginTimedOut, a stop 128 and the signal; finish is then not called.
+// Memory that the stand-in cannot get, outside the plug-in's own code, ends
+// the run with one line saying what it was doing and kExitOutOfMemory.
+int runWatched(double timeoutSeconds, const std::function<int()>& run, const std::function<int(int)>& finish);
+
+// After a run that was stopped by a signal, ends the process by that signal,
+// as a shell expects of a program it stopped (it then shows 128 and the
+// signal); returns otherwise.
+void endAsStopped();
 
 }  // namespace nimbrel

@@ -20,7 +20,7 @@ using namespace contract;
 
 // A contract names a listed function and says what each of its arguments is.
 #define KELVANE_HOST_FUNCTION(result, name, params) constexpr std::size_t arity_##name = KELVANE_ARITY params;
-#define KELVANE_HOST_CONTRACT(name, arguments, result, note)                                       \
+#define KELVANE_HOST_CONTRACT(name, arguments, result, note)                                         \
     static_assert(std::initializer_list<Argument>{KELVANE_UNPAREN arguments}.size() == arity_##name, \
                   #name ": one word per argument");
 #include "host/host_function_list.inc"
@@ -35,13 +35,13 @@ std::vector<std::string> contracted() {
 
 // The plug-in's own code calls these and relies on what their contracts say.
 TEST(HostCallContract, TheFunctionsThePluginCallsHaveOne) {
-    EXPECT_EQ(contracted(),
-              (std::vector<std::string>{
-                  "nbGetVersionOfNimbrel", "nbShowLogTab", "nbLogText", "nbMessageBox", "nbUpdateActiveWindow",
-                  "nbGetNumberOfDocsInWorkspace", "nbGetDocumentType", "nbGetDocumentTypeName",
-                  "nbGetIDOfCurrentDocument", "nbGetNRVMPsOfCurrentVMR", "nbGetNRVMPOfCurrentVMR",
-                  "nbSetNRVMPParametersOfCurrentVMR", "nbCreateNRVMPsForCurrentVMR", "nbGetStringParameter",
-                  "nbGetIntParameter", "nbGetFloatParameter"}));
+    EXPECT_EQ(
+        contracted(),
+        (std::vector<std::string>{
+            "nbGetVersionOfNimbrel", "nbShowLogTab", "nbLogText", "nbMessageBox", "nbUpdateActiveWindow",
+            "nbGetNumberOfDocsInWorkspace", "nbGetDocumentType", "nbGetDocumentTypeName", "nbGetIDOfCurrentDocument",
+            "nbGetNRVMPsOfCurrentVMR", "nbGetNRVMPOfCurrentVMR", "nbSetNRVMPParametersOfCurrentVMR",
+            "nbCreateNRVMPsForCurrentVMR", "nbGetStringParameter", "nbGetIntParameter", "nbGetFloatParameter"}));
 }
 
 }  // namespace

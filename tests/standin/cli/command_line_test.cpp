@@ -136,7 +136,7 @@ TEST(CommandLine, ReadmeListsTheExitStatuses) {
     std::string note;
     while (std::getline(file, line) && line.rfind("### ", 0) != 0) {
         if (line.rfind("| ", 0) == 0 && line != "| Status | Meaning |") rows.push_back(line);
-        if (!rows.empty() && !line.empty() && line[0] != '|') note += line;
+        if (!rows.empty() && !line.empty() && line[0] != '|') note += (note.empty() ? "" : "\n") + line;
     }
     std::vector<std::string> expected;
     for (const auto& row : nimbrel::kExitStatuses)

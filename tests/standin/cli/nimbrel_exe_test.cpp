@@ -5,15 +5,21 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include <nlohmann/json.hpp>
 
 #include "standin/cli/exit_status.h"
+#include "standin/cli/terminal_text.h"
 #include "standin/files/workspace_json.h"
 #include "tests/support/nimbrel_exe.h"
 #include "tests/support/read_file.h"
 #include "tests/support/temporary_folder.h"
+
+#if !defined(_WIN32)
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -58,6 +64,15 @@ protected:
     // Runs Nimbrel.exe; its standard output goes to stdoutTo when given.
     Outcome run(const std::string& arguments, const std::string& stdoutTo = "") const {
         return kelvane::testing::runExe(NIMBREL_EXE, arguments, folder_, stdoutTo);
+    }
+
+    // Runs Nimbrel.exe from the folder, so that it takes and names files there as the user does.
+    Outcome runInFolder(const std::string& arguments) const {
+        const fs::path previous = fs::current_path();
+        fs::current_path(folder_);
+        Outcome outcome = run(arguments);
+        fs::current_path(previous);
+        return outcome;
     }
 
 #if !defined(_WIN32)
@@ -250,6 +265,187 @@ TEST_F(NimbrelExe, OutOfMemorySaysWhatItWasDoing) {
 #endif
 
 // ---------------------------------------------------------------------------
+// Outputs: never written over what the run reads or a file the user may not
+// write; a link leads to the file it names; nothing left beside.
+
+// What a folder holds, by name: a file's bytes, a link's target, "(folder)".
+std::map<std::string, std::string> contentsOf(const fs::path& folder) {
+    std::map<std::string, std::string> contents;
+    for (const auto& entry : fs::directory_iterator(folder))
+        contents[entry.path().filename().string()] = entry.is_symlink()
+                                                         ? "-> " + fs::read_symlink(entry.path()).string()
+                                                     : entry.is_directory() ? "(folder)"
+                                                                            : kelvane::testing::readFile(entry.path());
+    return contents;
+}
+
+struct OutputCase {
+    const char* name;
+    // Makes what the case needs beside ws.json; false when the system cannot.
+    bool (*setup)(const fs::path& folder);
+    const char* arguments;  // after "--quiet ws.json", run from the folder
+    int status;
+    const char* error;    // the whole of standard error
+    const char* written;  // the file the run writes, or null for none
+    const char* holds;    // what that file then holds
+};
+
+void PrintTo(const OutputCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+bool nothingMore(const fs::path&) {
+    return true;
+}
+
+bool oldReport(const fs::path& folder) {
+    std::ofstream(folder / "rep.json") << "old";
+    return true;
+}
+
+bool readOnlyReport(const fs::path& folder) {
+    oldReport(folder);
+    fs::permissions(folder / "rep.json", fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    return true;
+}
+
+bool aFolder(const fs::path& folder) {
+    return fs::create_directory(folder / "sub");
+}
+
+// A link that names the workspace, or a file not there yet.
+bool linkToTheWorkspace(const fs::path& folder) {
+    std::error_code error;
+    fs::create_symlink("ws.json", folder / "link.json", error);
+    return !error;
+}
+
+bool danglingLink(const fs::path& folder) {
+    std::error_code error;
+    fs::create_symlink("new.json", folder / "link.json", error);
+    return !error;
+}
+
+bool hardLinkToTheWorkspace(const fs::path& folder) {
+    std::error_code error;
+    fs::create_hard_link(folder / "ws.json", folder / "hard.json", error);
+    return !error;
+}
+
+bool ownDialogScript(const fs::path& folder) {
+    fs::copy_file(fs::path(KELVANE_MODULE_PATH).parent_path() / "Kelvane.js", folder / "own.js");
+    return true;
+}
+
+#if !defined(_WIN32)
+const std::string kLongName = std::string(250, 'r') + ".json";
+const std::string kLongNameReport = "--report-json " + kLongName;
+
+bool oldReportOfALongName(const fs::path& folder) {
+    std::ofstream(folder / kLongName) << "old";
+    return true;
+}
+#endif
+
+class NimbrelExeOutput : public NimbrelExe, public ::testing::WithParamInterface<OutputCase> {};
+
+TEST_P(NimbrelExeOutput, NeverOverAnInputNorAReadOnlyFileAndNothingLeftBeside) {
+    const OutputCase& c = GetParam();
+    fs::copy_file(kExamples + "default.json", folder_ / "ws.json");
+    if (!c.setup(folder_)) GTEST_SKIP() << "the system cannot make what the case needs";
+    std::map<std::string, std::string> expected = contentsOf(folder_);
+    Outcome r = runInFolder(std::string("--quiet ws.json ") + c.arguments);
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.err, c.error);
+    std::map<std::string, std::string> found = contentsOf(folder_);
+    std::error_code ignored;  // a read-only file goes with its folder on every system
+    fs::permissions(folder_ / "rep.json", fs::perms::owner_write, fs::perm_options::add, ignored);
+    if (c.written != nullptr) {
+        EXPECT_NE(found[c.written].find(c.holds), std::string::npos) << found[c.written];
+        expected[c.written] = found[c.written];
+    }
+    expected["stdout.txt"] = found["stdout.txt"];
+    expected["stderr.txt"] = found["stderr.txt"];
+    EXPECT_EQ(found, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outputs, NimbrelExeOutput,
+    ::testing::Values(
+        OutputCase{"ReportOverTheWorkspace", nothingMore, "--report-json ws.json", 2,
+                   "Nimbrel.exe: error: --report-json ws.json names the workspace the run reads: give the report a "
+                   "file of its own (see --help)\n",
+                   nullptr, nullptr},
+        OutputCase{"ReportOverTheWorkspaceThroughALink", linkToTheWorkspace, "--report-json link.json", 2,
+                   "Nimbrel.exe: error: --report-json link.json names the workspace the run reads: give the report "
+                   "a file of its own (see --help)\n",
+                   nullptr, nullptr},
+        OutputCase{"ReportOverTheWorkspaceThroughAHardLink", hardLinkToTheWorkspace, "--report-json hard.json", 2,
+                   "Nimbrel.exe: error: --report-json hard.json names the workspace the run reads: give the report "
+                   "a file of its own (see --help)\n",
+                   nullptr, nullptr},
+        OutputCase{"ReportOverTheDialogScript", ownDialogScript, "--dialog own.js --report-json own.js", 2,
+                   "Nimbrel.exe: error: --report-json own.js names the dialog script the run reads: give the report "
+                   "a file of its own (see --help)\n",
+                   nullptr, nullptr},
+        OutputCase{"WorkspaceSavedInPlace", nothingMore, "--save-workspace ws.json --param MinP=0.05", 0, "", "ws.json",
+                   "\"MinP\": 0.05"},
+        OutputCase{"ReportReplacesTheOldOne", oldReport, "--report-json rep.json", 0, "", "rep.json",
+                   "\"formatVersion\": 1"},
+        OutputCase{"ReadOnlyReport", readOnlyReport, "--report-json rep.json", 4,
+                   "Nimbrel.exe: error: rep.json: cannot write the report: the file is read-only\n", nullptr, nullptr},
+        OutputCase{"ReportOnAFolder", aFolder, "--report-json sub", 4,
+                   "Nimbrel.exe: error: sub: cannot write the report: it is a folder\n", nullptr, nullptr},
+        OutputCase{"ReportInAFolderThatIsNotThere", nothingMore, "--report-json none/rep.json", 4,
+                   "Nimbrel.exe: error: none/rep.json: cannot write the report: the folder none does not exist\n",
+                   nullptr, nullptr},
+        OutputCase{"DanglingLinkLeadsToItsFile", danglingLink, "--report-json link.json", 0, "", "new.json",
+                   "\"formatVersion\": 1"},
+        OutputCase{"DanglingLinkAndTheFileItNames", danglingLink, "--report-json link.json --save-workspace new.json",
+                   2,
+                   "Nimbrel.exe: error: --save-workspace and --report-json both name link.json: give each a file of "
+                   "its own (see --help)\n",
+                   nullptr, nullptr}
+#if !defined(_WIN32)
+        ,
+        // Too long for its temporary's usual name beside it: a shorter one.
+        OutputCase{"NameTooLongForTheTemporarysName", oldReportOfALongName, kLongNameReport.c_str(), 0, "",
+                   kLongName.c_str(), "\"formatVersion\": 1"}
+#endif
+        ),
+    [](const ::testing::TestParamInfo<OutputCase>& info) { return info.param.name; });
+
+#if !defined(_WIN32)
+// A folder the user may not write is named as the problem (the superuser,
+// whom the system lets write anywhere, runs the case as nobody).
+TEST_F(NimbrelExe, AFolderThatMayNotBeWrittenIsNamed) {
+    fs::copy_file(kExamples + "default.json", folder_ / "ws.json");
+    fs::create_directory(folder_ / "kept");
+    std::ofstream(folder_ / "kept" / "rep.json") << "old";
+    fs::permissions(folder_ / "kept" / "rep.json", fs::perms::all, fs::perm_options::add);
+    fs::permissions(folder_ / "kept", fs::perms::owner_write, fs::perm_options::remove);
+    const std::string arguments = "--quiet ws.json --report-json kept/rep.json";
+    Outcome r;
+    if (geteuid() == 0) {
+        const fs::path previous = fs::current_path();
+        fs::current_path(folder_);
+        r = kelvane::testing::runExe(
+            "/usr/bin/setpriv", "--reuid=65534 --regid=65534 --clear-groups \"" NIMBREL_EXE "\" " + arguments, folder_);
+        fs::current_path(previous);
+    } else {
+        r = runInFolder(arguments);
+    }
+    fs::permissions(folder_ / "kept", fs::perms::owner_write, fs::perm_options::add);
+    EXPECT_EQ(r.status, 4);
+    EXPECT_EQ(r.err,
+              "Nimbrel.exe: error: kept/rep.json: cannot write the report: the folder kept is not writable "
+              "(Permission denied)\n");
+    EXPECT_EQ(contentsOf(folder_ / "kept"), (std::map<std::string, std::string>{{"rep.json", "old"}}));
+}
+#endif
+
+// ---------------------------------------------------------------------------
 // The dialog script: its defaults fill what the workspace and --param leave.
 
 // One current VMR with one t-map of 20 degrees of freedom, and no parameters.
@@ -355,6 +551,83 @@ TEST_F(NimbrelExe, DialogOptionAndNoDialogChooseTheDefaults) {
         << none.err;
 }
 
+// Every warning goes to every output: the human report, standard error with
+// --quiet, the JSON report's warnings.
+struct Warned {
+    const char* name;
+    const char* arguments;  // before the bare workspace
+    const char* human;      // the report's lines that give the warnings
+    const char* quiet;      // standard error with --quiet
+    const char* json;       // the JSON report's warnings
+};
+
+void PrintTo(const Warned& w, std::ostream* out) {
+    *out << w.name;
+}
+
+class NimbrelExeWarning : public NimbrelExe, public ::testing::WithParamInterface<Warned> {};
+
+TEST_P(NimbrelExeWarning, GoesToEveryOutput) {
+    const Warned& w = GetParam();
+    const std::string arguments =
+        std::string(w.arguments) + " --plugin \"" KELVANE_MODULE_PATH "\" " + inQuotes(file("ws.json", kBareWorkspace));
+    Outcome human = run(arguments);
+    EXPECT_NE(human.out.find(w.human), std::string::npos) << human.out;
+    Outcome quiet = run("--quiet --report-json - " + arguments);
+    EXPECT_EQ(quiet.err, w.quiet);
+    EXPECT_EQ(nlohmann::ordered_json::parse(quiet.out)["warnings"].dump(), w.json);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Warnings, NimbrelExeWarning,
+    ::testing::Values(
+        Warned{"ValueOutsideItsChoices", "--param PNB=7",
+               "\n  warning     PNB=7 is none of its choices, 0 to 2; the run goes on with it\n",
+               "Nimbrel.exe: warning: PNB=7 is none of its choices, 0 to 2; the run goes on with it\n",
+               R"([{"kind":"outsideChoices","parameters":["PNB"],"text":"PNB=7 is none of its choices, 0 to 2; )"
+               R"(the run goes on with it"}])"},
+        // Without a script a misspelt name is taken as given, and never read.
+        Warned{"MisspeltWithoutADialogScript", "--no-dialog --param minp=0.05 --param DoSetMin=1",
+               "\n  redraws       1\n  warning       minp was given (--param minp=0.05) but the plug-in never read it\n"
+               "  warning       the plug-in read 16 parameters that nobody gave (the workspace, --param or the "
+               "dialog script's defaults), so the host answered 0 or an empty text: ClusterSize, DoClusterSize, "
+               "DoOverlayMaps, DoSetMax, DoSetMinP, DoShowPosNegBoth, DoTransparancy, DoUseClusterSize, Max, Min, "
+               "MinP, Overlay, PNB, Trans, UseCluster, UseExactT\n",
+               "Nimbrel.exe: warning: minp was given (--param minp=0.05) but the plug-in never read it\n"
+               "Nimbrel.exe: warning: the plug-in read 16 parameters that nobody gave (the workspace, --param or the "
+               "dialog script's defaults), so the host answered 0 or an empty text: ClusterSize, DoClusterSize, "
+               "DoOverlayMaps, DoSetMax, DoSetMinP, DoShowPosNegBoth, DoTransparancy, DoUseClusterSize, Max, Min, "
+               "MinP, Overlay, PNB, Trans, UseCluster, UseExactT\n",
+               R"([{"kind":"givenNotRead","parameters":["minp"],"text":"minp was given (--param minp=0.05) but )"
+               R"(the plug-in never read it"},{"kind":"readNotGiven","parameters":["ClusterSize","DoClusterSize",)"
+               R"("DoOverlayMaps","DoSetMax","DoSetMinP","DoShowPosNegBoth","DoTransparancy","DoUseClusterSize",)"
+               R"("Max","Min","MinP","Overlay","PNB","Trans","UseCluster","UseExactT"],"text":"the plug-in read )"
+               R"(16 parameters that nobody gave (the workspace, --param or the dialog script's defaults), so the )"
+               R"(host answered 0 or an empty text: ClusterSize, DoClusterSize, DoOverlayMaps, DoSetMax, DoSetMinP, )"
+               R"(DoShowPosNegBoth, DoTransparancy, DoUseClusterSize, Max, Min, MinP, Overlay, PNB, Trans, )"
+               R"(UseCluster, UseExactT"}])"}),
+    [](const ::testing::TestParamInfo<Warned>& info) { return info.param.name; });
+
+// Every line of the human report fits the terminal's width, the header's
+// included; a wide terminal shows long names whole.
+TEST_F(NimbrelExe, TheReportFitsTheTerminalsWidth) {
+    const std::string name = "sub-01 Faces > Houses GLM contrast, smoothed 6 mm, run ";
+    const fs::path ws = file("ws.json", R"({
+  "description": "A workspace whose description runs on well past the eighty columns of a small terminal window",
+  "documents": [{"type": 3, "name": "sub-01_ses-02_acq-mprage_run-1_T1w_ACPC_TAL_IIHC.vmr"}],
+  "maps": [{"name": ")" + name + R"(1", "mapType": 1, "degreesOfFreedom": 20},
+           {"name": ")" + name + R"(2", "mapType": 1, "degreesOfFreedom": 20}]})");
+    for (const std::size_t width : {80, 300}) {
+        setColumns(std::to_string(width));
+        Outcome r = run("--plugin \"" KELVANE_MODULE_PATH "\" " + inQuotes(ws));
+        EXPECT_EQ(r.status, 0) << r.err;
+        std::istringstream lines(r.out);
+        for (std::string line; std::getline(lines, line);) EXPECT_LE(nimbrel::columns(line), width) << line;
+        const bool whole = r.out.find(name + "1") != std::string::npos && r.out.find(name + "2") != std::string::npos;
+        EXPECT_EQ(whole, width == 300) << r.out;
+    }
+}
+
 // A plug-in module alone in a folder of its own, with what else is named.
 fs::path lonePlugin(const fs::path& folder, const char* dialogText) {
     fs::create_directories(folder);
@@ -405,6 +678,11 @@ struct Failure {
     const char* error;  // stderr after "Nimbrel.exe: error: "; % stands for the file
 };
 
+// A text one byte longer than the host's getter hands over (512 bytes, its terminator among them).
+const std::string kTooLongOverlay = "--param Overlay=" + std::string(512, 'x');
+const std::string kTooLongOverlayInTheWorkspace =
+    "{\n  \"parameters\": {\n    \"Overlay\": \"" + std::string(512, 'x') + "\"\n  }\n}";
+
 void PrintTo(const Failure& failure, std::ostream* out) {
     *out << failure.name;
 }
@@ -452,6 +730,11 @@ INSTANTIATE_TEST_SUITE_P(
         Failure{
             "WorkspaceParamOfTheWrongType", R"({"parameters": {"MinP": "banana"}})", "", 1,
             R"(%: parameters.MinP: expected a number (or "NaN", "Infinity", "-Infinity"), got a string ("banana"))"},
+        Failure{"ParamTextLongerThanTheHostHandsOver", "{}", kTooLongOverlay.c_str(), 2,
+                "--param Overlay=xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx...: the text has 512 bytes; a string parameter "
+                "holds 511 at most"},
+        Failure{"WorkspaceTextLongerThanTheHostHandsOver", kTooLongOverlayInTheWorkspace.c_str(), "", 1,
+                "%: parameters.Overlay (line 3): the text has 512 bytes; a string parameter holds 511 at most"},
         Failure{"OneFileForTwoOutputs", "{}", "--report-json out.json --save-workspace ./out.json", 2,
                 "--save-workspace and --report-json both name out.json: give each a file of its own (see --help)"},
         Failure{"MissingPlugin", "{}", "--plugin /nonexistent/Kelvane.so", 3,

@@ -70,6 +70,12 @@ std::string with(std::string message, const std::string& value) {
     return message.replace(message.find('%'), 1, value);
 }
 
+// The longest text the host's getter hands over, and one byte more.
+const std::string kLongestText(511, 'a');
+const std::string kTextTooLong(512, 'a');
+const std::string kTextTooLongError =
+    "error: --param P=" + std::string(37, 'a') + "...: the text has 512 bytes; a string parameter holds 511 at most";
+
 INSTANTIATE_TEST_SUITE_P(
     NewParameters, ParameterValue,
     ::testing::Values(Case{std::nullopt, "5", "integer 5"}, Case{std::nullopt, "+7", "integer 7"},
@@ -80,7 +86,8 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{std::nullopt, "All", "text <All>"}, Case{std::nullopt, "", "text <>"},
                       Case{std::nullopt, " 5", "text < 5>"}, Case{std::nullopt, "5 ", "text <5 >"},
                       Case{std::nullopt, "0x10", "text <0x10>"}, Case{std::nullopt, "inf", "text <inf>"},
-                      Case{std::nullopt, "nan", "text <nan>"}, Case{std::nullopt, "1e50", "text <1e50>"}));
+                      Case{std::nullopt, "nan", "text <nan>"}, Case{std::nullopt, "1e50", "text <1e50>"},
+                      Case{std::nullopt, kTextTooLong.c_str(), kTextTooLongError}));
 
 INSTANTIATE_TEST_SUITE_P(
     ExistingParameters, ParameterValue,
@@ -105,7 +112,9 @@ INSTANTIATE_TEST_SUITE_P(
              "large for single precision (beyond about 3.4e38)"},
         Case{Kind::Float, "inf", floatShown(INFINITY)}, Case{Kind::Float, "nan", floatShown(NAN)},
         Case{Kind::Float, "-Infinity", floatShown(-INFINITY)}, Case{Kind::Float, "NaN", floatShown(NAN)},
-        Case{Kind::Text, "12", "text <12>"}, Case{Kind::Text, "", "text <>"}));
+        Case{Kind::Text, "12", "text <12>"}, Case{Kind::Text, "", "text <>"},
+        Case{Kind::Text, kLongestText.c_str(), "text <" + kLongestText + ">"},
+        Case{Kind::Text, kTextTooLong.c_str(), kTextTooLongError}));
 
 TEST(ParameterAssignment, SplitsAtTheFirstEquals) {
     auto a = nimbrel::splitAssignment("Overlay=1,3-5=x");

@@ -93,6 +93,33 @@ TEST(MapsTable, FitsTheWidthItIsGiven) {
         EXPECT_EQ(nimbrel::mapsTable(before, after, nimbrel::kUtf8Marks, width), table) << width;
 }
 
+// Long names take what the width spares, and are cut in the middle only when
+// they must be, so that names that differ at the end stay told apart.
+TEST(MapsTable, LongNamesTakeWhatTheWidthSpares) {
+    std::vector<VolumeMap> before{tMap("sub-01 Faces > Houses GLM contrast, run 1", 2.1f, 18, 1),
+                                  tMap("sub-01 Faces > Houses GLM contrast, run 2", 2.0f, 120, 0)};
+    std::vector<VolumeMap> after = before;
+    after[0].record.thresholdMin = 3.9216156f;
+    after[1].setName("sub-01 renamed", 64);
+    const std::pair<std::size_t, std::vector<std::string>> cases[] = {
+        {0,
+         {"1  sub-01 Faces > Houses GLM contrast, run 1                       1   18  2.1 -> 3.9216156",
+          "2  sub-01 Faces > Houses GLM contrast, run 2 -> sub-01 renamed     1  120                 2"}},
+        {150,
+         {"1  sub-01 Faces > Hous...LM contrast, run 1     1   18  2.1 -> 3.9216156",
+          "2  sub-01 Fac...st, run 2 -> sub-01 renamed     1  120                 2",
+          "! map 2: name changed to \"sub-01 renamed\""}},
+        {60,
+         {"1  sub-01 Faces > ...contrast, run 1     1  2.1 -> 3.9216156",
+          "2  sub-01... run 2 -> sub-01 renamed     1                 2"}},
+    };
+    for (const auto& [width, lines] : cases) {
+        const std::string table = nimbrel::mapsTable(before, after, nimbrel::kAsciiMarks, width);
+        for (const std::string& line : lines)
+            EXPECT_NE(table.find("\n" + line), std::string::npos) << width << ": " << line << "\n" << table;
+    }
+}
+
 TEST(MapsTable, SaysSoWhenThereAreNoMaps) {
     EXPECT_EQ(nimbrel::mapsTable({}, {}), "No maps on the current VMR.\n");
 }

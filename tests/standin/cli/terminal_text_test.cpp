@@ -46,6 +46,39 @@ TEST(TerminalText, ClipsToColumnsWithTheMarksEllipsis) {
     EXPECT_EQ(nimbrel::shortened("abcdef", nimbrel::kAsciiMarks, 6), "abcdef");
 }
 
+TEST(TerminalText, CutsInTheMiddle) {
+    EXPECT_EQ(nimbrel::clipMiddle("sub-01 contrast 1", 9, nimbrel::kAsciiMarks), "sub...t 1");
+    EXPECT_EQ(nimbrel::clipMiddle("abcdefgh", 5, nimbrel::kUtf8Marks), "ab\xE2\x80\xA6gh");
+    EXPECT_EQ(nimbrel::clipMiddle("abcdefgh", 8, nimbrel::kUtf8Marks), "abcdefgh");
+}
+
+struct Fold {
+    const char* text;
+    std::size_t width;
+    const char* indent;
+    const char* folded;
+};
+
+void PrintTo(const Fold& f, std::ostream* out) {
+    *out << f.text << " in " << f.width;
+}
+
+class FoldedLines : public ::testing::TestWithParam<Fold> {};
+
+TEST_P(FoldedLines, FitTheWidth) {
+    EXPECT_EQ(nimbrel::fitLines(GetParam().text, GetParam().width, GetParam().indent), GetParam().folded);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, FoldedLines,
+    ::testing::Values(Fold{"short", 10, "  ", "short"}, Fold{"any width", 0, "", "any width"},
+                      // At the last blank that fits, past the label; the rest under the value.
+                      Fold{"  key   alpha beta gamma", 16, "        ", "  key   alpha\n        beta\n        gamma"},
+                      Fold{"abcdefghij", 4, "", "abcd\nefgh\nij"},
+                      // Wide characters take two columns each.
+                      Fold{"\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E", 5, "", "\xE6\x97\xA5\xE6\x9C\xAC\n\xE8\xAA\x9E"},
+                      Fold{"one line\ntwo lines here", 12, "  ", "one line\ntwo lines\n  here"}));
+
 std::string inputError(const std::string& text, std::size_t limit) {
     kelvane::testing::TemporaryFolder folder("input");
     const auto path = folder.path() / "in.json";

@@ -79,10 +79,13 @@ TEST(Formats, TheWorkspaceReaderTakesTheDocumentedFieldsAndNoOthers) {
 
 TEST(Formats, TheReportWritesTheDocumentedFieldsAndItsVersion) {
     const auto documented = documentedFields();
-    nlohmann::ordered_json report = nimbrel::reportJson(nimbrel::RunRecord{});
+    nimbrel::RunRecord run;
+    run.warnings.push_back({nimbrel::ParameterWarning::Kind::GivenNotRead, {"minp"}, "minp was given"});
+    nlohmann::ordered_json report = nimbrel::reportJson(run);
     report["dialog"] = nimbrel::dialogJson(nimbrel::DialogUse{});
     EXPECT_EQ(keys(report), documented.at("JSON report / Top level"));
     EXPECT_EQ(keys(report["dialog"]), documented.at("JSON report / dialog"));
+    EXPECT_EQ(keys(report["warnings"][0]), documented.at("JSON report / warnings[]"));
     EXPECT_EQ(report["formatVersion"], 1);
 }
 

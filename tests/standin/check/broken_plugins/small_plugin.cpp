@@ -1,40 +1,28 @@
-// A small plug-in of the family, built once sound and once with each fault
-// that the conformance check must catch. The fault is chosen by defining one
-// of:
-//   SMALL_EXIT_IN_EXECUTE      execute ends the process
-//   SMALL_WRITE_PAST_RECORD    execute writes 300 bytes into a map's 256-byte name storage
-//   SMALL_FOREIGN_RECORD       execute hands each map the next map's record
-//   SMALL_FOUR_SLOT_TABLE      the object is a C++ class with a plain virtual destructor,
-//                              so a compiler's own table (two destructor slots) is what the host gets
-//   SMALL_LEAK                 execute leaks 1 KiB on every call
-//   SMALL_NULL_DESCRIPTOR      getPluginDescription returns null
-//   SMALL_HANG                 initPlugin never returns once it has accepted
-//   SMALL_CRASH_WITHOUT_DOCUMENT  initPlugin dereferences null when there is no current document
-//   SMALL_UNCHECKED_HOST_CALL  execute calls the host's nbLogText through its bound entry,
-//                              null when the host lacks it
-//   SMALL_ACCEPT_WITHOUT_DOCUMENT  initPlugin accepts with no current document; execute then
-//                              dereferences null
-//   SMALL_WRITE_HOST_TEXT      initPlugin writes into the document type name the host hands out
-//   SMALL_HEAP_OVERRUN         execute writes 514 bytes into a 512-byte heap block
-//   SMALL_LATE_CRASH           execute leaves a thread that crashes 200 ms later
-//   SMALL_CRASH_AT_EXIT        createPlugin registers an exit handler that crashes
-//   SMALL_CHANGES_DIRECTORY    execute changes the process's working directory
-//   SMALL_SLOW_EXECUTE         execute takes 1.5 s
-//   SMALL_SAME_OBJECT          createPlugin hands out the same object every time
-//   SMALL_CRASH_THIRD_EXECUTE  the third execute in a process dereferences null
-//   SMALL_REFUSES_NO_MAPS      sound: initPlugin refuses, with a message, a maps header that
-//                              counts no maps
+// A small plug-in of the family, built once: sound, or with the one fault
+// that the environment variable SMALL_PLUGIN_MODE names, which the check must
+// catch (the check's processes inherit it, under Wine too). Unset, or any
+// name not listed, is the sound plug-in.
 
+#include <atomic>
+#include <chrono>
+#include <clocale>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <new>
+#include <string>
+#include <thread>
+#include <vector>
 
 #if defined(_WIN32)
 #include <windows.h>
 #else
-#include <pthread.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -48,51 +36,176 @@ namespace {
 
 using namespace kelvane;
 
+// Each mode, and what the plug-in does in it.
+#define SMALL_PLUGIN_MODES(MODE)                                                                                   \
+    MODE(EXIT_IN_EXECUTE)         /* execute ends the process */                                                   \
+    MODE(WRITE_PAST_RECORD)       /* execute writes 300 bytes into a map's 256-byte name storage */                \
+    MODE(WRITE_BEFORE_NAME)       /* execute writes the byte in front of a map's name */                           \
+    MODE(FOREIGN_RECORD)          /* execute hands each map the next map's record */                               \
+    MODE(FOUR_SLOT_TABLE)         /* the object is a C++ class with a plain virtual destructor, so a compiler's    \
+                                     own table (two destructor slots) is what the host gets */                     \
+    MODE(LEAK)                    /* execute leaks 1 KiB on every call */                                          \
+    MODE(DESCRIPTOR_LEAK)         /* execute opens a descriptor (handle) on every call, never closed */            \
+    MODE(NULL_DESCRIPTOR)         /* getPluginDescription returns null */                                          \
+    MODE(HANG)                    /* initPlugin never returns once it has accepted */                              \
+    MODE(CRASH_WITHOUT_DOCUMENT)  /* initPlugin dereferences null when there is no current document */             \
+    MODE(UNCHECKED_HOST_CALL)     /* execute calls nbLogText through its bound entry, null in a host without it */ \
+    MODE(ACCEPT_WITHOUT_DOCUMENT) /* initPlugin accepts with no current document; execute dereferences null */     \
+    MODE(WRITE_HOST_TEXT)         /* initPlugin writes into the document type name the host hands out */           \
+    MODE(STALE_HOST_TEXT)         /* initPlugin reads the document type name after its next host call */           \
+    MODE(HEAP_OVERRUN)            /* execute writes 514 bytes into a 512-byte heap block */                        \
+    MODE(SMALL_BUFFER)            /* execute hands the host an 8-byte heap block for the 400-byte maps header */   \
+    MODE(LATE_CRASH)              /* execute leaves a thread that crashes 50 ms later */                           \
+    MODE(BUSY_THREAD)             /* execute leaves a thread that keeps using the CPU */                           \
+    MODE(WORKER_HOST_CALL)        /* execute calls nbLogText from a worker thread it joins */                      \
+    MODE(HOST_CALL_AFTER_RETURN)  /* execute leaves a thread that calls nbLogText 50 ms later */                   \
+    MODE(CHILD_LEFT_RUNNING)      /* execute starts a child process and leaves it running (not on Windows) */      \
+    MODE(CRASH_AT_EXIT)           /* createPlugin registers an exit handler that crashes */                        \
+    MODE(HOST_CALL_AT_EXIT)       /* initPlugin registers an exit handler that calls nbLogText */                  \
+    MODE(NULL_TEXT)               /* execute logs a null text */                                                   \
+    MODE(READ_HOST_POINTER)       /* execute reads through the pointer nbGetNRVMPsOfCurrentVMR answers */          \
+    MODE(CHANGES_DIRECTORY)       /* execute changes the process's working directory */                            \
+    MODE(UMASK)                   /* execute changes the umask (not on Windows) */                                 \
+    MODE(RESOURCE_LIMIT)          /* execute lowers the open-file limit (not on Windows) */                        \
+    MODE(SIGNAL_MASK)             /* execute blocks SIGINT and SIGTERM on the host's thread (not on Windows) */    \
+    MODE(SLOW_EXECUTE)            /* execute takes 1.5 s */                                                        \
+    MODE(SAME_OBJECT)             /* createPlugin hands out the same object every time */                          \
+    MODE(CRASH_THIRD_EXECUTE)     /* the third execute in a process dereferences null */                           \
+    MODE(UNDECLARED_PARAMETER)    /* execute reads "Treshold", which the dialog does not declare */                \
+    MODE(WRONG_GETTER)            /* execute reads the float "Threshold" with nbGetIntParameter */                 \
+    MODE(UNREAD_PARAMETER)        /* execute never reads "Threshold" */                                            \
+    /* Sound, each in its own way: */                                                                              \
+    MODE(REFUSES_NO_MAPS)  /* initPlugin refuses, with a message, a maps header that counts no maps */             \
+    MODE(OPENMP)           /* execute works out the thresholds in an OpenMP loop (where built with it) */          \
+    MODE(JOINED_THREADS)   /* execute works out the thresholds in four threads it joins */                         \
+    MODE(CACHE_BUILT_ONCE) /* the first execute builds a table it keeps for the module's life */                   \
+    MODE(LOCALE_PUT_BACK)  /* execute switches the locale and puts it back */
+
+enum class Mode {
+    SOUND,
+#define SMALL_PLUGIN_MODE_ENUM(name) name,
+    SMALL_PLUGIN_MODES(SMALL_PLUGIN_MODE_ENUM)
+};
+
+Mode mode() {
+    static const Mode chosen = [] {
+        const char* wanted = std::getenv("SMALL_PLUGIN_MODE");
+#define SMALL_PLUGIN_MODE_NAMED(name) \
+    if (wanted != nullptr && std::strcmp(wanted, #name) == 0) return Mode::name;
+        SMALL_PLUGIN_MODES(SMALL_PLUGIN_MODE_NAMED)
+        return Mode::SOUND;
+    }();
+    return chosen;
+}
+
+bool in(Mode wanted) {
+    return mode() == wanted;
+}
+
 constexpr std::size_t kLeakedBytes = 1024;
 void* volatile lastLeak = nullptr;
 int* volatile nowhere = nullptr;
+std::atomic<bool> spinning{true};
 
 bool refuse(const char* reason) {
     nbMessageBox(reason);
     return false;
 }
 
-[[maybe_unused]] void pause(unsigned milliseconds) {
-#if defined(_WIN32)
-    Sleep(milliseconds);
-#else
-    usleep(milliseconds * 1000);
-#endif
+void sleepFor(unsigned milliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
-#if defined(SMALL_LATE_CRASH)
-#if defined(_WIN32)
-DWORD WINAPI crashLater(void*) {
-    pause(200);
-    *nowhere = 1;
-    return 0;
-}
-void leaveThread() {
-    CloseHandle(CreateThread(nullptr, 0, crashLater, nullptr, 0, nullptr));
-}
-#else
-void* crashLater(void*) {
-    pause(200);
-    *nowhere = 1;
-    return nullptr;
-}
-void leaveThread() {
-    pthread_t thread;
-    if (pthread_create(&thread, nullptr, crashLater, nullptr) == 0) pthread_detach(thread);
-}
-#endif
-#endif
-
-#if defined(SMALL_CRASH_AT_EXIT)
 void crashAtExit() {
     *nowhere = 1;
 }
+
+void logAtExit() {
+    nbLogText("Small> exiting");
+}
+
+// The ways to hold a process-wide setting or resource that a host shares.
+void changeWhatTheProcessShares() {
+#if !defined(_WIN32)
+    if (in(Mode::UMASK) && umask(0) == 0) umask(077);
+    if (in(Mode::RESOURCE_LIMIT)) {
+        struct rlimit limit {};
+        getrlimit(RLIMIT_NOFILE, &limit);
+        limit.rlim_cur = limit.rlim_cur > 64 ? 64 : limit.rlim_cur / 2;
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
+    if (in(Mode::SIGNAL_MASK)) {
+        sigset_t blocked;
+        sigemptyset(&blocked);
+        sigaddset(&blocked, SIGINT);
+        sigaddset(&blocked, SIGTERM);
+        pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
+    }
+    if (in(Mode::DESCRIPTOR_LEAK)) (void)open("/dev/null", O_RDONLY);
+    if (in(Mode::CHILD_LEFT_RUNNING) && fork() == 0) {
+        // The child: it ends with the process that started it.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        prctl(PR_SET_NAME, "small-child");
+        for (;;) ::pause();
+    }
+#else
+    if (in(Mode::DESCRIPTOR_LEAK))
+        CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
 #endif
+    if (in(Mode::CHANGES_DIRECTORY)) std::filesystem::current_path(std::filesystem::temp_directory_path());
+    if (in(Mode::LOCALE_PUT_BACK)) {
+        const std::string before = std::setlocale(LC_ALL, nullptr);
+        if (std::setlocale(LC_ALL, "C.UTF-8") == nullptr) std::setlocale(LC_ALL, "");
+        std::setlocale(LC_ALL, before.c_str());
+    }
+}
+
+// The threads execute may leave behind, each detached.
+void leaveThreads() {
+    if (in(Mode::LATE_CRASH))
+        std::thread([] {
+            sleepFor(50);
+            *nowhere = 1;
+        }).detach();
+    if (in(Mode::BUSY_THREAD))
+        std::thread([] {
+            for (volatile unsigned long turns = 0; spinning.load(std::memory_order_relaxed);) turns = turns + 1;
+        }).detach();
+    if (in(Mode::HOST_CALL_AFTER_RETURN))
+        std::thread([] {
+            sleepFor(50);
+            nbLogText("Small> late");
+        }).detach();
+    if (in(Mode::WORKER_HOST_CALL)) std::thread([] { nbLogText("Small> from a worker"); }).join();
+}
+
+// Each map's new lower threshold: the dialog's, worked out in the way the mode says.
+void workOutThresholds(std::vector<NRVMPRecord>& records, float threshold) {
+    if (in(Mode::CACHE_BUILT_ONCE)) {
+        static const std::vector<float>* const table = new std::vector<float>(4096, 1.0f);
+        threshold *= (*table)[records.size() % table->size()];
+    }
+    if (in(Mode::OPENMP)) {
+        const auto count = static_cast<std::int64_t>(records.size());
+#if defined(_OPENMP)
+#pragma omp parallel for num_threads(4)
+#endif
+        for (std::int64_t i = 0; i < count; ++i) records[static_cast<std::size_t>(i)].thresholdMin = threshold;
+        return;
+    }
+    if (in(Mode::JOINED_THREADS)) {
+        std::vector<std::thread> workers;
+        for (std::size_t part = 0; part < 4; ++part)
+            workers.emplace_back([&records, threshold, part] {
+                std::vector<std::size_t> mine;
+                for (std::size_t i = part; i < records.size(); i += 4) mine.push_back(i);
+                for (std::size_t i : mine) records[i].thresholdMin = threshold;
+            });
+        for (std::thread& worker : workers) worker.join();
+        return;
+    }
+    for (NRVMPRecord& record : records) record.thresholdMin = threshold;
+}
 
 bool startUp() {
     if (!bindHostFunctions()) return false;
@@ -100,92 +213,85 @@ bool startUp() {
     nbGetVersionOfNimbrel(&major, &minor, &release);
     if (major < 2 || (major == 2 && minor < 2)) return refuse("Small needs Nimbrel 2.2 or later.");
     const int32_t document = nbGetIDOfCurrentDocument();
-#if defined(SMALL_CRASH_WITHOUT_DOCUMENT)
-    if (document < 0) *nowhere = 1;
-#endif
-#if defined(SMALL_ACCEPT_WITHOUT_DOCUMENT)
-    if (document < 0) return true;
-#endif
+    if (in(Mode::CRASH_WITHOUT_DOCUMENT) && document < 0) *nowhere = 1;
+    if (in(Mode::ACCEPT_WITHOUT_DOCUMENT) && document < 0) return true;
     if (document < 0) return refuse("Small needs a current document.");
-#if defined(SMALL_WRITE_HOST_TEXT)
-    if (char* typeName = const_cast<char*>(nbGetDocumentTypeName(document))) typeName[0] = 'v';
-#endif
+    const char* typeName =
+        in(Mode::WRITE_HOST_TEXT) || in(Mode::STALE_HOST_TEXT) ? nbGetDocumentTypeName(document) : nullptr;
+    if (in(Mode::WRITE_HOST_TEXT) && typeName != nullptr) const_cast<char*>(typeName)[0] = 'v';
     if (nbGetDocumentType(document) != kDocumentVMR) return refuse("Small needs a VMR.");
+    if (in(Mode::STALE_HOST_TEXT) && typeName != nullptr && typeName[0] == '\0') return refuse("Small needs a name.");
     NRVMPsHeader header{};
     if (nbGetNRVMPsOfCurrentVMR(&header) == nullptr) return refuse("Small needs maps.");
-#if defined(SMALL_REFUSES_NO_MAPS)
-    if (header.mapCount <= 0) return refuse("Small needs maps; the host counts none.");
-#endif
-#if defined(SMALL_HANG)
-    for (volatile bool waiting = true; waiting;) {
+    if (in(Mode::REFUSES_NO_MAPS) && header.mapCount <= 0) return refuse("Small needs maps; the host counts none.");
+    if (in(Mode::HOST_CALL_AT_EXIT)) {
+        static const int registered = std::atexit(logAtExit);
+        (void)registered;
     }
-#endif
+    if (in(Mode::HANG))
+        for (volatile bool waiting = true; waiting;) {
+        }
     return true;
 }
 
 // Sets every map's lower threshold to the dialog's "Threshold".
 bool run() {
-#if defined(SMALL_ACCEPT_WITHOUT_DOCUMENT)
-    if (nbGetIDOfCurrentDocument() < 0) *nowhere = 1;
-#endif
-#if defined(SMALL_CRASH_THIRD_EXECUTE)
-    static int executes = 0;
-    if (++executes == 3) *nowhere = 1;
-#endif
-#if defined(SMALL_HEAP_OVERRUN)
-    if (auto* volatile block = static_cast<char*>(std::malloc(512))) {
-        for (int i = 0; i < 514; ++i) block[i] = 'x';
-        std::free(block);
+    if (in(Mode::ACCEPT_WITHOUT_DOCUMENT) && nbGetIDOfCurrentDocument() < 0) *nowhere = 1;
+    if (in(Mode::CRASH_THIRD_EXECUTE)) {
+        static int executes = 0;
+        if (++executes == 3) *nowhere = 1;
     }
-#endif
-#if defined(SMALL_LATE_CRASH)
-    leaveThread();
-#endif
-#if defined(SMALL_CHANGES_DIRECTORY)
-    std::filesystem::current_path(std::filesystem::temp_directory_path());
-#endif
-#if defined(SMALL_SLOW_EXECUTE)
-    pause(1500);
-#endif
+    if (in(Mode::HEAP_OVERRUN))
+        if (auto* volatile block = static_cast<char*>(std::malloc(512))) {
+            for (int i = 0; i < 514; ++i) block[i] = 'x';
+            std::free(block);
+        }
+    leaveThreads();
+    changeWhatTheProcessShares();
+    if (in(Mode::SLOW_EXECUTE)) sleepFor(1500);
+    if (in(Mode::SMALL_BUFFER))
+        if (void* block = std::malloc(8)) {
+            nbGetNRVMPsOfCurrentVMR(static_cast<NRVMPsHeader*>(block));
+            std::free(block);
+        }
     NRVMPsHeader header{};
-    if (nbGetNRVMPsOfCurrentVMR(&header) == nullptr) return false;
-    const float threshold = nbGetFloatParameter("Threshold");
+    const void* maps = nbGetNRVMPsOfCurrentVMR(&header);
+    if (maps == nullptr) return false;
+    if (in(Mode::READ_HOST_POINTER) && *static_cast<const volatile int*>(maps) < 0) return false;
+    if (in(Mode::NULL_TEXT)) nbLogText(nullptr);
+    const float threshold = in(Mode::UNDECLARED_PARAMETER) ? nbGetFloatParameter("Treshold")
+                            : in(Mode::WRONG_GETTER)       ? static_cast<float>(nbGetIntParameter("Threshold"))
+                            : in(Mode::UNREAD_PARAMETER)   ? 2.5f
+                                                           : nbGetFloatParameter("Threshold");
+    std::vector<NRVMPRecord> records;
+    std::vector<int32_t> indices;
     for (int32_t i = 0; i < header.mapCount; ++i) {
         NRVMPRecord record{};
         if (nbGetNRVMPOfCurrentVMR(i, &record) == nullptr) continue;
-#if defined(SMALL_WRITE_PAST_RECORD)
-        if (record.name != nullptr) std::memset(record.name, 'x', 300);
-#endif
-#if defined(SMALL_FOREIGN_RECORD)
-        nbGetNRVMPOfCurrentVMR(i + 1, &record);
-#endif
-        record.thresholdMin = threshold;
-        nbSetNRVMPParametersOfCurrentVMR(i, &record);
+        if (in(Mode::WRITE_PAST_RECORD) && record.name != nullptr) std::memset(record.name, 'x', 300);
+        if (in(Mode::WRITE_BEFORE_NAME) && record.name != nullptr) record.name[-1] = 'x';
+        if (in(Mode::FOREIGN_RECORD)) nbGetNRVMPOfCurrentVMR(i + 1, &record);
+        records.push_back(record);
+        indices.push_back(i);
     }
-#if defined(SMALL_EXIT_IN_EXECUTE)
-    std::exit(3);
-#endif
-#if defined(SMALL_LEAK)
-    lastLeak = std::malloc(kLeakedBytes);
-#endif
-#if defined(SMALL_UNCHECKED_HOST_CALL)
-    hostFunctionTable().nbLogText("Small> done");
-#else
-    nbLogText("Small> done");
-#endif
+    workOutThresholds(records, threshold);
+    for (std::size_t k = 0; k < records.size(); ++k) nbSetNRVMPParametersOfCurrentVMR(indices[k], &records[k]);
+    if (in(Mode::EXIT_IN_EXECUTE)) std::exit(3);
+    if (in(Mode::LEAK)) lastLeak = std::malloc(kLeakedBytes);
+    if (in(Mode::UNCHECKED_HOST_CALL))
+        hostFunctionTable().nbLogText("Small> done");
+    else
+        nbLogText("Small> done");
     return true;
 }
 
-#if defined(SMALL_FOUR_SLOT_TABLE)
-
-class SmallPlugin {
+// A compiler's own table: slot 0 and 1 are its two destructors.
+class FourSlotPlugin {
 public:
-    virtual ~SmallPlugin() = default;
+    virtual ~FourSlotPlugin() = default;
     virtual bool execute() { return run(); }
     virtual bool initPlugin() { return startUp(); }
 };
-
-#else
 
 // The host's three slots: 0 destroy(flags), 1 execute, 2 initPlugin; an
 // object is its table pointer.
@@ -207,35 +313,26 @@ bool initPluginSlot(SmallPlugin*) {
 const void* const kTable[3] = {reinterpret_cast<const void*>(&destroySlot), reinterpret_cast<const void*>(&executeSlot),
                                reinterpret_cast<const void*>(&initPluginSlot)};
 
-#endif
-
 }  // namespace
 
 KELVANE_C_EXPORT void* createPlugin() {
-#if defined(SMALL_CRASH_AT_EXIT)
-    static const int registered = std::atexit(crashAtExit);
-    (void)registered;
-#endif
-#if defined(SMALL_SAME_OBJECT)
-    static SmallPlugin* const only = new (std::nothrow) SmallPlugin{kTable};
-    return only;
-#endif
-#if defined(SMALL_FOUR_SLOT_TABLE)
-    return new (std::nothrow) SmallPlugin();
-#else
+    if (in(Mode::CRASH_AT_EXIT)) {
+        static const int registered = std::atexit(crashAtExit);
+        (void)registered;
+    }
+    if (in(Mode::SAME_OBJECT)) {
+        static SmallPlugin* const only = new (std::nothrow) SmallPlugin{kTable};
+        return only;
+    }
+    if (in(Mode::FOUR_SLOT_TABLE)) return new (std::nothrow) FourSlotPlugin();
     return new (std::nothrow) SmallPlugin{kTable};
-#endif
 }
 
 KELVANE_C_EXPORT const char* getPluginName() {
     return "Small";
 }
 KELVANE_C_EXPORT const char* getPluginDescription() {
-#if defined(SMALL_NULL_DESCRIPTOR)
-    return nullptr;
-#else
-    return "Sets every map's lower threshold.";
-#endif
+    return in(Mode::NULL_DESCRIPTOR) ? nullptr : "Sets every map's lower threshold.";
 }
 KELVANE_C_EXPORT const char* getAuthor() {
     return "Kelvane tests";
