@@ -3,13 +3,16 @@
 // file) and the plug-in's dialog script (dialog_script.h, with the parameters
 // it declares in declared_parameters.h and what a run takes from it in
 // dialog_use.h) are both read by the one strict JSON reader (strict_json.h,
-// its wording in json_messages.h); every input is read whole with a bound on
+// onto a tape, json_tape.h; their shared wording in json_reader.h and
+// json_messages.h); every input is read whole with a bound on
 // its size (input_file.h) and every output written whole (output_file.h),
 // through paths in the system's own form (native_path.h). FORMATS.md
 // describes these files.
 //
 // Workspace files: a workspace as JSON, read with strict checks and written
 // back so that it reads back the same, byte for byte in every map record.
+// The number rules are in workspace_numbers.h, the field table both go by
+// in workspace_fields.h, the reader's checks in workspace_read.h.
 
 #include <cstddef>
 #include <optional>

@@ -181,3 +181,15 @@ write("line_replacement", {
     "multi-line-replacement": lines(2, [(b"k", b"one\ntwo \t")], b"k\nrest"),
     "high-bytes": lines(0, [(b"caf\xe9", b"X")], b"CAF\xc9\ncaf\xe9 au lait\n"),
 })
+
+# A workspace file's text as it is: the examples, and the corners of its reading.
+write("workspace_json", {
+    **{path.stem: path.read_bytes() for path in sorted((SOURCE / "examples").glob("*.json"))},
+    "empty": b"",
+    "maps-before-their-capacity": b'{"maps": [{"name": "Faces"}, {}], "mapNameCapacity": 8}',
+    "key-twice": b'{"maps": [{"overlay": 1, "overlay": 0}]}',
+    "deep": b"[" * 600 + b"]" * 600,
+    "number-beyond-double": b'{"maps": [1, {"mapType": 1e400}]}',
+    "not-utf8": b'{"description": "\xed\xa0\x80"}',
+    "special-floats": b'{"maps": [{"thresholdMin": "NaN:0x7fc00001", "thresholdMax": "-Infinity"}]}',
+})

@@ -324,6 +324,27 @@ INSTANTIATE_TEST_SUITE_P(
                 "ws.json: hostile.randomNullRecords.odds: unknown field; expected one of seed, chance"},
         BadCase{R"({"maps": [{}, {"overlay": 1, "overlay": 0}]})",
                 "ws.json: maps[1].overlay: the field appears twice in one object"},
+        // Maps are read as the file comes, yet an error is the one a reading
+        // of the whole file field by field meets first, and one in the JSON
+        // itself comes before any.
+        BadCase{R"({"maps": [{"mapType": "x"}], "documents": [{"type": "y"}]})",
+                R"(ws.json: documents[0].type: expected an integer, got a string ("y"))"},
+        BadCase{R"({"maps": [{"mapType": "x"}, {"a": 1, "a": 2}]})",
+                "ws.json: maps[1].a: the field appears twice in one object"},
+        BadCase{R"({"maps": [1, {"mapType": 1e400}]})",
+                "ws.json: maps[1].mapType (line 1): the number 1e400 is too large to hold (beyond about 1.8e308)"},
+        BadCase{R"({"maps": [{"mapType": "x", "name": "Faces"}], "mapNameCapacity": 4})",
+                "ws.json: maps[0].name: expected a name of at most 3 bytes (mapNameCapacity 4), got 5 bytes"},
+        BadCase{R"({"maps": [{"mapType": "x"}, {"name": "Faces"}], "mapNameCapacity": 4})",
+                R"(ws.json: maps[0].mapType: expected an integer, got a string ("x"))"},
+        BadCase{R"({"maps": [{"name": "Faces", "odd": 1}], "mapNameCapacity": 4})",
+                "ws.json: maps[0].odd: unknown field; expected one of name, mapType, thresholdMin, thresholdMax, "
+                "clusterSize, useClusterSize, degreesOfFreedom, showPosNeg, transparency, overlay, opaque"},
+        BadCase{R"({"parameters": {"odd name": 1e39}})",
+                R"(ws.json: parameters["odd name"] (line 1): the number 1e+39 is too large for single precision )"
+                "(beyond about 3.4e38)"},
+        BadCase{"{\"maps\": [{\"mapType\": \"x\"}], \"description\": \"\xff\"}",
+                "ws.json: not UTF-8 at byte 46 (line 1, column 46); save it as UTF-8 text"},
         BadCase{"{\n  \"maps\": [\n    {\"name\": \"a\",}\n  ]\n}",
                 "ws.json: invalid JSON at line 3, column 18: syntax error while parsing object key - unexpected "
                 "'}'; expected string literal"},
@@ -346,6 +367,51 @@ TEST(WorkspaceJson, WholeNumbersAreIntegersAndFloatsAreTheNearest) {
     EXPECT_EQ(r.thresholdMin, -INFINITY);
     EXPECT_TRUE(std::isnan(r.thresholdMax));
     EXPECT_EQ(r.transparency, FLT_MAX);
+}
+
+// The parser refuses what is not UTF-8 in a string as the whole text's check
+// does, so that a text read without error needs no check of its own.
+TEST(WorkspaceJson, IllFormedUtf8InAStringIsRefusedAsNotUtf8) {
+    const char* const illFormed[] = {"\xc3\x28",         "\xc0\x80",         "\xe0\x80\x80", "\xed\xa0\x80",
+                                     "\xf4\x90\x80\x80", "\xf5\x80\x80\x80", "\x80",         "\xe2\x82"};
+    for (const char* bytes : illFormed)
+        EXPECT_EQ(errorOf(std::string(R"({"description": ")") + bytes + R"("})"),
+                  "ws.json: not UTF-8 at byte 18 (line 1, column 18); save it as UTF-8 text");
+}
+
+// Fields come in any order: maps before the capacity their names must fit,
+// the current document before the documents; keys alike at a glance are still
+// two; a key twice in a large object is found.
+TEST(WorkspaceJson, ReadsFieldsInAnyOrderAndTellsKeysApart) {
+    const Workspace w = parseWorkspace(R"({"currentDocument": 1, "maps": [{"name": "Faces"}, {}], "mapNameCapacity": 8,
+        "documents": [{"type": 1}, {"type": 3}], "parameters": {"abcd": 1, "aXcd": 2}})",
+                                       "ws.json");
+    EXPECT_EQ(w.currentDocument, 1);
+    ASSERT_EQ(w.maps.size(), 2u);
+    EXPECT_EQ(w.maps[0].name(), "Faces");
+    EXPECT_EQ(w.maps[0].nameStorage.size(), 8u);
+    EXPECT_EQ(w.maps[1].nameStorage, std::vector<char>(8, '\0'));
+    EXPECT_EQ(w.parameters.size(), 2u);
+    std::string many;
+    for (int i = 0; i < 40; ++i) many += "\"p" + std::to_string(i) + "\": 1, ";
+    EXPECT_EQ(errorOf(R"({"parameters": {)" + many + R"("p3": 2}})"),
+              "ws.json: parameters.p3: the field appears twice in one object");
+}
+
+// A read that tells its progress reads the same, and tells it as it goes.
+TEST(WorkspaceJson, ProgressIsToldAsTheReadGoes) {
+    Workspace many;
+    many.maps.resize(4200);  // a little over 2 MiB
+    for (std::size_t i = 0; i < many.maps.size(); ++i) many.maps[i].setName("map " + std::to_string(i), 256);
+    const std::string text = nimbrel::workspaceText(many);
+    std::vector<std::size_t> told;
+    const Workspace read = parseWorkspace(text, "ws.json", nullptr, [&](std::size_t done, std::size_t total) {
+        EXPECT_EQ(total, text.size());
+        told.push_back(done);
+    });
+    EXPECT_EQ(nimbrel::workspaceText(read), text);
+    ASSERT_GE(told.size(), text.size() >> 20);
+    for (std::size_t i = 0; i < told.size(); ++i) EXPECT_GE(told[i], (i + 1) << 20);
 }
 
 TEST(WorkspaceJson, DeepNestingIsAnErrorNotACrash) {
