@@ -9,7 +9,7 @@
 #include <io.h>
 #include <windows.h>
 
-#include "standin/files/native_path.h"
+#include "standin/base/native_path.h"
 #else
 #include <errno.h>
 #include <fcntl.h>

@@ -12,7 +12,7 @@
 #include "standin/check/checks.h"
 #include "standin/check/heap_use.h"
 #include "standin/check/process_resources.h"
-#include "standin/files/native_path.h"
+#include "standin/base/native_path.h"
 #include "standin/host/host_session.h"
 
 namespace nimbrel::check {

@@ -10,13 +10,14 @@
 #include <new>
 #include <system_error>
 
+#include "standin/base/activity.h"
 #include "standin/cli/parameter_override.h"
 #include "standin/cli/progress.h"
 #include "standin/cli/run_outputs.h"
 #include "standin/cli/run_report.h"
-#include "standin/files/dialog_use.h"
+#include "standin/cli/dialog_use.h"
 #include "standin/files/input_file.h"
-#include "standin/files/native_path.h"
+#include "standin/base/native_path.h"
 #include "standin/files/output_file.h"
 #include "standin/files/workspace_json.h"
 #include "standin/host/host_session.h"
@@ -238,7 +239,7 @@ int nimbrelMain(int argc, char** argv, const CheckCommand& runCheck) {
         try {
             status = part();
         } catch (const std::bad_alloc&) {
-            exitOutOfMemory();
+            exitOutOfMemory(kExitOutOfMemory);
         } catch (const std::exception& e) {
             printError(std::cerr, std::string("unexpected failure: ") + e.what());
         } catch (...) {
@@ -272,10 +273,12 @@ int nimbrelMain(int argc, char** argv, const CheckCommand& runCheck) {
         });
         if (refused || status != kExitRan) return status;
         // On POSIX systems the run goes on in a child process from here.
-        status = runWatched(
+        const WatchedRun run = runWatched(
             options.timeout.value_or(0.0),
             [&] { return guarded([&] { return runNimbrel(options, executable, outputs, out, std::cerr); }); },
-            [&](int ended) { return guarded([&] { return outputs.commit(ended, std::cerr); }); });
+            [&](int ended) { return guarded([&] { return outputs.commit(ended, std::cerr); }); },
+            [](RunEnd end) { return exitStatusOf(end); });
+        status = run.end == RunEnd::Finished ? run.status : exitStatusOf(run.end);
     }
     endAsStopped();
     return status;

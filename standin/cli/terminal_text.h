@@ -8,11 +8,9 @@
 #include <string>
 #include <string_view>
 
-namespace nimbrel {
+#include "standin/base/text.h"
 
-// The 0-based offset of the first byte that is not part of well-formed
-// UTF-8, or none.
-std::optional<std::size_t> firstNonUtf8Byte(std::string_view text);
+namespace nimbrel {
 
 // Columns a text takes on a terminal: East Asian wide characters two,
 // combining marks none, every other character (or byte that is not UTF-8) one.
@@ -58,9 +56,6 @@ std::string clipMiddle(const std::string& text, std::size_t width, const Marks& 
 // width where none does, every part after the first starting with indent.
 // The lines joined with "\n", without a final one.
 std::string fitLines(const std::string& text, std::size_t width, const std::string& indent);
-
-// A count with its thousands marked: "20,000".
-std::string groupedDigits(std::size_t count);
 
 // The most columns the human report gives one text (a description, a log
 // line, a parameter's value); the JSON report always has them whole.

@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <new>
 
-#include "standin/files/native_path.h"
+#include "standin/base/native_path.h"
 #include "standin/files/output_file.h"
 #include "standin/files/output_file_system.h"
 

@@ -13,13 +13,13 @@
 #include <limits>
 #include <vector>
 
-#include "standin/cli/terminal_text.h"
+#include "standin/base/text.h"
 #include "standin/files/input_file.h"
 #include "standin/files/json_messages.h"
 #include "standin/files/json_reader.h"
 #include "standin/files/output_file.h"
 #include "standin/files/strict_json.h"
-#include "standin/plugin/plugin_watch.h"
+#include "standin/base/activity.h"
 
 namespace nimbrel {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "standin/files/native_path.h"
+#include "standin/base/native_path.h"
 #include "standin/host/host_session.h"
 
 #if defined(_WIN32)

@@ -12,7 +12,7 @@
 #include <string>
 #include <thread>
 
-#include "standin/cli/exit_status.h"
+#include "standin/base/activity.h"
 #include "standin/host/host_session.h"
 #include "standin/plugin/process_end.h"
 
@@ -39,13 +39,14 @@ namespace {
 struct WatchState {
     std::atomic<const char*> call{nullptr};
     std::atomic<std::uint64_t> marks{0};
-    char activity[256] = "starting";
+    ActivityNote activity;
     char module[4096] = "";
     std::atomic<std::size_t> slotsPastTheHosts{0};
 };
 
 WatchState unwatched;
 WatchState* current = &unwatched;
+EndStatus endStatus = nullptr;  // set by runWatched
 
 constexpr std::chrono::milliseconds kPollInterval{10};
 
@@ -82,17 +83,18 @@ void copyText(char* to, std::size_t size, const std::string& text) {
 }  // namespace
 
 // Asks for no memory on the way.
-void exitOutOfMemory() {
+void exitOutOfMemory(int status) {
     const char* call = current->call.load();
     char line[512];
     const int size =
-        call != nullptr ? std::snprintf(line, sizeof line, "Nimbrel.exe: error: out of memory %s (in %s)\n",
-                                        current->activity, call)
-                        : std::snprintf(line, sizeof line, "Nimbrel.exe: error: out of memory %s\n", current->activity);
+        call != nullptr
+            ? std::snprintf(line, sizeof line, "Nimbrel.exe: error: out of memory %s (in %s)\n", currentActivity().text,
+                            call)
+            : std::snprintf(line, sizeof line, "Nimbrel.exe: error: out of memory %s\n", currentActivity().text);
     writeRaw(line, size > 0 ? std::min(static_cast<std::size_t>(size), sizeof line - 1) : 0);
     // The stand-in's own failure: the watcher passes the status on as it is.
     markPluginCall(nullptr);
-    std::_Exit(kExitOutOfMemory);
+    std::_Exit(status);
 }
 
 namespace {
@@ -102,7 +104,7 @@ namespace {
 // usual, for the plug-in to handle.
 void onOutOfMemory() {
     if (current->call.load() != nullptr && !ServingHostFunction::active()) throw std::bad_alloc();
-    exitOutOfMemory();
+    exitOutOfMemory(endStatus(RunEnd::OutOfMemory));
 }
 
 // Times the marked calls from the watcher's side.
@@ -168,20 +170,20 @@ void reportTimeout(const char* call, double limit, const WatchState& state) {
 }
 
 // "the plug-in crashed in execute: <how>", or the stand-in's own crash.
-int reportCrash(const char* call, const std::string& how, const WatchState& state) {
+RunEnd reportCrash(const char* call, const std::string& how, const WatchState& state) {
     if (call == nullptr) {
         writeError("the stand-in crashed: " + how);
-        return kExitInternal;
+        return RunEnd::StandInFailed;
     }
     writeError(std::string("the plug-in crashed in ") + call + ": " + how);
     writeLead(state);
-    return kExitPluginCrashed;
+    return RunEnd::PluginCrashed;
 }
 
 // "stopped by SIGTERM while running the plug-in (in execute); no file was written".
 void reportStop(const char* how, const WatchState& state) {
     const char* call = state.call.load();
-    writeLine("", std::string("stopped by ") + how + " while " + state.activity +
+    writeLine("", std::string("stopped by ") + how + " while " + currentActivity().text +
                       (call != nullptr ? std::string(" (in ") + call + ")" : std::string()) + "; no file was written");
 }
 
@@ -189,8 +191,8 @@ void reportStop(const char* how, const WatchState& state) {
 
 LONG WINAPI onUnhandledException(EXCEPTION_POINTERS* info) {
     const unsigned long code = info->ExceptionRecord->ExceptionCode;
-    const int status = reportCrash(current->call.load(), exceptionEnd(code), *current);
-    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status));
+    const RunEnd end = reportCrash(current->call.load(), exceptionEnd(code), *current);
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(endStatus(end)));
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
@@ -210,7 +212,8 @@ BOOL WINAPI onConsoleStop(DWORD event) {
                : event == CTRL_BREAK_EVENT ? "Ctrl-Break"
                                            : "closing the console",
                *current);
-    TerminateProcess(GetCurrentProcess(), interrupt ? kExitInterrupted : kExitHangUp);
+    TerminateProcess(GetCurrentProcess(),
+                     static_cast<UINT>(endStatus(interrupt ? RunEnd::Interrupted : RunEnd::HangUp)));
     return TRUE;
 }
 
@@ -255,19 +258,27 @@ const char* stopName(int signal) {
     }
 }
 
+// How the signal ended the run.
+RunEnd stopEnd(int signal) {
+    switch (signal) {
+        case SIGINT:
+            return RunEnd::Interrupted;
+        case SIGHUP:
+            return RunEnd::HangUp;
+        default:
+            return RunEnd::Terminated;
+    }
+}
+
 // The run in this process, when no child can watch it.
-int runUnwatched(const std::function<int()>& run, const std::function<int(int)>& finish) {
+WatchedRun runUnwatched(const std::function<int()>& run, const std::function<int(int)>& finish) {
     handleStops(SIG_DFL);
-    return finish(run());
+    return {RunEnd::Finished, finish(run())};
 }
 
 #endif
 
 }  // namespace
-
-void noteActivity(const std::string& what) {
-    copyText(current->activity, sizeof current->activity, what);
-}
 
 void notePluginModule(const std::string& path) {
     copyText(current->module, sizeof current->module, path);
@@ -284,7 +295,9 @@ void markPluginCall(const char* call) {
 
 #if defined(_WIN32)
 
-int runWatched(double timeoutSeconds, const std::function<int()>& run, const std::function<int(int)>& finish) {
+WatchedRun runWatched(double timeoutSeconds, const std::function<int()>& run, const std::function<int(int)>& finish,
+                      EndStatus statusOf) {
+    endStatus = statusOf;
     std::set_new_handler(onOutOfMemory);
     SetUnhandledExceptionFilter(onUnhandledException);
     SetConsoleCtrlHandler(onConsoleStop, TRUE);
@@ -296,7 +309,7 @@ int runWatched(double timeoutSeconds, const std::function<int()>& run, const std
             while (!finished.load()) {
                 if (const char* call = clock.overdue(*current, timeoutSeconds)) {
                     reportTimeout(call, timeoutSeconds, *current);
-                    TerminateProcess(GetCurrentProcess(), kExitPluginTimedOut);
+                    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(endStatus(RunEnd::PluginTimedOut)));
                 }
                 std::this_thread::sleep_for(kPollInterval);
             }
@@ -307,7 +320,7 @@ int runWatched(double timeoutSeconds, const std::function<int()>& run, const std
     finishing.store(1);
     status = finish(status);
     finishing.store(2);
-    return status;
+    return {RunEnd::Finished, status};
 }
 
 void endAsStopped() {}
@@ -316,7 +329,9 @@ void endIfWatcherGone() {}
 
 #else
 
-int runWatched(double timeoutSeconds, const std::function<int()>& run, const std::function<int(int)>& finish) {
+WatchedRun runWatched(double timeoutSeconds, const std::function<int()>& run, const std::function<int(int)>& finish,
+                      EndStatus statusOf) {
+    endStatus = statusOf;
     std::set_new_handler(onOutOfMemory);
     handleStops(onStop);
     void* shared = mmap(nullptr, sizeof(WatchState), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
@@ -326,16 +341,18 @@ int runWatched(double timeoutSeconds, const std::function<int()>& run, const std
         void* shared;
         ~Unmap() {
             current = &unwatched;
+            keepActivityIn(nullptr);
             munmap(shared, sizeof(WatchState));
         }
     } unmap{shared};
-    std::memcpy(watched->activity, unwatched.activity, sizeof watched->activity);
+    keepActivityIn(&watched->activity);
     current = watched;
     watcher = getpid();
     std::fflush(nullptr);
     const pid_t child = fork();
     if (child < 0) {
         current = &unwatched;
+        keepActivityIn(nullptr);
         return runUnwatched(run, finish);
     }
     if (child == 0) {
@@ -344,7 +361,7 @@ int runWatched(double timeoutSeconds, const std::function<int()>& run, const std
         // ends; and ends now, before anything of the plug-in runs, if it has.
         prctl(PR_SET_PDEATHSIG, SIGKILL);
 #endif
-        if (getppid() != watcher) std::_Exit(kExitInternal);
+        if (getppid() != watcher) std::_Exit(endStatus(RunEnd::StandInFailed));
         handleStops(passStopToWatcher);
         // An output closed early is a failed write, reported as such.
         std::signal(SIGPIPE, SIG_IGN);
@@ -359,28 +376,28 @@ int runWatched(double timeoutSeconds, const std::function<int()>& run, const std
     if (stopSignal != 0) {
         stoppedBy = stopSignal;
         reportStop(stopName(stoppedBy), *watched);
-        return 128 + stoppedBy;
+        return {stopEnd(stoppedBy)};
     }
     if (wait.result == ChildWait::Result::Failed) {
         writeError(std::string("cannot watch the run: ") + std::strerror(wait.error));
-        return kExitInternal;
+        return {RunEnd::StandInFailed};
     }
     if (wait.result == ChildWait::Result::Killed) {
         reportTimeout(overdueCall, timeoutSeconds, *watched);
-        return kExitPluginTimedOut;
+        return {RunEnd::PluginTimedOut};
     }
     const int status = wait.status;
     const char* call = watched->call.load();
-    if (WIFSIGNALED(status)) return reportCrash(call, statusEnd(status), *watched);
-    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : kExitInternal;
-    if (call == nullptr) return finish(code);
+    if (WIFSIGNALED(status)) return {reportCrash(call, statusEnd(status), *watched)};
+    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : endStatus(RunEnd::StandInFailed);
+    if (call == nullptr) return {RunEnd::Finished, finish(code)};
     writeError(std::string("the plug-in ended the process in ") + call + ": " + exitEnd(code));
     writeLead(*watched);
-    return kExitPluginCrashed;
+    return {RunEnd::PluginCrashed};
 }
 
 void endIfWatcherGone() {
-    if (watcher != 0 && getpid() != watcher && getppid() != watcher) std::_Exit(kExitInternal);
+    if (watcher != 0 && getpid() != watcher && getppid() != watcher) std::_Exit(endStatus(RunEnd::StandInFailed));
 }
 
 void endAsStopped() {
