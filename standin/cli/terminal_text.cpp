@@ -223,6 +223,16 @@ std::string shortened(const std::string& text, const Marks& marks, std::size_t w
     return kept + " (" + groupedDigits(leftOut) + (leftOut == 1 ? " more character)" : " more characters)");
 }
 
+std::string padRight(const std::string& text, std::size_t width) {
+    const std::size_t w = columns(text);
+    return w >= width ? text : text + std::string(width - w, ' ');
+}
+
+std::string padLeft(const std::string& text, std::size_t width) {
+    const std::size_t w = columns(text);
+    return w >= width ? text : std::string(width - w, ' ') + text;
+}
+
 std::string repeated(const char* text, std::size_t count) {
     std::string result;
     for (std::size_t i = 0; i < count; ++i) result += text;

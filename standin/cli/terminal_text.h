@@ -65,6 +65,10 @@ inline constexpr std::size_t kLongestShownText = 300;
 // ellipsis and how much was left out: "A long text… (1,234 more characters)".
 std::string shortened(const std::string& text, const Marks& marks, std::size_t width = kLongestShownText);
 
+// Text padded with blanks to width columns, after it or before it.
+std::string padRight(const std::string& text, std::size_t width);
+std::string padLeft(const std::string& text, std::size_t width);
+
 // Text repeated count times.
 std::string repeated(const char* text, std::size_t count);
 
