@@ -134,8 +134,8 @@ public:
         for (std::size_t c = 0; c < titles.size(); ++c) {
             std::size_t columnWidth = columns(titles[c]);
             for (std::size_t r = 0; r < cells.rows.size(); ++r)
-                columnWidth = std::max(columnWidth, columns(c == 1 ? nameCell(cells.names[r], SIZE_MAX, marks)
-                                                                            : cells.rows[r][c]));
+                columnWidth = std::max(columnWidth,
+                                       columns(c == 1 ? nameCell(cells.names[r], SIZE_MAX, marks) : cells.rows[r][c]));
             widths.push_back(columnWidth);
             shown.push_back(c);
         }
@@ -150,9 +150,8 @@ public:
     // The table's width, the names fitted to what the other columns leave.
     std::size_t total() {
         const std::size_t narrowest = std::min(wholeNames_, std::max(kNarrowestNames, columns(titles[1])));
-        widths[1] = width_ == 0
-                        ? wholeNames_
-                        : std::min(wholeNames_, std::max(narrowest, width_ > others() ? width_ - others() : 0));
+        widths[1] = width_ == 0 ? wholeNames_
+                                : std::min(wholeNames_, std::max(narrowest, width_ > others() ? width_ - others() : 0));
         return others() + widths[1];
     }
 
@@ -160,7 +159,7 @@ public:
 
     std::vector<std::string> titles;
     std::vector<std::size_t> widths;
-    std::vector<std::size_t> shown;     // the table columns shown, in order
+    std::vector<std::size_t> shown;    // the table columns shown, in order
     std::vector<std::string> leftOut;  // the titles of those left out
 
 private:

@@ -13,8 +13,10 @@
 #include <thread>
 
 #include "standin/base/activity.h"
+#include "standin/base/error_lines.h"
 #include "standin/host/host_session.h"
 #include "standin/plugin/process_end.h"
+#include "standin/plugin/watch_lines.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -33,48 +35,11 @@
 namespace nimbrel {
 namespace {
 
-// What the watcher knows of the run (from another process on POSIX
-// systems): the call now running, counted at every mark so that each call is
-// timed on its own; what the stand-in is doing; the module and its table.
-struct WatchState {
-    std::atomic<const char*> call{nullptr};
-    std::atomic<std::uint64_t> marks{0};
-    ActivityNote activity;
-    char module[4096] = "";
-    std::atomic<std::size_t> slotsPastTheHosts{0};
-};
-
 WatchState unwatched;
 WatchState* current = &unwatched;
 EndStatus endStatus = nullptr;  // set by runWatched
 
 constexpr std::chrono::milliseconds kPollInterval{10};
-
-// Text on standard error, written at once and without the C library's locks
-// (another thread may hold them when the watchdog speaks).
-void writeRaw(const char* text, std::size_t size) {
-#if defined(_WIN32)
-    DWORD written = 0;
-    WriteFile(GetStdHandle(STD_ERROR_HANDLE), text, static_cast<DWORD>(size), &written, nullptr);
-#else
-    for (std::size_t done = 0; done < size;) {
-        const ssize_t written = ::write(2, text + done, size - done);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) break;
-        done += static_cast<std::size_t>(written);
-    }
-#endif
-}
-
-// One line on standard error: "Nimbrel.exe: <kind>: <message>".
-void writeLine(const char* kind, const std::string& message) {
-    const std::string line = std::string("Nimbrel.exe: ") + kind + message + "\n";
-    writeRaw(line.data(), line.size());
-}
-
-void writeError(const std::string& message) {
-    writeLine("error: ", message);
-}
 
 void copyText(char* to, std::size_t size, const std::string& text) {
     std::snprintf(to, size, "%s", text.c_str());
@@ -86,11 +51,10 @@ void copyText(char* to, std::size_t size, const std::string& text) {
 void exitOutOfMemory(int status) {
     const char* call = current->call.load();
     char line[512];
-    const int size =
-        call != nullptr
-            ? std::snprintf(line, sizeof line, "Nimbrel.exe: error: out of memory %s (in %s)\n", currentActivity().text,
-                            call)
-            : std::snprintf(line, sizeof line, "Nimbrel.exe: error: out of memory %s\n", currentActivity().text);
+    const int size = call != nullptr ? std::snprintf(line, sizeof line, "%sout of memory %s (in %s)\n", kErrorPrefix,
+                                                     currentActivity().text, call)
+                                     : std::snprintf(line, sizeof line, "%sout of memory %s\n", kErrorPrefix,
+                                                     currentActivity().text);
     writeRaw(line, size > 0 ? std::min(static_cast<std::size_t>(size), sizeof line - 1) : 0);
     // The stand-in's own failure: the watcher passes the status on as it is.
     markPluginCall(nullptr);
@@ -127,65 +91,6 @@ private:
     std::uint64_t marks_ = 0;
     std::chrono::steady_clock::time_point since_ = std::chrono::steady_clock::now();
 };
-
-// The path as one word of a command line: as it is when nothing in it needs
-// quoting, else in quotes.
-std::string commandWord(const std::string& path) {
-    const bool plain = !path.empty() && std::all_of(path.begin(), path.end(), [](char c) {
-        return std::isalnum(static_cast<unsigned char>(c)) != 0 || std::strchr("_./:\\+,@%=-", c) != nullptr;
-    });
-    if (plain) return path;
-#if defined(_WIN32)
-    return "\"" + path + "\"";
-#else
-    std::string quoted = "'";
-    for (char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-#endif
-}
-
-// The line after a plug-in's crash or hang: where to look next.
-void writeLead(const WatchState& state) {
-    if (state.module[0] == '\0') return;
-    const std::string check = "Nimbrel.exe --check " + commandWord(state.module);
-    const std::size_t past = state.slotsPastTheHosts.load();
-    if (past == 0) {
-        writeLine("note: ",
-                  check + " puts the plug-in through what the host expects, call by call, and names what fails");
-        return;
-    }
-    writeLine("note: ", std::string("the plug-in object's dispatch table has more than three slots (") +
-                            (past == 1 ? "slot 3 points" : "slots 3 and 4 point") +
-                            " into the module's code too, as where a compiler gives a virtual destructor two slots), "
-                            "so the host's calls reach the wrong functions; " +
-                            check + " tells more");
-}
-
-void reportTimeout(const char* call, double limit, const WatchState& state) {
-    char seconds[32];
-    std::snprintf(seconds, sizeof seconds, "%g", limit);
-    writeError(std::string("the plug-in timed out in ") + call + ": still running after " + seconds +
-               " s (--timeout), so it was stopped");
-    writeLead(state);
-}
-
-// "the plug-in crashed in execute: <how>", or the stand-in's own crash.
-RunEnd reportCrash(const char* call, const std::string& how, const WatchState& state) {
-    if (call == nullptr) {
-        writeError("the stand-in crashed: " + how);
-        return RunEnd::StandInFailed;
-    }
-    writeError(std::string("the plug-in crashed in ") + call + ": " + how);
-    writeLead(state);
-    return RunEnd::PluginCrashed;
-}
-
-// "stopped by SIGTERM while running the plug-in (in execute); no file was written".
-void reportStop(const char* how, const WatchState& state) {
-    const char* call = state.call.load();
-    writeLine("", std::string("stopped by ") + how + " while " + currentActivity().text +
-                      (call != nullptr ? std::string(" (in ") + call + ")" : std::string()) + "; no file was written");
-}
 
 #if defined(_WIN32)
 
