@@ -69,11 +69,12 @@ void writeLead(const WatchState& state) {
                   check + " puts the plug-in through what the host expects, call by call, and names what fails");
         return;
     }
-    writeLine(kNotePrefix, std::string("the plug-in object's dispatch table has more than three slots (") +
-                            (past == 1 ? "slot 3 points" : "slots 3 and 4 point") +
-                            " into the module's code too, as where a compiler gives a virtual destructor two slots), "
-                            "so the host's calls reach the wrong functions; " +
-                            check + " tells more");
+    writeLine(kNotePrefix,
+              std::string("the plug-in object's dispatch table has more than three slots (") +
+                  (past == 1 ? "slot 3 points" : "slots 3 and 4 point") +
+                  " into the module's code too, as where a compiler gives a virtual destructor two slots), "
+                  "so the host's calls reach the wrong functions; " +
+                  check + " tells more");
 }
 
 void reportTimeout(const char* call, double limit, const WatchState& state) {
@@ -97,7 +98,8 @@ RunEnd reportCrash(const char* call, const std::string& how, const WatchState& s
 void reportStop(const char* how, const WatchState& state) {
     const char* call = state.call.load();
     writeLine(kLinePrefix, std::string("stopped by ") + how + " while " + currentActivity().text +
-                      (call != nullptr ? std::string(" (in ") + call + ")" : std::string()) + "; no file was written");
+                               (call != nullptr ? std::string(" (in ") + call + ")" : std::string()) +
+                               "; no file was written");
 }
 
 }  // namespace nimbrel
