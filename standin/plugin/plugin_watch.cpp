@@ -234,6 +234,51 @@ void endIfWatcherGone() {}
 
 #else
 
+namespace {
+
+// The run in the child process: ends the process with run's status.
+[[noreturn]] void runInChild(const std::function<int()>& run) {
+#if defined(__linux__)
+    // The child ends at once when the stand-in's process ends, however it
+    // ends; and ends now, before anything of the plug-in runs, if it has.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+#endif
+    if (getppid() != watcher) std::_Exit(endStatus(RunEnd::StandInFailed));
+    handleStops(passStopToWatcher);
+    // An output closed early is a failed write, reported as such.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::exit(run());
+}
+
+// How the run ended, once its child did (or was killed as overdueCall ran too long).
+WatchedRun childEnd(const ChildWait& wait, const char* overdueCall, double timeoutSeconds, const WatchState& watched,
+                    const std::function<int(int)>& finish) {
+    // A stop that came as the child ended stops the run all the same.
+    if (stopSignal != 0) {
+        stoppedBy = stopSignal;
+        reportStop(stopName(stoppedBy), watched);
+        return {stopEnd(stoppedBy)};
+    }
+    if (wait.result == ChildWait::Result::Failed) {
+        writeError(std::string("cannot watch the run: ") + std::strerror(wait.error));
+        return {RunEnd::StandInFailed};
+    }
+    if (wait.result == ChildWait::Result::Killed) {
+        reportTimeout(overdueCall, timeoutSeconds, watched);
+        return {RunEnd::PluginTimedOut};
+    }
+    const int status = wait.status;
+    const char* call = watched.call.load();
+    if (WIFSIGNALED(status)) return {reportCrash(call, statusEnd(status), watched)};
+    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : endStatus(RunEnd::StandInFailed);
+    if (call == nullptr) return {RunEnd::Finished, finish(code)};
+    writeError(std::string("the plug-in ended the process in ") + call + ": " + exitEnd(code));
+    writeLead(watched);
+    return {RunEnd::PluginCrashed};
+}
+
+}  // namespace
+
 WatchedRun runWatched(double timeoutSeconds, const std::function<int()>& run, const std::function<int(int)>& finish,
                       EndStatus statusOf) {
     endStatus = statusOf;
@@ -260,45 +305,13 @@ WatchedRun runWatched(double timeoutSeconds, const std::function<int()>& run, co
         keepActivityIn(nullptr);
         return runUnwatched(run, finish);
     }
-    if (child == 0) {
-#if defined(__linux__)
-        // The child ends at once when the stand-in's process ends, however it
-        // ends; and ends now, before anything of the plug-in runs, if it has.
-        prctl(PR_SET_PDEATHSIG, SIGKILL);
-#endif
-        if (getppid() != watcher) std::_Exit(endStatus(RunEnd::StandInFailed));
-        handleStops(passStopToWatcher);
-        // An output closed early is a failed write, reported as such.
-        std::signal(SIGPIPE, SIG_IGN);
-        std::exit(run());
-    }
+    if (child == 0) runInChild(run);
 
     CallClock clock;
     const char* overdueCall = nullptr;
     const ChildWait wait = waitForChild(
         child, [&] { return stopSignal != 0 || (overdueCall = clock.overdue(*watched, timeoutSeconds)) != nullptr; });
-    // A stop that came as the child ended stops the run all the same.
-    if (stopSignal != 0) {
-        stoppedBy = stopSignal;
-        reportStop(stopName(stoppedBy), *watched);
-        return {stopEnd(stoppedBy)};
-    }
-    if (wait.result == ChildWait::Result::Failed) {
-        writeError(std::string("cannot watch the run: ") + std::strerror(wait.error));
-        return {RunEnd::StandInFailed};
-    }
-    if (wait.result == ChildWait::Result::Killed) {
-        reportTimeout(overdueCall, timeoutSeconds, *watched);
-        return {RunEnd::PluginTimedOut};
-    }
-    const int status = wait.status;
-    const char* call = watched->call.load();
-    if (WIFSIGNALED(status)) return {reportCrash(call, statusEnd(status), *watched)};
-    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : endStatus(RunEnd::StandInFailed);
-    if (call == nullptr) return {RunEnd::Finished, finish(code)};
-    writeError(std::string("the plug-in ended the process in ") + call + ": " + exitEnd(code));
-    writeLead(*watched);
-    return {RunEnd::PluginCrashed};
+    return childEnd(wait, overdueCall, timeoutSeconds, *watched, finish);
 }
 
 void endIfWatcherGone() {
