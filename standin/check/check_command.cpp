@@ -18,7 +18,7 @@
 #include "standin/check/left_running.h"
 #include "standin/check/process_resources.h"
 #include "standin/check/process_state.h"
-#include "standin/files/native_path.h"
+#include "standin/base/native_path.h"
 #include "standin/files/output_file.h"
 #include "standin/files/workspace_json.h"
 #include "standin/plugin/module_kind.h"

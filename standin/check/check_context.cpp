@@ -9,7 +9,7 @@
 #include <unistd.h>
 #endif
 
-#include "standin/files/native_path.h"
+#include "standin/base/native_path.h"
 
 namespace nimbrel::check {
 namespace {

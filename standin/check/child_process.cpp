@@ -9,7 +9,7 @@
 #include <io.h>
 #include <windows.h>
 
-#include "standin/files/native_path.h"
+#include "standin/base/native_path.h"
 #else
 #include <errno.h>
 #include <fcntl.h>
@@ -71,7 +71,6 @@ namespace {
 
 constexpr int kStartAttempts = 5;
 constexpr DWORD kStartRetryMilliseconds = 200;
-constexpr DWORD kWaitStepMilliseconds = 20;
 
 std::string quoted(const std::string& argument) {
     std::string text = "\"";
@@ -122,26 +121,16 @@ ChildEnd runChild(const std::string& program, const std::vector<std::string>& ar
                      "cannot start " + program + " (error " + std::to_string(error) + ")");
     CloseHandle(process.hThread);
     ProgressDeadline deadline(timeLimitSeconds, options.progress);
-    DWORD waited = WAIT_TIMEOUT;
-    while ((waited = WaitForSingleObject(process.hProcess, kWaitStepMilliseconds)) == WAIT_TIMEOUT &&
-           !deadline.passed()) {
-    }
-    ChildEnd end;
-    if (waited != WAIT_OBJECT_0) {
-        TerminateProcess(process.hProcess, 1);
-        WaitForSingleObject(process.hProcess, INFINITE);
-        end = timedOut(timeLimitSeconds);
-    } else {
-        DWORD code = 0;
-        GetExitCodeProcess(process.hProcess, &code);
-        // Exception codes have the two top bits set (0xC0000005: access violation).
-        if ((code & 0xC0000000u) == 0xC0000000u)
-            end = ended(ChildEnd::Kind::Crashed, static_cast<int>(code), exceptionEnd(code));
-        else
-            end = ended(ChildEnd::Kind::Exited, static_cast<int>(code), exitEnd(static_cast<int>(code)));
-    }
+    const ChildWait wait = waitForChild(process.hProcess, [&deadline] { return deadline.passed(); });
     CloseHandle(process.hProcess);
-    return end;
+    if (wait.result == ChildWait::Result::Failed)
+        return ended(ChildEnd::Kind::NotStarted, wait.error,
+                     "cannot wait for the check (error " + std::to_string(wait.error) + ")");
+    if (wait.result == ChildWait::Result::Killed) return timedOut(timeLimitSeconds);
+    const auto code = static_cast<DWORD>(wait.status);
+    // Exception codes have the two top bits set (0xC0000005: access violation).
+    if ((code & 0xC0000000u) == 0xC0000000u) return ended(ChildEnd::Kind::Crashed, wait.status, exceptionEnd(code));
+    return ended(ChildEnd::Kind::Exited, wait.status, exitEnd(wait.status));
 }
 
 void endQuietlyOnCrash() {

@@ -8,7 +8,7 @@
 
 #include "standin/check/check_workspace.h"
 #include "standin/check/checks.h"
-#include "standin/files/native_path.h"
+#include "standin/base/native_path.h"
 #include "standin/host/host_exports.h"
 #include "standin/host/host_lacking.h"
 

@@ -12,16 +12,15 @@
 #include "standin/check/checks.h"
 #include "standin/check/heap_use.h"
 #include "standin/check/process_resources.h"
-#include "standin/files/native_path.h"
+#include "standin/base/native_path.h"
 #include "standin/host/host_session.h"
+#include "standin/plugin/plugin_runner.h"
 
 namespace nimbrel::check {
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kDescriptorExports[] = {"getPluginName", "getPluginDescription", "getAuthor",
-                                              "getHelpFile",   "getPluginVersion",     "getGUIScript"};
 // A descriptor longer than this is not a sane text (or has no terminator).
 constexpr std::size_t kLongestDescriptor = 1024;
 // The cycles are measured in kSegments runs of equal length, after a
@@ -166,9 +165,10 @@ void lifecycle(CheckContext& context, const Workspace& prepared, std::chrono::st
 CheckResult checkExports(CheckContext& context) {
     const PluginModule& module = context.module();
     std::string missing;
-    for (const char* name : {"createPlugin", "getPluginName", "getPluginDescription", "getAuthor", "getHelpFile",
-                             "getPluginVersion", "getGUIScript"})
-        if (module.exportNamed(name) == nullptr) missing += (missing.empty() ? "" : ", ") + std::string(name);
+    if (module.exportNamed("createPlugin") == nullptr) missing = "createPlugin";
+    for (const DescriptorExport& descriptor : kDescriptorExports)
+        if (module.exportNamed(descriptor.name) == nullptr)
+            missing += (missing.empty() ? "" : ", ") + std::string(descriptor.name);
     if (!missing.empty()) throw CheckFailure("not exported: " + missing);
     std::string changes;
     for (const std::string& change : context.loadChanges()) changes += (changes.empty() ? "" : "; ") + change;
@@ -178,7 +178,8 @@ CheckResult checkExports(CheckContext& context) {
 
 CheckResult checkDescriptors(CheckContext& context) {
     std::string movedPointers;
-    for (const char* name : kDescriptorExports) {
+    for (const DescriptorExport& descriptor : kDescriptorExports) {
+        const char* name = descriptor.name;
         const char* first = nullptr;
         const std::string text = descriptorText(context, name, &first);
         for (int call = 2; call <= 3; ++call) {

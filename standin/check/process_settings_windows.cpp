@@ -8,7 +8,7 @@
 #include <string>
 
 #include "standin/check/process_state.h"
-#include "standin/files/native_path.h"
+#include "standin/base/native_path.h"
 
 namespace nimbrel::check {
 namespace {

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "standin/plugin/run_end.h"
+
 namespace nimbrel {
 
 enum ExitStatus : int {
@@ -26,6 +28,29 @@ enum ExitStatus : int {
     kExitInterrupted = 130,  // SIGINT: Ctrl-C (or Ctrl-Break)
     kExitTerminated = 143,   // SIGTERM
 };
+
+// The exit status of a watched run's end; Finished stands for kExitRan.
+constexpr int exitStatusOf(RunEnd end) {
+    switch (end) {
+        case RunEnd::PluginCrashed:
+            return kExitPluginCrashed;
+        case RunEnd::PluginTimedOut:
+            return kExitPluginTimedOut;
+        case RunEnd::OutOfMemory:
+            return kExitOutOfMemory;
+        case RunEnd::StandInFailed:
+            return kExitInternal;
+        case RunEnd::Interrupted:
+            return kExitInterrupted;
+        case RunEnd::Terminated:
+            return kExitTerminated;
+        case RunEnd::HangUp:
+            return kExitHangUp;
+        case RunEnd::Finished:
+            break;
+    }
+    return kExitRan;
+}
 
 // A status and what it means, in the manual's words (names in `backticks`).
 struct ExitStatusMeaning {

@@ -1,11 +1,13 @@
 #pragma once
 // cli/: the stand-in host as a person or a script meets it. The command line
 // (command_line.h, read as UTF-8 on every system by utf8_command_line.h, with
-// --param in parameter_override.h), the exit statuses (exit_status.h), the
-// human report and the JSON report (run_report.h, drawn with terminal_text.h,
-// progress.h for long loads), and this file, which puts one run together: it
-// reads the files (files/), serves the plug-in as the host (host/) and drives
-// it (plugin/). Nimbrel.exe --check is check/'s.
+// --param in parameter_override.h), the exit statuses (exit_status.h, which
+// also turns how a watched run ended into one), what a run takes from the
+// dialog script (dialog_use.h), the human report and the JSON report
+// (run_report.h and its maps_table.h, drawn with terminal_text.h, progress.h
+// for long loads), and this file, which puts one run together: it reads the
+// files (files/), serves the plug-in as the host (host/) and drives it
+// (plugin/). Nimbrel.exe --check is check/'s.
 //
 // One run of Nimbrel.exe: workspace, plug-in, dialog script, the run itself,
 // the reports and the exit status.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "standin/base/activity.h"
 #include "standin/cli/exit_status.h"
 #include "standin/plugin/plugin_watch.h"
 

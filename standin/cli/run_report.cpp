@@ -1,9 +1,6 @@
 #include "standin/cli/run_report.h"
 
 #include <algorithm>
-#include <cstring>
-#include <functional>
-#include <iterator>
 #include <sstream>
 
 #include "standin/cli/terminal_text.h"
@@ -14,17 +11,6 @@ namespace nimbrel {
 namespace {
 
 using json = nlohmann::ordered_json;
-using kelvane::NRVMPRecord;
-
-std::string padRight(const std::string& text, std::size_t width) {
-    const std::size_t w = columns(text);
-    return w >= width ? text : text + std::string(width - w, ' ');
-}
-
-std::string padLeft(const std::string& text, std::size_t width) {
-    const std::size_t w = columns(text);
-    return w >= width ? text : std::string(width - w, ' ') + text;
-}
 
 // Every line of a text; a text without a line break is one line.
 std::vector<std::string> lines(const std::string& text) {
@@ -36,44 +22,8 @@ std::vector<std::string> lines(const std::string& text) {
     return result;
 }
 
-struct Column {
-    const char* title;
-    bool numeric;
-    std::function<std::string(const VolumeMap&)> value;
-};
-
-// The name, then the record's numbers in the columns their table gives them.
-const std::vector<Column>& columns() {
-    static const std::vector<Column> all = [] {
-        std::vector<Column> list(std::size(kMapNumbers) + 1);
-        list[0] = {"name", false, [](const VolumeMap& m) { return visible(m.name()); }};
-        for (const MapNumber& n : kMapNumbers)
-            list[static_cast<std::size_t>(n.column)] = {
-                n.title != nullptr ? n.title : n.key, true, [n](const VolumeMap& m) {
-                    return n.integer != nullptr ? std::to_string(m.record.*n.integer)
-                                                : shortestFloatText(m.record.*n.real);
-                }};
-        return list;
-    }();
-    return all;
-}
-
-// The narrowest the name column is made before other columns are left out.
-constexpr std::size_t kNarrowestNames = 32;
-
 // Where the values of the header's and the result's lines begin.
 const std::string kResultIndent(16, ' ');
-
-// The opaque ranges of two records that differ, as "48, 88".
-std::string changedOpaqueRanges(const NRVMPRecord& before, const NRVMPRecord& after) {
-    std::string changed;
-    const auto* a = reinterpret_cast<const unsigned char*>(&before);
-    const auto* b = reinterpret_cast<const unsigned char*>(&after);
-    for (const OpaqueRange& r : kOpaqueRanges)
-        if (std::memcmp(a + r.offset, b + r.offset, r.size) != 0)
-            changed += (changed.empty() ? "" : ", ") + std::string(r.key);
-    return changed;
-}
 
 std::string yesNo(bool value) {
     return value ? "true" : "false";
@@ -107,163 +57,6 @@ std::vector<std::string> hostileModes(const HostileModes& h) {
 
 std::string tracePrefix(const Marks& marks) {
     return std::string("  trace ") + marks.bar + " ";
-}
-
-std::vector<std::pair<std::string, std::optional<std::string>>> descriptorList(const PluginDescriptors& d) {
-    return {{"getPluginName", d.name},   {"getPluginDescription", d.description}, {"getAuthor", d.author},
-            {"getHelpFile", d.helpFile}, {"getPluginVersion", d.version},         {"getGUIScript", d.guiScript}};
-}
-
-std::string mapsTable(const std::vector<VolumeMap>& before, const std::vector<VolumeMap>& after, const Marks& marks,
-                      std::size_t width) {
-    const std::size_t rows = std::max(before.size(), after.size());
-    if (rows == 0) return "No maps on the current VMR.\n";
-
-    // cells[row][0] is the map number, then one per column; the name (cell
-    // 1) is made once its width is known, from names[row]: before and after.
-    std::vector<std::vector<std::string>> cells;
-    std::vector<std::pair<std::string, std::optional<std::string>>> names;
-    std::vector<std::string> notes;
-    std::vector<bool> changed(columns().size() + 1, false);  // by table column
-    for (std::size_t i = 0; i < rows; ++i) {
-        const VolumeMap* b = i < before.size() ? &before[i] : nullptr;
-        const VolumeMap* a = i < after.size() ? &after[i] : nullptr;
-        std::vector<std::string> row{std::to_string(i + 1) + (b == nullptr ? " new" : a == nullptr ? " gone" : "")};
-        for (std::size_t c = 0; c < columns().size(); ++c) {
-            const Column& column = columns()[c];
-            std::string was = b != nullptr ? column.value(*b) : "";
-            std::string is = a != nullptr ? column.value(*a) : "";
-            if (c == 0) {
-                names.emplace_back(b != nullptr ? was : is, std::nullopt);
-                if (a != nullptr && b != nullptr && was != is) {
-                    names.back().second = is;
-                    changed[1] = true;
-                }
-                row.push_back("");
-            } else if (b == nullptr) {
-                row.push_back(is);
-            } else if (a == nullptr || was == is) {
-                row.push_back(was);
-            } else {
-                row.push_back(was + marks.arrow + is);
-                changed[c + 1] = true;
-            }
-        }
-        if (a != nullptr && b != nullptr) {
-            std::string opaque = changedOpaqueRanges(b->record, a->record);
-            if (!opaque.empty())
-                notes.push_back("map " + std::to_string(i + 1) + ": opaque bytes changed at offset " + opaque);
-        }
-        cells.push_back(std::move(row));
-    }
-    // A name cell within nameWidth columns, the names cut in the middle when they must be.
-    const std::size_t arrowWidth = columns(marks.arrow);
-    auto nameCell = [&](std::size_t row, std::size_t nameWidth) {
-        const auto& [was, is] = names[row];
-        if (!is) return clipMiddle(was, nameWidth, marks);
-        // Both names share the room; one that needs less than half leaves the rest to the other.
-        const std::size_t room = nameWidth > arrowWidth ? nameWidth - arrowWidth : 0;
-        const std::size_t wasWidth = columns(was), isWidth = columns(*is);
-        std::size_t wasRoom = room - room / 2, isRoom = room / 2;
-        if (wasWidth + isWidth <= room)
-            wasRoom = wasWidth, isRoom = isWidth;
-        else if (isWidth <= isRoom)
-            wasRoom = room - isWidth;
-        else if (wasWidth <= wasRoom)
-            isRoom = room - wasWidth;
-        return clipMiddle(was, wasRoom, marks) + marks.arrow + clipMiddle(*is, isRoom, marks);
-    };
-
-    std::vector<std::string> titles{"#"};
-    for (const Column& column : columns()) titles.push_back(column.title);
-    std::vector<std::size_t> widths;
-    for (std::size_t c = 0; c < titles.size(); ++c) {
-        std::size_t columnWidth = columns(titles[c]);
-        for (std::size_t r = 0; r < rows; ++r)
-            columnWidth = std::max(columnWidth, columns(c == 1 ? nameCell(r, SIZE_MAX) : cells[r][c]));
-        widths.push_back(columnWidth);
-    }
-    auto numeric = [](std::size_t c) { return c == 0 || columns()[c - 1].numeric; };
-
-    // Too wide for the terminal, the names give up what they must, down to
-    // kNarrowestNames columns; then the columns without a change go, from the
-    // right; if that is not enough, each map gets a block of its own.
-    std::vector<std::size_t> shown(titles.size());
-    for (std::size_t c = 0; c < shown.size(); ++c) shown[c] = c;
-    const std::size_t wholeNames = widths[1];
-    auto others = [&] {
-        std::size_t sum = 0;
-        for (std::size_t c : shown)
-            if (c != 1) sum += widths[c] + 2;
-        return sum;
-    };
-    auto fitNames = [&] {
-        const std::size_t narrowest = std::min(wholeNames, std::max(kNarrowestNames, columns(titles[1])));
-        widths[1] = width == 0 ? wholeNames
-                               : std::min(wholeNames, std::max(narrowest, width > others() ? width - others() : 0));
-    };
-    auto total = [&] {
-        fitNames();
-        return others() + widths[1];
-    };
-    std::vector<std::string> leftOut;
-    for (std::size_t c = titles.size(); width > 0 && total() > width && c-- > 2;)
-        if (!changed[c]) {
-            shown.erase(std::find(shown.begin(), shown.end(), c));
-            leftOut.insert(leftOut.begin(), titles[c]);
-        }
-
-    std::ostringstream out;
-    if (width > 0 && total() > width) {
-        for (std::size_t r = 0; r < rows; ++r) {
-            const auto& row = cells[r];
-            out << fitLines("map " + row[0] + "  " + nameCell(r, SIZE_MAX), width, "  ") << "\n";
-            std::string line;
-            for (std::size_t c = 2; c < row.size(); ++c) {
-                const std::string item = titles[c] + " " + row[c];
-                if (!line.empty() && 2 + columns(line) + 2 + columns(item) > width) {
-                    out << "  " << line << "\n";
-                    line.clear();
-                }
-                line += (line.empty() ? "" : "  ") + item;
-            }
-            out << "  " << line << "\n";
-        }
-    } else {
-        for (std::size_t r = 0; r < rows; ++r) {
-            cells[r][1] = nameCell(r, widths[1]);
-            if (names[r].second && cells[r][1] != names[r].first + marks.arrow + *names[r].second)
-                notes.push_back("map " + std::to_string(r + 1) + ": name changed to \"" +
-                                shortened(*names[r].second, marks) + "\"");
-        }
-        auto line = [&](const std::vector<std::string>& row) {
-            std::string text;
-            for (std::size_t c : shown) {
-                if (c > 0) text += "  ";
-                text += numeric(c) ? padLeft(row[c], widths[c]) : padRight(row[c], widths[c]);
-            }
-            while (!text.empty() && text.back() == ' ') text.pop_back();
-            out << text << "\n";
-        };
-        line(titles);
-        out << repeated(marks.rule, total()) << "\n";
-        for (const auto& row : cells) line(row);
-        if (!leftOut.empty()) {
-            // The note, in lines that fit too.
-            std::string note = "! left out to fit, unchanged:";
-            for (std::size_t i = 0; i < leftOut.size(); ++i) {
-                const std::string item = leftOut[i] + (i + 1 < leftOut.size() ? "," : "");
-                if (columns(note) + 1 + columns(item) > width) {
-                    out << note << "\n";
-                    note = " ";
-                }
-                note += " " + item;
-            }
-            out << note << "\n";
-        }
-    }
-    for (const std::string& note : notes) out << fitLines("! " + note, width, "  ") << "\n";
-    return out.str();
 }
 
 std::string wrapItems(const std::vector<std::string>& items, std::size_t width) {
@@ -326,10 +119,12 @@ void ConsolePrinter::header(const std::string& pluginPath, const std::optional<s
     out_ << "\n";
 
     out_ << "Plug-in descriptors\n";
-    for (const auto& [function, text] : descriptorList(descriptors))
-        put("  " + padRight(function, 22) +
+    for (const DescriptorExport& descriptor : kDescriptorExports) {
+        const std::optional<std::string>& text = descriptors.*descriptor.text;
+        put("  " + padRight(descriptor.name, 22) +
                 (text ? shortened(visible(*text), marks_) : std::string("(not exported, or null)")),
             std::string(24, ' '));
+    }
     out_ << std::flush;
 }
 
@@ -390,8 +185,10 @@ json reportJson(const RunRecord& run) {
     report["plugin"] = run.pluginPath;
     report["workspace"] = run.workspacePath ? json(*run.workspacePath) : json(nullptr);
     json descriptors = json::object();
-    for (const auto& [function, text] : descriptorList(run.outcome.descriptors))
-        descriptors[function] = text ? json(*text) : json(nullptr);
+    for (const DescriptorExport& descriptor : kDescriptorExports) {
+        const std::optional<std::string>& text = run.outcome.descriptors.*descriptor.text;
+        descriptors[descriptor.name] = text ? json(*text) : json(nullptr);
+    }
     report["descriptors"] = descriptors;
     report["created"] = run.outcome.created;
     report["initPlugin"] = run.outcome.initialised;

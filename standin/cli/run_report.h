@@ -9,6 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "standin/cli/maps_table.h"
 #include "standin/cli/terminal_text.h"
 #include "standin/files/parameter_warnings.h"
 #include "standin/host/host_session.h"
@@ -44,10 +45,6 @@ struct RunRecord {
 inline constexpr int kReportFormatVersion = 1;
 
 nlohmann::ordered_json reportJson(const RunRecord& run);
-
-// The six descriptor texts by export name, in the order the host reads them;
-// an absent text is null.
-std::vector<std::pair<std::string, std::optional<std::string>>> descriptorList(const PluginDescriptors& d);
 
 // Where the values of the report's "  label       " lines begin.
 inline const std::string kValueIndent(14, ' ');
@@ -90,13 +87,5 @@ std::string messageBoxText(const std::string& text, const Marks& marks, std::siz
 // lines would be wider than width), each new line starting at the value
 // column of the report's "  label       " lines.
 std::string wrapItems(const std::vector<std::string>& items, std::size_t width = 0);
-
-// The before/after table of the maps' parameters: a cell that changed shows
-// "before → after"; a map present only after the run is marked new.
-// Names are shown with their control characters escaped. Wider than width
-// columns (when not 0), the columns without a change are left out, from the
-// right, and said so; if still too wide, each map gets a block of its own.
-std::string mapsTable(const std::vector<VolumeMap>& before, const std::vector<VolumeMap>& after,
-                      const Marks& marks = kUtf8Marks, std::size_t width = 0);
 
 }  // namespace nimbrel

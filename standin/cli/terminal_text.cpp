@@ -45,41 +45,12 @@ bool within(char32_t c, const Range (&ranges)[N]) {
     return false;
 }
 
-// The character at text[at] and its length in bytes; length 0 when the bytes
-// there are not well-formed UTF-8.
-std::size_t decode(std::string_view text, std::size_t at, char32_t& c) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(at);
-    if (lead < 0x80) {
-        c = lead;
-        return 1;
-    }
-    std::size_t length;
-    char32_t lowest;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2, c = lead & 0x1F, lowest = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3, c = lead & 0x0F, lowest = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4, c = lead & 0x07, lowest = 0x10000;
-    } else {
-        return 0;
-    }
-    if (at + length > text.size()) return 0;
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(at + i) & 0xC0) != 0x80) return 0;
-        c = (c << 6) | (byte(at + i) & 0x3F);
-    }
-    if (c < lowest || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 0;
-    return length;
-}
-
 // The bytes of text's first characters that fit in width columns.
 std::size_t bytesWithin(std::string_view text, std::size_t width) {
     std::size_t used = 0, at = 0;
     char32_t c;
     while (at < text.size()) {
-        std::size_t length = decode(text, at, c);
+        std::size_t length = decodeUtf8(text, at, c);
         if (length == 0) length = 1;
         const std::size_t w = columns(text.substr(at, length));
         if (used + w > width) break;
@@ -97,7 +68,7 @@ std::size_t lastBytesWithin(std::string_view text, std::size_t width) {
         // Back to the lead byte of a UTF-8 character.
         while (start > 0 && at - start < 4 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) --start;
         char32_t c;
-        if (decode(text, start, c) != at - start) start = at - 1;
+        if (decodeUtf8(text, start, c) != at - start) start = at - 1;
         const std::size_t w = columns(text.substr(start, at - start));
         if (used + w > width) break;
         used += w;
@@ -135,21 +106,11 @@ std::string fitLine(const std::string& line, std::size_t width, std::string inde
 
 }  // namespace
 
-std::optional<std::size_t> firstNonUtf8Byte(std::string_view text) {
-    char32_t c;
-    for (std::size_t at = 0; at < text.size();) {
-        const std::size_t length = decode(text, at, c);
-        if (length == 0) return at;
-        at += length;
-    }
-    return std::nullopt;
-}
-
 std::size_t columns(std::string_view text) {
     std::size_t width = 0;
     char32_t c;
     for (std::size_t at = 0; at < text.size();) {
-        const std::size_t length = decode(text, at, c);
+        const std::size_t length = decodeUtf8(text, at, c);
         if (length == 0) {
             ++width, ++at;
             continue;
@@ -165,7 +126,7 @@ std::string visible(std::string_view text) {
     shown.reserve(text.size());
     char32_t c;
     for (std::size_t at = 0; at < text.size();) {
-        const std::size_t length = decode(text, at, c);
+        const std::size_t length = decodeUtf8(text, at, c);
         if (length == 0) {  // a stray byte: shown as its value
             char escape[8];
             std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<unsigned char>(text[at]));
@@ -241,7 +202,7 @@ std::string clipColumns(const std::string& text, std::size_t width, const Marks&
     std::size_t used = 0;
     char32_t c;
     for (std::size_t at = 0; at < text.size();) {
-        std::size_t length = decode(text, at, c);
+        std::size_t length = decodeUtf8(text, at, c);
         if (length == 0) length = 1;
         const std::size_t width = columns(std::string_view(text).substr(at, length));
         if (used + width > room) break;
@@ -260,6 +221,16 @@ std::string shortened(const std::string& text, const Marks& marks, std::size_t w
     for (std::size_t at = prefix; at < text.size(); ++at)
         if ((static_cast<unsigned char>(text[at]) & 0xC0) != 0x80) ++leftOut;
     return kept + " (" + groupedDigits(leftOut) + (leftOut == 1 ? " more character)" : " more characters)");
+}
+
+std::string padRight(const std::string& text, std::size_t width) {
+    const std::size_t w = columns(text);
+    return w >= width ? text : text + std::string(width - w, ' ');
+}
+
+std::string padLeft(const std::string& text, std::size_t width) {
+    const std::size_t w = columns(text);
+    return w >= width ? text : std::string(width - w, ' ') + text;
 }
 
 std::string repeated(const char* text, std::size_t count) {
@@ -288,12 +259,6 @@ std::string fitLines(const std::string& text, std::size_t width, const std::stri
         fitted += "\n";
         from = end + 1;
     }
-}
-
-std::string groupedDigits(std::size_t count) {
-    std::string digits = std::to_string(count);
-    for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
-    return digits;
 }
 
 }  // namespace nimbrel

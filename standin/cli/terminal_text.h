@@ -8,11 +8,9 @@
 #include <string>
 #include <string_view>
 
-namespace nimbrel {
+#include "standin/base/text.h"
 
-// The 0-based offset of the first byte that is not part of well-formed
-// UTF-8, or none.
-std::optional<std::size_t> firstNonUtf8Byte(std::string_view text);
+namespace nimbrel {
 
 // Columns a text takes on a terminal: East Asian wide characters two,
 // combining marks none, every other character (or byte that is not UTF-8) one.
@@ -59,9 +57,6 @@ std::string clipMiddle(const std::string& text, std::size_t width, const Marks& 
 // The lines joined with "\n", without a final one.
 std::string fitLines(const std::string& text, std::size_t width, const std::string& indent);
 
-// A count with its thousands marked: "20,000".
-std::string groupedDigits(std::size_t count);
-
 // The most columns the human report gives one text (a description, a log
 // line, a parameter's value); the JSON report always has them whole.
 inline constexpr std::size_t kLongestShownText = 300;
@@ -69,6 +64,10 @@ inline constexpr std::size_t kLongestShownText = 300;
 // A text cut to at most width columns (and the note), ending with the marks'
 // ellipsis and how much was left out: "A long text… (1,234 more characters)".
 std::string shortened(const std::string& text, const Marks& marks, std::size_t width = kLongestShownText);
+
+// Text padded with blanks to width columns, after it or before it.
+std::string padRight(const std::string& text, std::size_t width);
+std::string padLeft(const std::string& text, std::size_t width);
 
 // Text repeated count times.
 std::string repeated(const char* text, std::size_t count);

@@ -8,7 +8,7 @@
 // After windows.h, which it needs.
 #include <shellapi.h>
 
-#include "standin/files/native_path.h"
+#include "standin/base/native_path.h"
 #endif
 
 namespace nimbrel {

@@ -12,7 +12,7 @@
 #include "standin/files/input_file.h"
 #include "standin/files/json_messages.h"
 #include "standin/files/json_reader.h"
-#include "standin/files/native_path.h"
+#include "standin/base/native_path.h"
 #include "standin/files/strict_json.h"
 #include "standin/files/workspace_json.h"
 

@@ -7,8 +7,8 @@
 #include <system_error>
 #include <vector>
 
-#include "standin/cli/terminal_text.h"
-#include "standin/files/native_path.h"
+#include "standin/base/text.h"
+#include "standin/base/native_path.h"
 
 #if defined(_WIN32)
 #include <fcntl.h>

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <random>
 
-#include "standin/files/native_path.h"
+#include "standin/base/native_path.h"
 #include "standin/files/output_file_system.h"
 
 #if defined(_WIN32)

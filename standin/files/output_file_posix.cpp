@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <new>
 
-#include "standin/files/native_path.h"
+#include "standin/base/native_path.h"
 #include "standin/files/output_file.h"
 #include "standin/files/output_file_system.h"
 
@@ -67,6 +67,40 @@ int nameBeside(int descriptor, const fs::path& target, fs::path& temporary) {
     return EEXIST;
 }
 
+#if defined(O_TMPFILE)
+// A file without a name in folder, linked in by its descriptor's name under
+// /proc at the end: its descriptor; -1 where the system or the file system
+// has none, or with the reason in problem when it cannot be made.
+int unnamedFileIn(const fs::path& folder, std::string& problem) {
+    const int descriptor = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (descriptor >= 0 && ::access("/proc/self/fd", X_OK) == 0) return descriptor;
+    if (descriptor >= 0)
+        ::close(descriptor);
+    else if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)  // a file system that refuses it
+        problem = folderProblem(errno, folder);
+    return -1;
+}
+#endif
+
+// A new file beside target under a temporary name, its name in temporary:
+// its descriptor, or -1 with errno set.
+int createBeside(const fs::path& target, fs::path& temporary) {
+    bool shortName = false;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const fs::path name = temporaryBeside(target, shortName);
+        const int descriptor = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (descriptor >= 0) {
+            temporary = name;
+            return descriptor;
+        }
+        if (errno == ENAMETOOLONG && !shortName)
+            shortName = true;
+        else if (errno != EEXIST)
+            break;
+    }
+    return -1;
+}
+
 }  // namespace
 
 PendingFile::PendingFile(std::string path) : path_(std::move(path)), state_(std::make_unique<State>()) {}
@@ -119,32 +153,22 @@ std::unique_ptr<PendingFile> PendingFile::prepare(const std::string& path, std::
     }
 
 #if defined(O_TMPFILE)
-    // Linked in by its descriptor's name under /proc at the end.
-    s.descriptor = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-    if (s.descriptor >= 0 && ::access("/proc/self/fd", X_OK) == 0) {
+    std::string problem;
+    s.descriptor = unnamedFileIn(folder, problem);
+    if (s.descriptor >= 0) {
         s.kind = State::Kind::Unnamed;
         return file;
     }
-    if (s.descriptor >= 0) {
-        ::close(s.descriptor);
-        s.descriptor = -1;
-    } else if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {  // a file system that refuses it
-        reason = folderProblem(errno, folder);
+    if (!problem.empty()) {
+        reason = problem;
         return nullptr;
     }
 #endif
-    bool shortName = false;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        s.temporary = temporaryBeside(s.target, shortName);
-        s.descriptor = ::open(s.temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (s.descriptor >= 0) {
-            s.kind = State::Kind::Named;
-            return file;
-        }
-        if (errno == ENAMETOOLONG && !shortName)
-            shortName = true;
-        else if (errno != EEXIST)
-            break;
+    // Only a file of its own is removed again: not one of that name it found.
+    s.descriptor = createBeside(s.target, s.temporary);
+    if (s.descriptor >= 0) {
+        s.kind = State::Kind::Named;
+        return file;
     }
     reason = folderProblem(errno, folder);
     return nullptr;

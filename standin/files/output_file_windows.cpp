@@ -12,7 +12,7 @@
 #include <cstring>
 #include <vector>
 
-#include "standin/files/native_path.h"
+#include "standin/base/native_path.h"
 #include "standin/files/output_file.h"
 #include "standin/files/output_file_system.h"
 

@@ -1,12 +1,12 @@
 #pragma once
 // files/: what the stand-in host reads and writes. Workspace files (this
 // file) and the plug-in's dialog script (dialog_script.h, with the parameters
-// it declares in declared_parameters.h and what a run takes from it in
-// dialog_use.h) are both read by the one strict JSON reader (strict_json.h,
+// it declares in declared_parameters.h; what a run takes from it is
+// cli/dialog_use.h) are both read by the one strict JSON reader (strict_json.h,
 // onto a tape, json_tape.h; their shared wording in json_reader.h and
 // json_messages.h); every input is read whole with a bound on
 // its size (input_file.h) and every output written whole (output_file.h),
-// through paths in the system's own form (native_path.h). FORMATS.md
+// through paths in the system's own form (base/native_path.h). FORMATS.md
 // describes these files.
 //
 // Workspace files: a workspace as JSON, read with strict checks and written

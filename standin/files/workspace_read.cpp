@@ -8,12 +8,12 @@
 #include <stdexcept>
 #include <vector>
 
-#include "standin/cli/terminal_text.h"
+#include "standin/base/activity.h"
+#include "standin/base/text.h"
 #include "standin/files/input_file.h"
 #include "standin/files/json_messages.h"
 #include "standin/files/strict_json.h"
 #include "standin/files/workspace_numbers.h"
-#include "standin/plugin/plugin_watch.h"
 
 namespace nimbrel {
 namespace workspace_file {

@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "standin/files/native_path.h"
+#include "standin/base/native_path.h"
 
 #if defined(_WIN32)
 #include <windows.h>

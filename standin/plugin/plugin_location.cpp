@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "standin/files/native_path.h"
+#include "standin/base/native_path.h"
 
 #if defined(_WIN32)
 #include <windows.h>

@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "standin/files/native_path.h"
+#include "standin/base/native_path.h"
 #include "standin/host/host_session.h"
 
 #if defined(_WIN32)
@@ -74,15 +74,13 @@ void* PluginModule::exportNamed(const char* name) const {
 }
 
 PluginDescriptors PluginModule::descriptors() const {
-    auto text = [this](const char* name) -> std::optional<std::string> {
-        auto function = reinterpret_cast<DescriptorFunction>(exportNamed(name));
-        if (function == nullptr) return std::nullopt;
-        const char* value = function();
-        if (value == nullptr) return std::nullopt;
-        return std::string(value);
-    };
-    return {text("getPluginName"), text("getPluginDescription"), text("getAuthor"),
-            text("getHelpFile"),   text("getPluginVersion"),     text("getGUIScript")};
+    PluginDescriptors descriptors;
+    for (const DescriptorExport& descriptor : kDescriptorExports) {
+        auto function = reinterpret_cast<DescriptorFunction>(exportNamed(descriptor.name));
+        const char* value = function != nullptr ? function() : nullptr;
+        if (value != nullptr) descriptors.*descriptor.text = std::string(value);
+    }
+    return descriptors;
 }
 
 NIMBREL_CALLS_PLUGIN_CODE PluginObject PluginModule::createPlugin() const {

@@ -28,6 +28,18 @@ struct PluginDescriptors {
     std::optional<std::string> guiScript;
 };
 
+// Each descriptor's exported function and the member that keeps its text,
+// in the order the host asks for them.
+struct DescriptorExport {
+    const char* name;
+    std::optional<std::string> PluginDescriptors::*text;
+};
+inline constexpr DescriptorExport kDescriptorExports[] = {
+    {"getPluginName", &PluginDescriptors::name},       {"getPluginDescription", &PluginDescriptors::description},
+    {"getAuthor", &PluginDescriptors::author},         {"getHelpFile", &PluginDescriptors::helpFile},
+    {"getPluginVersion", &PluginDescriptors::version}, {"getGUIScript", &PluginDescriptors::guiScript},
+};
+
 class PluginModule {
 public:
     // Loads the module at path; null with a reason in error when it cannot be

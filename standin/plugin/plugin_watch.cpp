@@ -12,9 +12,11 @@
 #include <string>
 #include <thread>
 
-#include "standin/cli/exit_status.h"
+#include "standin/base/activity.h"
+#include "standin/base/error_lines.h"
 #include "standin/host/host_session.h"
 #include "standin/plugin/process_end.h"
+#include "standin/plugin/watch_lines.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -33,47 +35,11 @@
 namespace nimbrel {
 namespace {
 
-// What the watcher knows of the run (from another process on POSIX
-// systems): the call now running, counted at every mark so that each call is
-// timed on its own; what the stand-in is doing; the module and its table.
-struct WatchState {
-    std::atomic<const char*> call{nullptr};
-    std::atomic<std::uint64_t> marks{0};
-    char activity[256] = "starting";
-    char module[4096] = "";
-    std::atomic<std::size_t> slotsPastTheHosts{0};
-};
-
 WatchState unwatched;
 WatchState* current = &unwatched;
+EndStatus endStatus = nullptr;  // set by runWatched
 
 constexpr std::chrono::milliseconds kPollInterval{10};
-
-// Text on standard error, written at once and without the C library's locks
-// (another thread may hold them when the watchdog speaks).
-void writeRaw(const char* text, std::size_t size) {
-#if defined(_WIN32)
-    DWORD written = 0;
-    WriteFile(GetStdHandle(STD_ERROR_HANDLE), text, static_cast<DWORD>(size), &written, nullptr);
-#else
-    for (std::size_t done = 0; done < size;) {
-        const ssize_t written = ::write(2, text + done, size - done);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) break;
-        done += static_cast<std::size_t>(written);
-    }
-#endif
-}
-
-// One line on standard error: "Nimbrel.exe: <kind>: <message>".
-void writeLine(const char* kind, const std::string& message) {
-    const std::string line = std::string("Nimbrel.exe: ") + kind + message + "\n";
-    writeRaw(line.data(), line.size());
-}
-
-void writeError(const std::string& message) {
-    writeLine("error: ", message);
-}
 
 void copyText(char* to, std::size_t size, const std::string& text) {
     std::snprintf(to, size, "%s", text.c_str());
@@ -82,17 +48,17 @@ void copyText(char* to, std::size_t size, const std::string& text) {
 }  // namespace
 
 // Asks for no memory on the way.
-void exitOutOfMemory() {
+void exitOutOfMemory(int status) {
     const char* call = current->call.load();
     char line[512];
-    const int size =
-        call != nullptr ? std::snprintf(line, sizeof line, "Nimbrel.exe: error: out of memory %s (in %s)\n",
-                                        current->activity, call)
-                        : std::snprintf(line, sizeof line, "Nimbrel.exe: error: out of memory %s\n", current->activity);
+    const int size = call != nullptr ? std::snprintf(line, sizeof line, "%sout of memory %s (in %s)\n", kErrorPrefix,
+                                                     currentActivity().text, call)
+                                     : std::snprintf(line, sizeof line, "%sout of memory %s\n", kErrorPrefix,
+                                                     currentActivity().text);
     writeRaw(line, size > 0 ? std::min(static_cast<std::size_t>(size), sizeof line - 1) : 0);
     // The stand-in's own failure: the watcher passes the status on as it is.
     markPluginCall(nullptr);
-    std::_Exit(kExitOutOfMemory);
+    std::_Exit(status);
 }
 
 namespace {
@@ -102,7 +68,7 @@ namespace {
 // usual, for the plug-in to handle.
 void onOutOfMemory() {
     if (current->call.load() != nullptr && !ServingHostFunction::active()) throw std::bad_alloc();
-    exitOutOfMemory();
+    exitOutOfMemory(endStatus(RunEnd::OutOfMemory));
 }
 
 // Times the marked calls from the watcher's side.
@@ -126,71 +92,12 @@ private:
     std::chrono::steady_clock::time_point since_ = std::chrono::steady_clock::now();
 };
 
-// The path as one word of a command line: as it is when nothing in it needs
-// quoting, else in quotes.
-std::string commandWord(const std::string& path) {
-    const bool plain = !path.empty() && std::all_of(path.begin(), path.end(), [](char c) {
-        return std::isalnum(static_cast<unsigned char>(c)) != 0 || std::strchr("_./:\\+,@%=-", c) != nullptr;
-    });
-    if (plain) return path;
-#if defined(_WIN32)
-    return "\"" + path + "\"";
-#else
-    std::string quoted = "'";
-    for (char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-#endif
-}
-
-// The line after a plug-in's crash or hang: where to look next.
-void writeLead(const WatchState& state) {
-    if (state.module[0] == '\0') return;
-    const std::string check = "Nimbrel.exe --check " + commandWord(state.module);
-    const std::size_t past = state.slotsPastTheHosts.load();
-    if (past == 0) {
-        writeLine("note: ",
-                  check + " puts the plug-in through what the host expects, call by call, and names what fails");
-        return;
-    }
-    writeLine("note: ", std::string("the plug-in object's dispatch table has more than three slots (") +
-                            (past == 1 ? "slot 3 points" : "slots 3 and 4 point") +
-                            " into the module's code too, as where a compiler gives a virtual destructor two slots), "
-                            "so the host's calls reach the wrong functions; " +
-                            check + " tells more");
-}
-
-void reportTimeout(const char* call, double limit, const WatchState& state) {
-    char seconds[32];
-    std::snprintf(seconds, sizeof seconds, "%g", limit);
-    writeError(std::string("the plug-in timed out in ") + call + ": still running after " + seconds +
-               " s (--timeout), so it was stopped");
-    writeLead(state);
-}
-
-// "the plug-in crashed in execute: <how>", or the stand-in's own crash.
-int reportCrash(const char* call, const std::string& how, const WatchState& state) {
-    if (call == nullptr) {
-        writeError("the stand-in crashed: " + how);
-        return kExitInternal;
-    }
-    writeError(std::string("the plug-in crashed in ") + call + ": " + how);
-    writeLead(state);
-    return kExitPluginCrashed;
-}
-
-// "stopped by SIGTERM while running the plug-in (in execute); no file was written".
-void reportStop(const char* how, const WatchState& state) {
-    const char* call = state.call.load();
-    writeLine("", std::string("stopped by ") + how + " while " + state.activity +
-                      (call != nullptr ? std::string(" (in ") + call + ")" : std::string()) + "; no file was written");
-}
-
 #if defined(_WIN32)
 
 LONG WINAPI onUnhandledException(EXCEPTION_POINTERS* info) {
     const unsigned long code = info->ExceptionRecord->ExceptionCode;
-    const int status = reportCrash(current->call.load(), exceptionEnd(code), *current);
-    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status));
+    const RunEnd end = reportCrash(current->call.load(), exceptionEnd(code), *current);
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(endStatus(end)));
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
@@ -210,7 +117,8 @@ BOOL WINAPI onConsoleStop(DWORD event) {
                : event == CTRL_BREAK_EVENT ? "Ctrl-Break"
                                            : "closing the console",
                *current);
-    TerminateProcess(GetCurrentProcess(), interrupt ? kExitInterrupted : kExitHangUp);
+    TerminateProcess(GetCurrentProcess(),
+                     static_cast<UINT>(endStatus(interrupt ? RunEnd::Interrupted : RunEnd::HangUp)));
     return TRUE;
 }
 
@@ -255,19 +163,27 @@ const char* stopName(int signal) {
     }
 }
 
+// How the signal ended the run.
+RunEnd stopEnd(int signal) {
+    switch (signal) {
+        case SIGINT:
+            return RunEnd::Interrupted;
+        case SIGHUP:
+            return RunEnd::HangUp;
+        default:
+            return RunEnd::Terminated;
+    }
+}
+
 // The run in this process, when no child can watch it.
-int runUnwatched(const std::function<int()>& run, const std::function<int(int)>& finish) {
+WatchedRun runUnwatched(const std::function<int()>& run, const std::function<int(int)>& finish) {
     handleStops(SIG_DFL);
-    return finish(run());
+    return {RunEnd::Finished, finish(run())};
 }
 
 #endif
 
 }  // namespace
-
-void noteActivity(const std::string& what) {
-    copyText(current->activity, sizeof current->activity, what);
-}
 
 void notePluginModule(const std::string& path) {
     copyText(current->module, sizeof current->module, path);
@@ -284,7 +200,9 @@ void markPluginCall(const char* call) {
 
 #if defined(_WIN32)
 
-int runWatched(double timeoutSeconds, const std::function<int()>& run, const std::function<int(int)>& finish) {
+WatchedRun runWatched(double timeoutSeconds, const std::function<int()>& run, const std::function<int(int)>& finish,
+                      EndStatus statusOf) {
+    endStatus = statusOf;
     std::set_new_handler(onOutOfMemory);
     SetUnhandledExceptionFilter(onUnhandledException);
     SetConsoleCtrlHandler(onConsoleStop, TRUE);
@@ -296,7 +214,7 @@ int runWatched(double timeoutSeconds, const std::function<int()>& run, const std
             while (!finished.load()) {
                 if (const char* call = clock.overdue(*current, timeoutSeconds)) {
                     reportTimeout(call, timeoutSeconds, *current);
-                    TerminateProcess(GetCurrentProcess(), kExitPluginTimedOut);
+                    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(endStatus(RunEnd::PluginTimedOut)));
                 }
                 std::this_thread::sleep_for(kPollInterval);
             }
@@ -307,7 +225,7 @@ int runWatched(double timeoutSeconds, const std::function<int()>& run, const std
     finishing.store(1);
     status = finish(status);
     finishing.store(2);
-    return status;
+    return {RunEnd::Finished, status};
 }
 
 void endAsStopped() {}
@@ -316,7 +234,54 @@ void endIfWatcherGone() {}
 
 #else
 
-int runWatched(double timeoutSeconds, const std::function<int()>& run, const std::function<int(int)>& finish) {
+namespace {
+
+// The run in the child process: ends the process with run's status.
+[[noreturn]] void runInChild(const std::function<int()>& run) {
+#if defined(__linux__)
+    // The child ends at once when the stand-in's process ends, however it
+    // ends; and ends now, before anything of the plug-in runs, if it has.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+#endif
+    if (getppid() != watcher) std::_Exit(endStatus(RunEnd::StandInFailed));
+    handleStops(passStopToWatcher);
+    // An output closed early is a failed write, reported as such.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::exit(run());
+}
+
+// How the run ended, once its child did (or was killed as overdueCall ran too long).
+WatchedRun childEnd(const ChildWait& wait, const char* overdueCall, double timeoutSeconds, const WatchState& watched,
+                    const std::function<int(int)>& finish) {
+    // A stop that came as the child ended stops the run all the same.
+    if (stopSignal != 0) {
+        stoppedBy = stopSignal;
+        reportStop(stopName(stoppedBy), watched);
+        return {stopEnd(stoppedBy)};
+    }
+    if (wait.result == ChildWait::Result::Failed) {
+        writeError(std::string("cannot watch the run: ") + std::strerror(wait.error));
+        return {RunEnd::StandInFailed};
+    }
+    if (wait.result == ChildWait::Result::Killed) {
+        reportTimeout(overdueCall, timeoutSeconds, watched);
+        return {RunEnd::PluginTimedOut};
+    }
+    const int status = wait.status;
+    const char* call = watched.call.load();
+    if (WIFSIGNALED(status)) return {reportCrash(call, statusEnd(status), watched)};
+    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : endStatus(RunEnd::StandInFailed);
+    if (call == nullptr) return {RunEnd::Finished, finish(code)};
+    writeError(std::string("the plug-in ended the process in ") + call + ": " + exitEnd(code));
+    writeLead(watched);
+    return {RunEnd::PluginCrashed};
+}
+
+}  // namespace
+
+WatchedRun runWatched(double timeoutSeconds, const std::function<int()>& run, const std::function<int(int)>& finish,
+                      EndStatus statusOf) {
+    endStatus = statusOf;
     std::set_new_handler(onOutOfMemory);
     handleStops(onStop);
     void* shared = mmap(nullptr, sizeof(WatchState), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
@@ -326,61 +291,31 @@ int runWatched(double timeoutSeconds, const std::function<int()>& run, const std
         void* shared;
         ~Unmap() {
             current = &unwatched;
+            keepActivityIn(nullptr);
             munmap(shared, sizeof(WatchState));
         }
     } unmap{shared};
-    std::memcpy(watched->activity, unwatched.activity, sizeof watched->activity);
+    keepActivityIn(&watched->activity);
     current = watched;
     watcher = getpid();
     std::fflush(nullptr);
     const pid_t child = fork();
     if (child < 0) {
         current = &unwatched;
+        keepActivityIn(nullptr);
         return runUnwatched(run, finish);
     }
-    if (child == 0) {
-#if defined(__linux__)
-        // The child ends at once when the stand-in's process ends, however it
-        // ends; and ends now, before anything of the plug-in runs, if it has.
-        prctl(PR_SET_PDEATHSIG, SIGKILL);
-#endif
-        if (getppid() != watcher) std::_Exit(kExitInternal);
-        handleStops(passStopToWatcher);
-        // An output closed early is a failed write, reported as such.
-        std::signal(SIGPIPE, SIG_IGN);
-        std::exit(run());
-    }
+    if (child == 0) runInChild(run);
 
     CallClock clock;
     const char* overdueCall = nullptr;
     const ChildWait wait = waitForChild(
         child, [&] { return stopSignal != 0 || (overdueCall = clock.overdue(*watched, timeoutSeconds)) != nullptr; });
-    // A stop that came as the child ended stops the run all the same.
-    if (stopSignal != 0) {
-        stoppedBy = stopSignal;
-        reportStop(stopName(stoppedBy), *watched);
-        return 128 + stoppedBy;
-    }
-    if (wait.result == ChildWait::Result::Failed) {
-        writeError(std::string("cannot watch the run: ") + std::strerror(wait.error));
-        return kExitInternal;
-    }
-    if (wait.result == ChildWait::Result::Killed) {
-        reportTimeout(overdueCall, timeoutSeconds, *watched);
-        return kExitPluginTimedOut;
-    }
-    const int status = wait.status;
-    const char* call = watched->call.load();
-    if (WIFSIGNALED(status)) return reportCrash(call, statusEnd(status), *watched);
-    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : kExitInternal;
-    if (call == nullptr) return finish(code);
-    writeError(std::string("the plug-in ended the process in ") + call + ": " + exitEnd(code));
-    writeLead(*watched);
-    return kExitPluginCrashed;
+    return childEnd(wait, overdueCall, timeoutSeconds, *watched, finish);
 }
 
 void endIfWatcherGone() {
-    if (watcher != 0 && getpid() != watcher && getppid() != watcher) std::_Exit(kExitInternal);
+    if (watcher != 0 && getpid() != watcher && getppid() != watcher) std::_Exit(endStatus(RunEnd::StandInFailed));
 }
 
 void endAsStopped() {

@@ -22,16 +22,13 @@
 #include <functional>
 #include <string>
 
+#include "standin/plugin/run_end.h"
+
 namespace nimbrel {
 
 // Marks the plug-in call now running ("execute"), or none with null. The text
 // must live as long as the program (a literal).
 void markPluginCall(const char* call);
-
-// Notes what the stand-in is doing, for the line that ends a run out of
-// memory ("out of memory reading the workspace ws.json (20,000 maps)") or a
-// run that is stopped.
-void noteActivity(const std::string& what);
 
 // Notes the plug-in module the run loaded, and how many slots of its object's
 // dispatch table past the host's three point into its code too, for the line
@@ -44,17 +41,20 @@ void noteSlotsPastTheHosts(std::size_t count);
 // pipe, standard output). Does nothing elsewhere.
 void endIfWatcherGone();
 
-// Ends the process out of memory: that line, and kExitOutOfMemory.
-[[noreturn]] void exitOutOfMemory();
+// Ends the process out of memory with status: one line saying what the
+// stand-in was doing (base/activity.h).
+[[noreturn]] void exitOutOfMemory(int status);
 
 // Runs run(), watching every plug-in call it marks, then, in the process the
-// user started and only when run() ended on its own, gives finish(run's
-// status) as the exit status. A call that crashes or ends the process gives
-// kExitPluginCrashed, one that runs longer than timeoutSeconds (when above 0)
-// kExitPluginTimedOut, a stop 128 and the signal; finish is then not called.
+// user started and only when run() ended on its own, ends Finished with
+// finish(run's status). A call that crashes or ends the process ends
+// PluginCrashed, one that runs longer than timeoutSeconds (when above 0)
+// PluginTimedOut, a stop by how it was stopped; finish is then not called.
 // Memory that the stand-in cannot get, outside the plug-in's own code, ends
-// the run with one line saying what it was doing and kExitOutOfMemory.
-int runWatched(double timeoutSeconds, const std::function<int()>& run, const std::function<int(int)>& finish);
+// the run with one line saying what it was doing. A process that must end at
+// once ends with statusOf its end.
+WatchedRun runWatched(double timeoutSeconds, const std::function<int()>& run, const std::function<int(int)>& finish,
+                      EndStatus statusOf);
 
 // After a run that was stopped by a signal, ends the process by that signal,
 // as a shell expects of a program it stopped (it then shows 128 and the

@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <thread>
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <sys/wait.h>
 
 #include <cerrno>
@@ -94,9 +96,37 @@ std::string exitEnd(int status) {
     return "exit status " + std::to_string(status);
 }
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
 
-ChildWait waitForChild(pid_t child, const std::function<bool()>& overdue) {
+ChildWait waitForChild(ChildProcess child, const std::function<bool()>& overdue) {
+    ChildWait wait;
+    const auto poll = static_cast<DWORD>(kPollInterval.count());
+    for (;;) {
+        const DWORD waited = WaitForSingleObject(child, poll);
+        if (waited == WAIT_OBJECT_0) {
+            DWORD code = 0;
+            GetExitCodeProcess(child, &code);
+            wait.status = static_cast<int>(code);
+            wait.result = ChildWait::Result::Ended;
+            return wait;
+        }
+        if (waited != WAIT_TIMEOUT) {
+            wait.error = static_cast<int>(GetLastError());
+            wait.result = ChildWait::Result::Failed;
+            return wait;
+        }
+        if (overdue()) {
+            TerminateProcess(child, 1);
+            WaitForSingleObject(child, INFINITE);
+            wait.result = ChildWait::Result::Killed;
+            return wait;
+        }
+    }
+}
+
+#else
+
+ChildWait waitForChild(ChildProcess child, const std::function<bool()>& overdue) {
     ChildWait wait;
     for (;;) {
         const pid_t ended = waitpid(child, &wait.status, WNOHANG);

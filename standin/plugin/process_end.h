@@ -1,8 +1,8 @@
 #pragma once
 // How a process ended, in the one wording of the run and of --check: "exit
 // status 3", "signal 11, segmentation fault", "exception 0xC0000005, access
-// violation"; and, on POSIX systems, the one wait for a child process that
-// kills it when its caller says it is overdue.
+// violation"; and the one wait for a child process that kills it when its
+// caller says it is overdue, on every system, for the run and for --check.
 
 #include <functional>
 #include <string>
@@ -22,18 +22,26 @@ std::string exceptionEnd(unsigned long code);
 // "exit status 3".
 std::string exitEnd(int status);
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+using ChildProcess = void*;  // the process's handle
+#else
+using ChildProcess = pid_t;
+#endif
 
 struct ChildWait {
     enum class Result { Ended, Killed, Failed };
     Result result = Result::Failed;
-    int status = 0;  // waitpid's status once the child ended (also when killed)
-    int error = 0;   // errno of a wait that failed
+    // Once the child ended (also when killed): waitpid's status, or on
+    // Windows the process's exit code.
+    int status = 0;
+    int error = 0;  // errno (on Windows GetLastError) of a wait that failed
 };
 
 // Waits for child, asking overdue() every few milliseconds; when it answers
-// true the child is killed (SIGKILL) and reaped.
-ChildWait waitForChild(pid_t child, const std::function<bool()>& overdue);
+// true the child is killed (SIGKILL, TerminateProcess) and waited for.
+ChildWait waitForChild(ChildProcess child, const std::function<bool()>& overdue);
+
+#if !defined(_WIN32)
 
 // How a child ended, from waitpid's status: exitEnd or signalEnd.
 std::string statusEnd(int status);

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "standin/cli/run_report.h"
-#include "standin/files/dialog_use.h"
+#include "standin/cli/dialog_use.h"
 #include "standin/files/workspace_json.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "standin/files/native_path.h"
+#include "standin/base/native_path.h"
 
 #if defined(_WIN32)
 #include <windows.h>

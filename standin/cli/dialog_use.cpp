@@ -1,10 +1,10 @@
-#include "standin/files/dialog_use.h"
+#include "standin/cli/dialog_use.h"
 
 #include <filesystem>
 #include <system_error>
 
 #include "standin/cli/run_report.h"
-#include "standin/files/native_path.h"
+#include "standin/base/native_path.h"
 
 namespace nimbrel {
 

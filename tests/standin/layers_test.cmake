@@ -1,0 +1,36 @@
+# Fails when a folder of the stand-in includes one of a later layer: each
+# layer may include only itself and the layers before it.
+#   cmake -DSTANDIN=<source>/standin -P layers_test.cmake
+set(layers base host files plugin cli check)
+
+file(GLOB_RECURSE sources RELATIVE ${STANDIN} ${STANDIN}/*.h ${STANDIN}/*.cpp ${STANDIN}/*.inc)
+set(faults "")
+foreach(source IN LISTS sources)
+  if(NOT source MATCHES "^([a-z_]+)/")
+    continue()  # main.cpp, above every layer
+  endif()
+  set(folder ${CMAKE_MATCH_1})
+  list(FIND layers ${folder} from)
+  if(from EQUAL -1)
+    string(APPEND faults "\n  standin/${source}: the folder ${folder}/ is in no layer (add it to ${CMAKE_CURRENT_LIST_FILE})")
+    continue()
+  endif()
+  # One list element a line: the characters a list treats as its own made plain first.
+  file(READ ${STANDIN}/${source} text)
+  string(REGEX REPLACE "[][;\\]" "_" text "${text}")
+  string(REPLACE "\n" ";" lines "${text}")
+  set(number 0)
+  foreach(line IN LISTS lines)
+    math(EXPR number "${number} + 1")
+    if(line MATCHES "^[ \t]*#[ \t]*include[ \t]+\"standin/([a-z_]+)/")
+      list(FIND layers ${CMAKE_MATCH_1} to)
+      if(to GREATER from)
+        string(APPEND faults "\n  standin/${source}:${number}: ${folder}/ includes ${CMAKE_MATCH_1}/, a later layer")
+      endif()
+    endif()
+  endforeach()
+endforeach()
+if(faults)
+  list(JOIN layers ", " order)
+  message(FATAL_ERROR "The stand-in's layers are, in order, ${order}; each includes only those before it:${faults}")
+endif()
