@@ -10,6 +10,7 @@
 #endif
 
 #include "standin/base/native_path.h"
+#include "standin/check/process_resources.h"
 
 namespace nimbrel::check {
 namespace {
@@ -202,13 +203,15 @@ auto CheckContext::call(int kind, const std::string& what, Call&& body) {
         CheckContext& context;
     } inCall(*this, call);
     const auto start = Clock::now();
+    const double waitedBefore = cpuWaitSeconds();
     auto finished = [&] {
         const auto returned = Clock::now();
         if (kind == kExecute || calls_[kExecute] == 0) {
             lastReturn_ = returned;
             lastCall_ = call;
         }
-        const double seconds = std::chrono::duration<double>(returned - start).count();
+        const double seconds =
+            std::chrono::duration<double>(returned - start).count() - (cpuWaitSeconds() - waitedBefore);
         if (seconds > slowestSeconds_) {
             slowestSeconds_ = seconds;
             slowestCall_ = call;

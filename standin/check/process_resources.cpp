@@ -107,6 +107,10 @@ const char* descriptorsWord() {
     return "handles";
 }
 
+double cpuWaitSeconds() {
+    return 0;
+}
+
 #else
 
 namespace {
@@ -208,6 +212,14 @@ int openDescriptors() {
 
 const char* descriptorsWord() {
     return "descriptors";
+}
+
+double cpuWaitSeconds() {
+    // schedstat: time on the CPU, time waiting for it (ns), time slices.
+    std::ifstream file("/proc/thread-self/schedstat");
+    unsigned long long running = 0, waiting = 0;
+    if (!(file >> running >> waiting)) return 0;
+    return static_cast<double>(waiting) / 1e9;
 }
 
 #endif

@@ -36,4 +36,9 @@ std::vector<ChildProcess> childProcesses();
 int openDescriptors();
 const char* descriptorsWord();
 
+// How long the calling thread has been ready to run but waited for a CPU that
+// other programs held (Linux; 0 where the system does not say), so that a
+// call is not judged slow for the load of the machine it is checked on.
+double cpuWaitSeconds();
+
 }  // namespace nimbrel::check
