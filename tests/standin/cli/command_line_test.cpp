@@ -145,9 +145,9 @@ TEST(CommandLine, ReadmeListsTheExitStatuses) {
     EXPECT_EQ(note, nimbrel::kExitStatusNote);
 }
 
-// The README's section on --check lists the check's statuses in one sentence.
-TEST(CommandLine, ReadmeListsTheCheckExitStatuses) {
-    std::ifstream file(KELVANE_SOURCE_DIR "/README.md");
+// The document on --check lists the check's statuses in one sentence.
+TEST(CommandLine, CheckDocumentListsTheCheckExitStatuses) {
+    std::ifstream file(KELVANE_SOURCE_DIR "/docs/checking-plugins.md");
     std::string readme, word;
     while (file >> word) readme += (readme.empty() ? "" : " ") + word;
     std::string sentence = "Exit status:";
