@@ -112,8 +112,8 @@ int runChildCheck(int argc, char** argv) {
 
 // Runs check in the stand-in's own process (--in-process): a crash of the
 // plug-in ends the stand-in, where a debugger stops; the heap is not guarded
-// and the process's end not watched. The channel and the watch last as long
-// as the process, as a late host call may come at its end.
+// and the process's end not watched. The channel, the watch and the module
+// last as long as the process, as a late host call may come at its end.
 CheckOutcome runInThisProcess(const CheckDefinition& check, const std::string& plugin, double timeLimit,
                               const std::string& self) {
     static CheckChannel channel(uniqueTemporaryPath("nimbrel-check-in-process") + ".txt");
@@ -121,7 +121,9 @@ CheckOutcome runInThisProcess(const CheckDefinition& check, const std::string& p
     watch.forgetBreach();
     noteHostDescriptors();
     const auto start = std::chrono::steady_clock::now();
-    CheckContext context(self, plugin, channel, watch, timeLimit);
+    // Never destroyed, as the child's is not: the module stays loaded, as in
+    // a host, for what it left running.
+    CheckContext& context = *new CheckContext(self, plugin, channel, watch, timeLimit);
     const CheckResult result = runHere(check, context, channel, watch);
     CheckOutcome outcome;
     outcome.status = result.status;

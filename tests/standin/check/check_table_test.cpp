@@ -34,13 +34,13 @@ TEST_P(OnlyChecks, TakeInWhatTheyNeedInTheRunsOrder) {
     EXPECT_EQ(names, GetParam().checks);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Names, OnlyChecks,
-    ::testing::Values(Chosen{{"exports"}, "exports"}, Chosen{{"package"}, "exports descriptors package"},
-                      Chosen{{"init-no-maps", "create"}, "exports create destroy init-no-maps"},
-                      Chosen{{"cycles"}, "exports create destroy init-valid-vmr cycles"},
-                      Chosen{{"execute-leaks", "descriptors"},
-                             "exports descriptors create destroy init-valid-vmr execute-leaks"}));
+INSTANTIATE_TEST_SUITE_P(Names, OnlyChecks,
+                         ::testing::Values(Chosen{{"exports"}, "exports"},
+                                           Chosen{{"package"}, "exports descriptors package"},
+                                           Chosen{{"init-no-maps", "create"}, "exports create destroy init-no-maps"},
+                                           Chosen{{"cycles"}, "exports create destroy init-valid-vmr cycles"},
+                                           Chosen{{"execute-leaks", "descriptors"},
+                                                  "exports descriptors create destroy init-valid-vmr execute-leaks"}));
 
 struct Fix {
     const char* check;
