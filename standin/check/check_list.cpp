@@ -61,7 +61,8 @@ constexpr CheckDefinition kChecks[] = {
      "the help page and dialog script named by getHelpFile and getGUIScript exist beside the module, and the script "
      "parses and declares each parameter with a default of its type",
      "the host would find no dialog or help page, or could not read the dialog script",
-     "ship the files beside the module; the failure names the script's line and what was expected",
+     "ship the files beside the module; the failure names the script's line and what was expected (the format is "
+     "in docs/writing-plugins.md)",
      checkPackage},
     {"create",
      1,

@@ -115,8 +115,8 @@ const Case kCases[] = {
 #if defined(__SANITIZE_ADDRESS__)  // the sanitizer's report ends the process
          "during execute (a valid VMR with maps)"},
 #else
-           "during execute (a valid VMR with maps): it gave nbGetNRVMPsOfCurrentVMR a buffer smaller than the 400 "
-           "bytes the host fills"},
+         "during execute (a valid VMR with maps): it gave nbGetNRVMPsOfCurrentVMR a buffer smaller than the 400 "
+         "bytes the host fills"},
 #endif
 #endif
     Case{"LATE_CRASH", 2, "init-valid-vmr", " ms after execute (a valid VMR with maps) returned"},
@@ -223,7 +223,8 @@ TEST_P(CheckCommand, AnswersAsAnAuthorExpects) {
         arguments.replace(small, 5, "\"" + std::string(SMALL_PLUGIN) + "\"");
     const std::string out = (folder.path() / "out.txt").string();
     EXPECT_EQ(kelvane::testing::runProgram(NIMBREL_EXE, arguments + " > \"" + out + "\" 2>&1"), c.status);
-    const std::string output = kelvane::testing::readFile(out);
+    std::string output = kelvane::testing::readFile(out);
+    output.erase(std::remove(output.begin(), output.end(), '\r'), output.end());  // a Windows console's line ends
     EXPECT_NE(output.find(c.output), std::string::npos) << output;
 }
 
