@@ -210,8 +210,7 @@ CheckOutcome runCheck(const CheckDefinition& check, const CheckOptions& options,
         outcome.status = Status::Fail;
         outcome.reason = "a warning fails at strictness 3: " + outcome.reason;
     }
-    if (outcome.status == Status::Fail || outcome.status == Status::Warning)
-        outcome.fix = fixFor(check, outcome.reason);
+    if (outcome.status == Status::Fail) outcome.fix = fixFor(check, outcome.reason);
     return outcome;
 }
 

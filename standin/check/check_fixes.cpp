@@ -2,6 +2,7 @@
 #include <iterator>
 
 #include "standin/check/checks.h"
+#include "standin/check/sanitizer_build.h"
 
 namespace nimbrel::check {
 namespace {
@@ -56,8 +57,10 @@ const KnownCause kKnownCauses[] = {
     {"crashed when the process ended",
      "register no exit handler, and keep no static object whose destructor may fail: free what an object holds in "
      "slot 0"},
+#if !defined(NIMBREL_SANITIZED_HEAP)  // there an exit status is the sanitizer's report of a fault
     {"the process ended with exit status",
      "never end the process: return false from initPlugin or execute, and tell the user why"},
+#endif
     {"two calls gave the same object", "allocate a new object in every createPlugin call"},
     {"but no run read ", "read every parameter the dialog script declares, or take the unread one out of the script"},
     {"loading the module changed the floating-point control",
@@ -75,7 +78,9 @@ std::string fixFor(const CheckDefinition& check, const std::string& reason) {
         return reason.find(c.wording) != std::string::npos;
     });
     if (known != std::end(kKnownCauses)) return known->fix;
-    return check.fix != nullptr ? check.fix : "";
+    // The check's own fix is for its failures, not for a warning it gave.
+    const bool warning = reason.find("a warning fails at strictness 3: ") == 0;
+    return check.fix != nullptr && !warning ? check.fix : "";
 }
 
 }  // namespace nimbrel::check

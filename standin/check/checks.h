@@ -47,7 +47,7 @@ const CheckDefinition* findCheck(const std::string& name);
 // they need, in the run's order; empty names give every check.
 std::vector<const CheckDefinition*> chosenChecks(const std::vector<std::string>& names);
 // What the author does about a failure for that reason, when its cause is
-// known (check_fixes.cpp); else the check's own fix, or empty.
+// known (check_fixes.cpp); else, unless it was a warning, the check's own fix.
 std::string fixFor(const CheckDefinition& check, const std::string& reason);
 
 // Runs the check in a child process of program (a stand-in host) and reads
