@@ -1,5 +1,6 @@
 #include "standin/check/check_command.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -8,8 +9,9 @@
 #include <iostream>
 #include <random>
 #include <set>
-#include <sstream>
 
+#include "standin/base/native_path.h"
+#include "standin/check/check_listing.h"
 #include "standin/check/check_report.h"
 #include "standin/check/checks.h"
 #include "standin/check/child_process.h"
@@ -18,7 +20,8 @@
 #include "standin/check/left_running.h"
 #include "standin/check/process_resources.h"
 #include "standin/check/process_state.h"
-#include "standin/base/native_path.h"
+#include "standin/check/sanitizer_build.h"
+#include "standin/files/declared_parameters.h"
 #include "standin/files/output_file.h"
 #include "standin/files/workspace_json.h"
 #include "standin/plugin/module_kind.h"
@@ -34,14 +37,6 @@ const char* const kChildOption = "--check-run";
 constexpr std::uint64_t kLargestFile = std::uint64_t{256} << 20;
 // What the parent allows a child beyond the per-call limit: the grace period and its exit.
 constexpr double kGraceSeconds = 2;
-
-#if defined(__SANITIZE_ADDRESS__)
-#define NIMBREL_SANITIZED_HEAP 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define NIMBREL_SANITIZED_HEAP 1
-#endif
-#endif
 
 // The guard-page allocator preloaded into the checks that guard the heap, or
 // empty when the system has none (never on Windows, nor in a build whose
@@ -69,26 +64,15 @@ void failFor(const std::optional<std::string>& reason, CheckResult& result) {
     if (reason && result.status != Status::Fail) result = {Status::Fail, *reason};
 }
 
-// The child: runs one check and writes its result to the channel. What the
-// module left running is watched a while longer; then the process ends as a
-// host's does, with the module still loaded, so that what runs late and at
-// the end is seen too.
-int runChildCheck(int argc, char** argv) {
-    endQuietlyOnCrash();
-    limitFileSizes(kLargestFile);
-    if (argc != 6) return kCheckBadArguments;
-    const CheckDefinition* check = findCheck(argv[2]);
-    if (check == nullptr) return kCheckBadArguments;
+// Runs check against the plug-in in this process and gives its result: what
+// the plug-in's calls did, a breach of the host's contract, and what its
+// calls left running.
+CheckResult runHere(const CheckDefinition& check, CheckContext& context, CheckChannel& channel, ContractWatch& watch) {
     std::set<ThreadNumber> threadsAtStart;
     for (const auto& thread : threadUse()) threadsAtStart.insert(thread.first);
-    CheckChannel channel(argv[4]);
-    noteHostDescriptors();
-    noteFaultsInHandedOutMemory(channel.descriptor());
-    ContractWatch& watch = ContractWatch::install(channel);
-    CheckContext context(executablePath(argv[0]), argv[3], channel, watch, std::strtod(argv[5], nullptr));
     CheckResult result;
     try {
-        result = context.withCallNotes(check->run(context));
+        result = context.withCallNotes(check.run(context));
     } catch (const CheckFailure& e) {
         result = {Status::Fail, e.what()};
     } catch (const std::exception& e) {
@@ -102,10 +86,56 @@ int runChildCheck(int argc, char** argv) {
     // A host call that broke its contract came first, also one made while what was left ran.
     failFor(watch.breach(), result);
     failFor(left, result);
-    channel.finish(result);
+    return result;
+}
+
+// The child: runs one check and writes its result to the channel. What the
+// module left running is watched a while longer; then the process ends as a
+// host's does, with the module still loaded, so that what runs late and at
+// the end is seen too.
+int runChildCheck(int argc, char** argv) {
+    endQuietlyOnCrash();
+    limitFileSizes(kLargestFile);
+    if (argc != 6) return kCheckBadArguments;
+    const CheckDefinition* check = findCheck(argv[2]);
+    if (check == nullptr || check->run == nullptr) return kCheckBadArguments;
+    CheckChannel channel(argv[4]);
+    noteHostDescriptors();
+    noteFaultsInHandedOutMemory(channel.descriptor());
+    ContractWatch& watch = ContractWatch::install(channel);
+    CheckContext context(executablePath(argv[0]), argv[3], channel, watch, std::strtod(argv[5], nullptr));
+    channel.finish(runHere(*check, context, channel, watch));
     channel.exiting();
     noteCrashAsProcessEnds(channel.descriptor());
     std::exit(0);
+}
+
+// Runs check in the stand-in's own process (--in-process): a crash of the
+// plug-in ends the stand-in, where a debugger stops; the heap is not guarded
+// and the process's end not watched. The channel, the watch and the module
+// last as long as the process, as a late host call may come at its end.
+CheckOutcome runInThisProcess(const CheckDefinition& check, const std::string& plugin, double timeLimit,
+                              const std::string& self) {
+    // No parent reads the channel here: its lines go to the null device.
+#if defined(_WIN32)
+    static CheckChannel channel("NUL");
+#else
+    static CheckChannel channel("/dev/null");
+#endif
+    ContractWatch& watch = ContractWatch::install(channel);
+    watch.forgetBreach();
+    noteHostDescriptors();
+    const auto start = std::chrono::steady_clock::now();
+    // Never destroyed, as the child's is not: the module stays loaded, as in
+    // a host, for what it left running.
+    CheckContext& context = *new CheckContext(self, plugin, channel, watch, timeLimit);
+    const CheckResult result = runHere(check, context, channel, watch);
+    CheckOutcome outcome;
+    outcome.status = result.status;
+    outcome.reason = result.reason;
+    outcome.lastCall = context.lastCall();
+    outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return outcome;
 }
 
 std::string milliseconds(std::chrono::steady_clock::duration duration) {
@@ -171,23 +201,25 @@ CheckOutcome readChannel(const std::string& path, const ChildEnd& end, double ti
     return outcome;
 }
 
-CheckOutcome runInChild(const CheckDefinition& check, const CheckOptions& options, const std::string& self) {
-    CheckOutcome outcome = runCheckProcess(self, check, options.plugin, options.timeLimit);
+CheckOutcome runCheck(const CheckDefinition& check, const CheckOptions& options, const std::string& self) {
+    CheckOutcome outcome = options.inProcess ? runInThisProcess(check, options.plugin, options.timeLimit, self)
+                                             : runCheckProcess(self, check, options.plugin, options.timeLimit);
     outcome.name = check.name;
     outcome.strictness = check.strictness;
     if (options.strictness >= 3 && outcome.status == Status::Warning) {
         outcome.status = Status::Fail;
         outcome.reason = "a warning fails at strictness 3: " + outcome.reason;
     }
+    if (outcome.status == Status::Fail) outcome.fix = fixFor(check, outcome.reason);
     return outcome;
 }
 
 // The first check this one needs that did not pass, or empty.
 std::string unmetNeed(const CheckDefinition& check, const std::vector<CheckOutcome>& done) {
-    std::istringstream needs(check.needs);
-    for (std::string need; needs >> need;)
+    for (const char* need : check.needs)
         for (const CheckOutcome& outcome : done)
-            if (outcome.name == need && outcome.status != Status::Pass && outcome.status != Status::Warning)
+            if (need != nullptr && outcome.name == need && outcome.status != Status::Pass &&
+                outcome.status != Status::Warning)
                 return need;
     return "";
 }
@@ -198,65 +230,105 @@ std::optional<CheckOutcome> foreignModule(const std::string& plugin) {
     const std::optional<std::string> note = foreignModuleNote(plugin, "check", "--check");
     if (!note) return std::nullopt;
     CheckOutcome outcome;
-    outcome.name = "module";
-    outcome.strictness = 1;
+    const CheckDefinition& module = *findCheck("module");
+    outcome.name = module.name;
+    outcome.strictness = module.strictness;
     outcome.reason = *note;
+    outcome.fix = module.fix;
     return outcome;
 }
 
-int runChecks(CheckOptions options, const std::string& self) {
-    std::error_code failed;
-    options.plugin = absolutePath(options.plugin);
-    if (!fs::is_regular_file(nativePath(options.plugin), failed)) {
-        std::cerr << "Nimbrel.exe: error: plug-in not found: " << options.plugin << std::endl;
-        return kCheckNoPlugin;
-    }
-    std::ostream& human = options.reportJson && *options.reportJson == "-" ? std::cerr : std::cout;
-    human << "Checking " << options.plugin << " at strictness " << options.strictness;
-    if (options.strictness >= 2) {
+// What the first line says of the plug-in's heap and the process's end.
+std::string watchNote(const CheckOptions& options) {
+    if (options.inProcess)
+        return " in this process (the plug-in's heap is not guarded, and what it does as the process ends is not "
+               "watched; a crash ends Nimbrel.exe)";
+    if (options.strictness < 2) return "";
 #if defined(_WIN32)
-        human << " (the plug-in's heap is not guarded on Windows)";
+    return " (the plug-in's heap is not guarded on Windows)";
 #elif defined(NIMBREL_SANITIZED_HEAP)
-        human << " (the plug-in's heap watched by this build's address sanitizer)";
+    return " (the plug-in's heap watched by this build's address sanitizer)";
 #else
-        const std::string guard = heapGuardLibrary();
-        human << (guard.empty() ? " (the plug-in's heap unguarded: no guard-page allocator here)"
-                                : " (the plug-in's heap guarded by " + fs::path(guard).filename().string() + ")");
+    const std::string guard = heapGuardLibrary();
+    return guard.empty() ? " (the plug-in's heap unguarded: no guard-page allocator here)"
+                         : " (the plug-in's heap guarded by " + fs::path(guard).filename().string() + ")";
 #endif
-    }
-    human << "\n\n" << std::flush;
-    CheckRun run{options.plugin, options.strictness, {}};
+}
+
+// Runs the chosen checks in order, each printed as it ends; one that needs a
+// check that did not pass is skipped.
+void runChosen(const std::vector<const CheckDefinition*>& chosen, const CheckOptions& options, const std::string& self,
+               std::ostream& human, CheckRun& run) {
     if (std::optional<CheckOutcome> foreign = foreignModule(options.plugin)) {
         run.outcomes.push_back(*foreign);
         printOutcome(human, run.outcomes.back());
-    } else {
-        for (const CheckDefinition& check : checkDefinitions()) {
-            if (check.strictness > options.strictness) continue;
-            const std::string need = unmetNeed(check, run.outcomes);
-            if (need.empty()) {
-                run.outcomes.push_back(runInChild(check, options, self));
-            } else {
-                run.outcomes.push_back(
-                    {check.name, check.strictness, Status::Skipped, "skipped: needs " + need, "", 0});
-            }
-            printOutcome(human, run.outcomes.back());
-        }
+        return;
     }
-    printVerdict(human, run);
-    if (options.reportJson) {
-        const std::string text = dumpJson(checkRunJson(run));
-        if (*options.reportJson == "-") {
-            std::cout << text << std::flush;
+    for (const CheckDefinition* check : chosen) {
+        const std::string need = unmetNeed(*check, run.outcomes);
+        if (need.empty()) {
+            run.outcomes.push_back(runCheck(*check, options, self));
         } else {
-            // Replaced whole or not at all, as the run's outputs are.
-            if (const std::optional<std::string> reason = writeWholeFile(*options.reportJson, text)) {
-                std::cerr << "Nimbrel.exe: error: " << *options.reportJson << ": cannot write the report: " << *reason
-                          << std::endl;
-                return kCheckCannotWrite;
-            }
+            run.outcomes.push_back(
+                {check->name, check->strictness, Status::Skipped, "skipped: needs " + need, "", "", 0});
         }
+        printOutcome(human, run.outcomes.back());
     }
+}
+
+// Writes json to --report-json's file or standard output; false when it cannot.
+bool writeReport(const std::string& reportJson, const nlohmann::ordered_json& json) {
+    const std::string text = dumpJson(json);
+    if (reportJson == "-") {
+        std::cout << text << std::flush;
+        return true;
+    }
+    // Replaced whole or not at all, as the run's outputs are.
+    if (const std::optional<std::string> reason = writeWholeFile(reportJson, text)) {
+        printError(std::cerr, reportJson + ": cannot write the report: " + *reason);
+        return false;
+    }
+    return true;
+}
+
+int runChecks(CheckOptions options, const std::vector<const CheckDefinition*>& chosen, const std::string& self) {
+    std::error_code failed;
+    options.plugin = absolutePath(options.plugin);
+    if (!fs::is_regular_file(nativePath(options.plugin), failed)) {
+        printError(std::cerr, "plug-in not found: " + options.plugin);
+        return kCheckNoPlugin;
+    }
+    std::ostream& human = options.reportJson && *options.reportJson == "-" ? std::cerr : std::cout;
+    human << "Checking " << options.plugin << " at strictness " << options.strictness << watchNote(options) << "\n\n"
+          << std::flush;
+    CheckRun run{options.plugin, options.strictness, {}};
+    runChosen(chosen, options, self, human, run);
+    printVerdict(human, run);
+    if (options.reportJson && !writeReport(*options.reportJson, checkRunJson(run))) return kCheckCannotWrite;
     return run.passed() ? kCheckPassed : kCheckFailed;
+}
+
+// The checks --only names, with what they need; or every check of the
+// strictness. A name no check has is refused, naming the nearest.
+std::optional<std::vector<const CheckDefinition*>> checksToRun(const CheckOptions& options) {
+    std::vector<std::string> known;
+    for (const CheckDefinition& check : checkDefinitions())
+        if (check.inRunOrder) known.push_back(check.name);
+    for (const std::string& name : options.only) {
+        if (std::find(known.begin(), known.end(), name) != known.end()) continue;
+        const std::vector<std::string> closest = closestNames(name, known);
+        printError(std::cerr, "--only: no check is named " + name +
+                                  (closest.empty() ? "" : "; did you mean " + alternatives(closest) + "?") +
+                                  " (Nimbrel.exe --list lists the checks)");
+        return std::nullopt;
+    }
+    std::vector<const CheckDefinition*> chosen = chosenChecks(options.only);
+    if (options.only.empty())
+        chosen.erase(
+            std::remove_if(chosen.begin(), chosen.end(),
+                           [&options](const CheckDefinition* c) { return c->strictness > options.strictness; }),
+            chosen.end());
+    return chosen;
 }
 
 }  // namespace
@@ -310,7 +382,14 @@ int runCheckCommand(const CommandLine& commandLine, const std::string& self) {
     CheckOptions options;
     static_cast<CheckRequest&>(options) = *commandLine.check;
     options.reportJson = commandLine.reportJson;
-    return runChecks(options, self);
+    if (options.list) {
+        if (!options.reportJson || *options.reportJson != "-") printCheckList(std::cout);
+        if (options.reportJson && !writeReport(*options.reportJson, checkListJson())) return kCheckCannotWrite;
+        return kCheckPassed;
+    }
+    const std::optional<std::vector<const CheckDefinition*>> chosen = checksToRun(options);
+    if (!chosen) return kCheckBadArguments;
+    return runChecks(options, *chosen, self);
 }
 
 }  // namespace nimbrel::check

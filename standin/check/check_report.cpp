@@ -31,6 +31,7 @@ void printOutcome(std::ostream& out, const CheckOutcome& outcome) {
     char head[80];
     std::snprintf(head, sizeof head, "%-8s %-30s ", upper(statusText(outcome.status)).c_str(), outcome.name.c_str());
     out << head << outcome.reason << std::endl;
+    if (!outcome.fix.empty()) out << "         fix: " << outcome.fix << std::endl;
 }
 
 void printVerdict(std::ostream& out, const CheckRun& run) {
@@ -58,6 +59,7 @@ nlohmann::ordered_json checkRunJson(const CheckRun& run) {
         check["strictness"] = o.strictness;
         check["status"] = statusText(o.status);
         check["reason"] = o.reason;
+        check["fix"] = o.fix.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(o.fix);
         check["lastCall"] = o.lastCall.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(o.lastCall);
         check["seconds"] = o.seconds;
         json["checks"].push_back(check);

@@ -18,6 +18,7 @@ struct CheckOutcome {
     Status status = Status::Fail;
     std::string reason;
     std::string lastCall;  // the call running when the check ended, if any was announced
+    std::string fix;       // what the author does about a failure or warning, when known
     double seconds = 0;
 };
 
@@ -29,7 +30,8 @@ struct CheckRun {
     bool passed() const;  // no check failed
 };
 
-// "PASS     exports                        all seven are exported"
+// "PASS     exports                        all seven are exported", and a
+// "         fix: ..." line after a failure or warning whose fix is known
 void printOutcome(std::ostream& out, const CheckOutcome& outcome);
 // "Verdict: PASS, 21 checks at strictness 3 (1 warning)"
 void printVerdict(std::ostream& out, const CheckRun& run);

@@ -117,6 +117,11 @@ std::optional<std::string> ContractWatch::breach() const {
     return breach_;
 }
 
+void ContractWatch::forgetBreach() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    breach_.reset();
+}
+
 void ContractWatch::breached(const std::string& reason) {
     {
         const std::lock_guard<std::mutex> lock(mutex_);

@@ -36,6 +36,8 @@ public:
     void compareWithDialog(const DialogScript& script, const std::string& scriptName);
     // The first breach of the contract, once one was seen.
     std::optional<std::string> breach() const;
+    // Forgets the breach seen, for the next check run in the same process (--in-process).
+    void forgetBreach();
 
     bool admit(const HostCall& call) override;
     const void* answer(HostFunctionId function, const void* result) override;

@@ -2,15 +2,9 @@
 
 #include <vector>
 
-#if defined(__SANITIZE_ADDRESS__)
-#define KELVANE_SANITIZER_HEAP 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define KELVANE_SANITIZER_HEAP 1
-#endif
-#endif
+#include "standin/check/sanitizer_build.h"
 
-#if defined(KELVANE_SANITIZER_HEAP)
+#if defined(NIMBREL_SANITIZED_HEAP)
 #include <cstddef>
 // The sanitizer runtime's own count (its header is not installed with every compiler).
 extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
@@ -22,7 +16,7 @@ extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 
 namespace nimbrel::check {
 
-#if defined(KELVANE_SANITIZER_HEAP)
+#if defined(NIMBREL_SANITIZED_HEAP)
 
 // The sanitizer's allocator serves every allocation, and counts them.
 std::int64_t heapBytesInUse() {

@@ -1,5 +1,6 @@
 #include "standin/cli/command_line.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -32,11 +33,10 @@ const char* const kFooter =
     "\n"
     "Conformance check: --check PLUGIN puts a plug-in module through what the host expects, each\n"
     "check in a process of its own, instead of a run; --report-json FILE writes its results as JSON.\n"
-    "Strictness: 1 the exports, the descriptors, the files beside the module, creating and destroying\n"
-    "objects; 2 (default) also initPlugin in each host state, each acceptance followed by execute,\n"
-    "execute with the dialog's defaults and under each hostile mode, and a short run of lifecycles for\n"
-    "leaks; 3 also 1,000 whole lifecycles without heap growth, and every warning counts as a failure.\n"
-    "A check that needs another that failed is skipped.\n"
+    "Strictness: 1 the module and its objects; 2 (default) also each host state and execute; 3 also\n"
+    "1,000 lifecycles, and every warning counts as a failure. --list lists every check with its\n"
+    "strictness, what it needs and what a failure means. A check that needs another that failed is\n"
+    "skipped. With --in-process a crash of the plug-in ends Nimbrel.exe itself.\n"
     "\n";
 
 const char* const kExample =
@@ -63,22 +63,10 @@ void printWarning(std::ostream& err, const std::string& message) {
     err << kProgram << ": warning: " << visible(message) << std::endl;
 }
 
-std::variant<CommandLine, int> parseCommandLine(int argc, const char* const* argv, std::ostream& out,
-                                                std::ostream& err) {
-    if (argc <= 1) {
-        err << kUsage << std::flush;
-        return kExitBadArguments;
-    }
-    CommandLine options;
+namespace {
 
-    CLI::App app{
-        "Nimbrel.exe: the stand-in host. Loads a plug-in of this family, runs it against a workspace file\n"
-        "as the host application would (initPlugin, then execute), prints its log and message boxes as they\n"
-        "come and, at the end, the maps' parameters before and after.",
-        kProgram};
-    app.get_formatter()->column_width(30);
-    // A path such as /data/ws.json is a path on every system, never an option.
-    app.allow_windows_style_options(false);
+// The options of a run, into options; --timeout's text into timeout.
+void addRunOptions(CLI::App& app, CommandLine& options, std::optional<std::string>& timeout) {
     app.add_option("WORKSPACE.json", options.workspace,
                    "Workspace file: host version, documents, the current VMR's maps, dialog parameters\n"
                    "('-' for standard input). Without one the plug-in runs against an empty workspace.")
@@ -113,7 +101,6 @@ std::variant<CommandLine, int> parseCommandLine(int argc, const char* const* arg
                    "Write a JSON report of the run to FILE ('-' for standard output; the human\n"
                    "output then goes to standard error)")
         ->type_name("FILE");
-    std::optional<std::string> timeout;
     app.add_option("--timeout", timeout,
                    "Stop a plug-in call (createPlugin, initPlugin, execute, ...) that runs longer than\n"
                    "SECONDS, above 0 and at most 86400, naming the call (exit status 10)")
@@ -124,65 +111,89 @@ std::variant<CommandLine, int> parseCommandLine(int argc, const char* const* arg
     app.add_flag("--quiet", options.quiet,
                  "Print nothing but errors, the plug-in's message boxes and why a run\nfailed, all on standard error "
                  "(and the report to '-')");
-    CLI::Option_group* checkGroup = app.add_option_group(
-        "Conformance check",
-        "Nimbrel.exe --check PLUGIN [--strictness 1..3] [--time-limit SECONDS] [--report-json FILE]");
-    std::string checkPlugin;
+}
+
+// What the conformance check's options are read into.
+struct CheckOptionValues {
+    std::string plugin;
     CheckRequest request;
-    CLI::Option* check =
-        checkGroup->add_option("--check", checkPlugin, "Check the plug-in module PLUGIN instead of running one")
-            ->type_name("PLUGIN");
-    checkGroup
-        ->add_option("--strictness", request.strictness,
+    std::string only;
+    CLI::Option* check = nullptr;
+    CLI::Option* list = nullptr;
+};
+
+void addCheckOptions(CLI::App& app, CheckOptionValues& values) {
+    CLI::Option_group* group =
+        app.add_option_group("Conformance check",
+                             "Nimbrel.exe --check PLUGIN [--strictness 1..3] [--time-limit SECONDS] [--only NAMES]\n"
+                             "  [--in-process] [--report-json FILE]; Nimbrel.exe --list [--report-json FILE]");
+    values.check = group->add_option("--check", values.plugin, "Check the plug-in module PLUGIN instead of running one")
+                       ->type_name("PLUGIN");
+    group
+        ->add_option("--strictness", values.request.strictness,
                      "Which checks run, 1 to 3 (default " + std::to_string(CheckRequest::kDefaultStrictness) + ")")
         ->type_name("1..3")
         ->check(CLI::Range(1, 3).description(""))
-        ->needs(check);
-    checkGroup
-        ->add_option("--time-limit", request.timeLimit,
+        ->needs(values.check);
+    group
+        ->add_option("--time-limit", values.request.timeLimit,
                      "Seconds each call into the plug-in may take before its check is killed (default 60)")
         ->type_name("SECONDS")
-        ->needs(check);
-    app.set_version_flag("--version",
-                         std::string(kProgram) + " " + KELVANE_VERSION + ", the stand-in host for Kelvane plug-ins");
-    app.footer(kFooter + exitStatusHelp(kExitStatuses, kExitStatusNote) + "\n\n" +
-               exitStatusHelp(kCheckExitStatuses, nullptr, "Exit status of --check:") + kExample);
+        ->needs(values.check);
+    group
+        ->add_option("--only", values.only,
+                     "Run only these checks (comma-separated) and the checks they need, in the run's order")
+        ->type_name("NAME[,NAME...]")
+        ->needs(values.check);
+    group
+        ->add_flag("--in-process", values.request.inProcess,
+                   "Run the checks in this process, so that a debugger stops where the plug-in fails; a\n"
+                   "crash then ends Nimbrel.exe, and the heap guard and the watch at exit are left out")
+        ->needs(values.check);
+    values.list = group
+                      ->add_flag("--list", values.request.list,
+                                 "List every check: its strictness, what it needs, what a failure means and its fix")
+                      ->excludes(values.check);
+}
 
-    // --check takes a value, so "--check --help" would read --help as the plug-in.
-    for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            out << app.help() << std::flush;
-            return kExitRan;
-        }
-
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::CallForHelp& e) {
-        return app.exit(e, out, err);
-    } catch (const CLI::CallForAllHelp& e) {
-        return app.exit(e, out, err);
-    } catch (const CLI::CallForVersion& e) {
-        return app.exit(e, out, err);
-    } catch (const CLI::ParseError& e) {
-        printError(err, std::string(e.what()) + " (see --help)");
-        return kExitBadArguments;
+// The names of --only's list, in order.
+std::vector<std::string> onlyNames(const std::string& list) {
+    std::vector<std::string> names;
+    for (std::size_t begin = 0; begin <= list.size();) {
+        const std::size_t comma = std::min(list.find(',', begin), list.size());
+        if (comma > begin) names.push_back(list.substr(begin, comma - begin));
+        begin = comma + 1;
     }
+    return names;
+}
 
-    if (check->count() > 0) {
-        for (const char* runOnly : {"WORKSPACE.json", "--plugin", "--dialog", "--no-dialog", "--param",
-                                    "--save-workspace", "--timeout", "--trace", "--quiet"})
-            if (app.get_option(runOnly)->count() > 0) {
-                printError(err, std::string("--check excludes ") + runOnly + " (see --help)");
-                return kExitBadArguments;
-            }
-        if (!(request.timeLimit > 0 && request.timeLimit <= kLongestTimeout)) {
-            printError(err, "--time-limit: give seconds above 0, at most 86400 (see --help)");
+// The check the parsed options ask for, or the exit status of a refusal.
+std::variant<CommandLine, int> checkCommandLine(const CLI::App& app, CommandLine options, CheckOptionValues& values,
+                                                std::ostream& err) {
+    for (const char* runOnly : {"WORKSPACE.json", "--plugin", "--dialog", "--no-dialog", "--param", "--save-workspace",
+                                "--timeout", "--trace", "--quiet"})
+        if (app.get_option(runOnly)->count() > 0) {
+            printError(err, std::string(values.list->count() > 0 ? "--list" : "--check") + " excludes " + runOnly +
+                                " (see --help)");
             return kExitBadArguments;
         }
-        request.plugin = checkPlugin;
-        options.check = request;
-        return options;
+    if (!(values.request.timeLimit > 0 && values.request.timeLimit <= kLongestTimeout)) {
+        printError(err, "--time-limit: give seconds above 0, at most 86400 (see --help)");
+        return kExitBadArguments;
     }
+    values.request.only = onlyNames(values.only);
+    if (app.get_option("--only")->count() > 0 && values.request.only.empty()) {
+        printError(err, "--only: give the names of checks, comma-separated (Nimbrel.exe --list lists them)");
+        return kExitBadArguments;
+    }
+    values.request.plugin = values.plugin;
+    options.check = values.request;
+    return options;
+}
+
+// The run the parsed options ask for, or the exit status of a refusal.
+std::variant<CommandLine, int> runCommandLine(CommandLine options, const std::optional<std::string>& timeout,
+                                              std::ostream& err) {
     if (options.saveWorkspace == std::optional<std::string>("-") && options.reportJson == options.saveWorkspace) {
         printError(err, "--save-workspace and --report-json cannot both write to standard output ('-') (see --help)");
         return kExitBadArguments;
@@ -215,6 +226,60 @@ std::variant<CommandLine, int> parseCommandLine(int argc, const char* const* arg
         }
     }
     return options;
+}
+
+// Parses into app's options; the exit status when it answered (--help,
+// --version) or refused, else nothing.
+std::optional<int> parseInto(CLI::App& app, int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+    // --check takes a value, so "--check --help" would read --help as the plug-in.
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            out << app.help() << std::flush;
+            return kExitRan;
+        }
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e, out, err);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e, out, err);
+    } catch (const CLI::CallForVersion& e) {
+        return app.exit(e, out, err);
+    } catch (const CLI::ParseError& e) {
+        printError(err, std::string(e.what()) + " (see --help)");
+        return kExitBadArguments;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::variant<CommandLine, int> parseCommandLine(int argc, const char* const* argv, std::ostream& out,
+                                                std::ostream& err) {
+    if (argc <= 1) {
+        err << kUsage << std::flush;
+        return kExitBadArguments;
+    }
+    CLI::App app{
+        "Nimbrel.exe: the stand-in host. Loads a plug-in of this family, runs it against a workspace file\n"
+        "as the host application would (initPlugin, then execute), prints its log and message boxes as they\n"
+        "come and, at the end, the maps' parameters before and after.",
+        kProgram};
+    app.get_formatter()->column_width(30);
+    // A path such as /data/ws.json is a path on every system, never an option.
+    app.allow_windows_style_options(false);
+    CommandLine options;
+    std::optional<std::string> timeout;
+    addRunOptions(app, options, timeout);
+    CheckOptionValues check;
+    addCheckOptions(app, check);
+    app.set_version_flag("--version",
+                         std::string(kProgram) + " " + KELVANE_VERSION + ", the stand-in host for Kelvane plug-ins");
+    app.footer(kFooter + exitStatusHelp(kExitStatuses, kExitStatusNote) + "\n\n" +
+               exitStatusHelp(kCheckExitStatuses, nullptr, "Exit status of --check:") + kExample);
+    if (const std::optional<int> answered = parseInto(app, argc, argv, out, err)) return *answered;
+    if (check.check->count() > 0 || check.list->count() > 0) return checkCommandLine(app, options, check, err);
+    return runCommandLine(options, timeout, err);
 }
 
 }  // namespace nimbrel

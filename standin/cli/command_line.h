@@ -15,13 +15,17 @@ namespace nimbrel {
 inline constexpr double kLongestTimeout = 86400;
 
 // The conformance check a command line asks for: --check PLUGIN [--strictness
-// 1..3] [--time-limit SECONDS], with --report-json.
+// 1..3] [--time-limit SECONDS] [--only NAMES] [--in-process], or --list, with
+// --report-json. The names of --only are the check's to judge (check/).
 struct CheckRequest {
     static constexpr int kDefaultStrictness = 2;
     static constexpr double kDefaultTimeLimit = 60;
     std::string plugin;
     int strictness = kDefaultStrictness;
     double timeLimit = kDefaultTimeLimit;  // seconds each check may take, up to kLongestTimeout
+    std::vector<std::string> only;         // --only: these checks and what they need; empty: every check
+    bool inProcess = false;                // --in-process: in this process, not a child each
+    bool list = false;                     // --list: list the checks instead (no plug-in)
 };
 
 struct CommandLine {

@@ -27,15 +27,14 @@ std::size_t editDistance(const std::string& a, const std::string& b) {
     return row[b.size()];
 }
 
-// "A", "A or B", "A, B or C".
+}  // namespace
+
 std::string alternatives(const std::vector<std::string>& names) {
     std::string text;
     for (std::size_t i = 0; i < names.size(); ++i)
         text += (i == 0 ? "" : i + 1 == names.size() ? " or " : ", ") + names[i];
     return text;
 }
-
-}  // namespace
 
 std::optional<std::string> textParameterRefusal(const std::string& text) {
     if (text.size() <= kLongestTextParameter) return std::nullopt;
@@ -44,17 +43,23 @@ std::optional<std::string> textParameterRefusal(const std::string& text) {
 }
 
 std::vector<std::string> closestNames(const std::string& name, const DeclaredParameters& declared) {
+    std::vector<std::string> names;
+    for (const auto& entry : declared) names.push_back(entry.first);
+    return closestNames(name, names);
+}
+
+std::vector<std::string> closestNames(const std::string& name, const std::vector<std::string>& known) {
     constexpr std::size_t kMostSuggested = 3;
     const std::size_t reach = std::max<std::size_t>(2, name.size() / 3);
     std::size_t nearest = reach + 1;
     std::vector<std::string> names;
-    for (const auto& entry : declared) {
-        const std::size_t distance = editDistance(name, entry.first);
+    for (const std::string& candidate : known) {
+        const std::size_t distance = editDistance(name, candidate);
         if (distance < nearest) {
             nearest = distance;
             names.clear();
         }
-        if (distance == nearest && names.size() < kMostSuggested) names.push_back(entry.first);
+        if (distance == nearest && names.size() < kMostSuggested) names.push_back(candidate);
     }
     return names;
 }

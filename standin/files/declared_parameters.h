@@ -29,6 +29,10 @@ std::optional<std::string> textParameterRefusal(const std::string& text);
 // The declared names nearest to name (at most three, equally near): those
 // within a few edits, letter case aside; none when nothing is near.
 std::vector<std::string> closestNames(const std::string& name, const DeclaredParameters& declared);
+// The same among any known names, in their order.
+std::vector<std::string> closestNames(const std::string& name, const std::vector<std::string>& known);
+// "A", "A or B", "A, B or C".
+std::string alternatives(const std::vector<std::string>& names);
 
 // Why name cannot be used: "the dialog script declares no such parameter;
 // did you mean MinP?", or the declared names when none is near.

@@ -108,7 +108,41 @@ INSTANTIATE_TEST_SUITE_P(
         BadArguments{{"--check", "p.so", "--strictness", "4"},
                      "--strictness: Value 4 not in range 1 to 3 (see --help)"},
         BadArguments{{"--check", "p.so", "--time-limit", "0"},
-                     "--time-limit: give seconds above 0, at most 86400 (see --help)"}));
+                     "--time-limit: give seconds above 0, at most 86400 (see --help)"},
+        BadArguments{{"--only", "exports", "ws.json"}, "--only requires --check (see --help)"},
+        BadArguments{{"--in-process"}, "--in-process requires --check (see --help)"},
+        BadArguments{{"--list", "--check", "p.so"}, "--check excludes --list (see --help)"},
+        BadArguments{{"--list", "ws.json"}, "--list excludes WORKSPACE.json (see --help)"},
+        BadArguments{{"--check", "p.so", "--only", ","},
+                     "--only: give the names of checks, comma-separated (Nimbrel.exe --list lists them)"}));
+
+struct CheckArguments {
+    std::vector<const char*> args;
+    std::vector<std::string> only;
+    bool inProcess;
+    bool list;
+};
+
+class CheckCommandLine : public ::testing::TestWithParam<CheckArguments> {};
+
+TEST_P(CheckCommandLine, TakesTheChecksOptions) {
+    const CheckArguments& c = GetParam();
+    Parsed p = parse(c.args);
+    ASSERT_TRUE(p.options && p.options->check) << p.err;
+    EXPECT_EQ(p.options->check->only, c.only);
+    EXPECT_EQ(p.options->check->inProcess, c.inProcess);
+    EXPECT_EQ(p.options->check->list, c.list);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, CheckCommandLine,
+    ::testing::Values(CheckArguments{{"--check", "p.so", "--only", "exports,init-no-maps"},
+                                     {"exports", "init-no-maps"},
+                                     false,
+                                     false},
+                      CheckArguments{{"--check", "p.so", "--only", "cycles,", "--in-process"}, {"cycles"}, true, false},
+                      CheckArguments{{"--list"}, {}, false, true},
+                      CheckArguments{{"--list", "--report-json", "-"}, {}, false, true}));
 
 TEST(CommandLine, HelpAndVersionAnswerAndEnd) {
     Parsed help = parse({"--help"});
@@ -145,9 +179,9 @@ TEST(CommandLine, ManualListsTheExitStatuses) {
     EXPECT_EQ(note, nimbrel::kExitStatusNote);
 }
 
-// The README's section on --check lists the check's statuses in one sentence.
-TEST(CommandLine, ReadmeListsTheCheckExitStatuses) {
-    std::ifstream file(KELVANE_SOURCE_DIR "/README.md");
+// The document on --check lists the check's statuses in one sentence.
+TEST(CommandLine, CheckDocumentListsTheCheckExitStatuses) {
+    std::ifstream file(KELVANE_SOURCE_DIR "/docs/checking-plugins.md");
     std::string readme, word;
     while (file >> word) readme += (readme.empty() ? "" : " ") + word;
     std::string sentence = "Exit status:";

@@ -2,6 +2,7 @@
 var SmallDialog = {
     "title": "Small",
     "parameters": [
-        { "name": "Threshold", "type": "float", "label": "Lower threshold", "default": 2.5 }
+        { "name": "Threshold", "type": "float", "label": "Lower threshold", "default": 2.5 },
+        { "name": "Label", "type": "string", "label": "A line for the log", "default": "Small" }
     ]
 };

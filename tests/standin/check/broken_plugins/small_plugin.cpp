@@ -5,12 +5,15 @@
 
 #include <atomic>
 #include <chrono>
+#include <cfenv>
 #include <clocale>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <new>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -37,48 +40,62 @@ namespace {
 using namespace kelvane;
 
 // Each mode, and what the plug-in does in it.
-#define SMALL_PLUGIN_MODES(MODE)                                                                                   \
-    MODE(EXIT_IN_EXECUTE)         /* execute ends the process */                                                   \
-    MODE(WRITE_PAST_RECORD)       /* execute writes 300 bytes into a map's 256-byte name storage */                \
-    MODE(WRITE_BEFORE_NAME)       /* execute writes the byte in front of a map's name */                           \
-    MODE(FOREIGN_RECORD)          /* execute hands each map the next map's record */                               \
-    MODE(FOUR_SLOT_TABLE)         /* the object is a C++ class with a plain virtual destructor, so a compiler's    \
-                                     own table (two destructor slots) is what the host gets */                     \
-    MODE(LEAK)                    /* execute leaks 1 KiB on every call */                                          \
-    MODE(DESCRIPTOR_LEAK)         /* execute opens a descriptor (handle) on every call, never closed */            \
-    MODE(NULL_DESCRIPTOR)         /* getPluginDescription returns null */                                          \
-    MODE(HANG)                    /* initPlugin never returns once it has accepted */                              \
-    MODE(CRASH_WITHOUT_DOCUMENT)  /* initPlugin dereferences null when there is no current document */             \
-    MODE(UNCHECKED_HOST_CALL)     /* execute calls nbLogText through its bound entry, null in a host without it */ \
-    MODE(ACCEPT_WITHOUT_DOCUMENT) /* initPlugin accepts with no current document; execute dereferences null */     \
-    MODE(WRITE_HOST_TEXT)         /* initPlugin writes into the document type name the host hands out */           \
-    MODE(STALE_HOST_TEXT)         /* initPlugin reads the document type name after its next host call */           \
-    MODE(HEAP_OVERRUN)            /* execute writes 514 bytes into a 512-byte heap block */                        \
-    MODE(SMALL_BUFFER)            /* execute hands the host an 8-byte heap block for the 400-byte maps header */   \
-    MODE(LATE_CRASH)              /* execute leaves a thread that crashes 50 ms later */                           \
-    MODE(BUSY_THREAD)             /* execute leaves a thread that keeps using the CPU */                           \
-    MODE(WORKER_HOST_CALL)        /* execute calls nbLogText from a worker thread it joins */                      \
-    MODE(HOST_CALL_AFTER_RETURN)  /* execute leaves a thread that calls nbLogText 50 ms later */                   \
-    MODE(CHILD_LEFT_RUNNING)      /* execute starts a child process and leaves it running (not on Windows) */      \
-    MODE(CRASH_AT_EXIT)           /* createPlugin registers an exit handler that crashes */                        \
-    MODE(HOST_CALL_AT_EXIT)       /* initPlugin registers an exit handler that calls nbLogText */                  \
-    MODE(NULL_TEXT)               /* execute logs a null text */                                                   \
-    MODE(READ_HOST_POINTER)       /* execute reads through the pointer nbGetNRVMPsOfCurrentVMR answers */          \
-    MODE(CHANGES_DIRECTORY)       /* execute changes the process's working directory */                            \
-    MODE(UMASK)                   /* execute changes the umask (not on Windows) */                                 \
-    MODE(RESOURCE_LIMIT)          /* execute lowers the open-file limit (not on Windows) */                        \
-    MODE(SIGNAL_MASK)             /* execute blocks SIGINT and SIGTERM on the host's thread (not on Windows) */    \
-    MODE(SLOW_EXECUTE)            /* execute takes 1.5 s */                                                        \
-    MODE(SAME_OBJECT)             /* createPlugin hands out the same object every time */                          \
-    MODE(CRASH_THIRD_EXECUTE)     /* the third execute in a process dereferences null */                           \
-    MODE(UNDECLARED_PARAMETER)    /* execute reads "Treshold", which the dialog does not declare */                \
-    MODE(WRONG_GETTER)            /* execute reads the float "Threshold" with nbGetIntParameter */                 \
-    MODE(UNREAD_PARAMETER)        /* execute never reads "Threshold" */                                            \
-    /* Sound, each in its own way: */                                                                              \
-    MODE(REFUSES_NO_MAPS)  /* initPlugin refuses, with a message, a maps header that counts no maps */             \
-    MODE(OPENMP)           /* execute works out the thresholds in an OpenMP loop (where built with it) */          \
-    MODE(JOINED_THREADS)   /* execute works out the thresholds in four threads it joins */                         \
-    MODE(CACHE_BUILT_ONCE) /* the first execute builds a table it keeps for the module's life */                   \
+#define SMALL_PLUGIN_MODES(MODE)                                                                                    \
+    MODE(EXIT_IN_EXECUTE)          /* execute ends the process */                                                   \
+    MODE(WRITE_PAST_RECORD)        /* execute writes 300 bytes into a map's 256-byte name storage */                \
+    MODE(WRITE_BEFORE_NAME)        /* execute writes the byte in front of a map's name */                           \
+    MODE(FOREIGN_RECORD)           /* execute hands each map the next map's record */                               \
+    MODE(FOUR_SLOT_TABLE)          /* the object is a C++ class with a plain virtual destructor, so a compiler's    \
+                                      own table (two destructor slots) is what the host gets */                     \
+    MODE(LEAK)                     /* execute leaks 1 KiB on every call */                                          \
+    MODE(DESCRIPTOR_LEAK)          /* execute opens a descriptor (handle) on every call, never closed */            \
+    MODE(NULL_DESCRIPTOR)          /* getPluginDescription returns null */                                          \
+    MODE(HANG)                     /* initPlugin never returns once it has accepted */                              \
+    MODE(CRASH_WITHOUT_DOCUMENT)   /* initPlugin dereferences null when there is no current document */             \
+    MODE(UNCHECKED_HOST_CALL)      /* execute calls nbLogText through its bound entry, null in a host without it */ \
+    MODE(ACCEPT_WITHOUT_DOCUMENT)  /* initPlugin accepts with no current document; execute dereferences null */     \
+    MODE(WRITE_HOST_TEXT)          /* initPlugin writes into the document type name the host hands out */           \
+    MODE(STALE_HOST_TEXT)          /* initPlugin reads the document type name after its next host call */           \
+    MODE(HEAP_OVERRUN)             /* execute writes 514 bytes into a 512-byte heap block */                        \
+    MODE(SMALL_BUFFER)             /* execute hands the host an 8-byte heap block for the 400-byte maps header */   \
+    MODE(LATE_CRASH)               /* execute leaves a thread that crashes 50 ms later */                           \
+    MODE(BUSY_THREAD)              /* execute leaves a thread that keeps using the CPU */                           \
+    MODE(WORKER_HOST_CALL)         /* execute calls nbLogText from a worker thread it joins */                      \
+    MODE(HOST_CALL_AFTER_RETURN)   /* execute leaves a thread that calls nbLogText 50 ms later */                   \
+    MODE(CHILD_LEFT_RUNNING)       /* execute starts a child process and leaves it running (not on Windows) */      \
+    MODE(CRASH_AT_EXIT)            /* createPlugin registers an exit handler that crashes */                        \
+    MODE(HOST_CALL_AT_EXIT)        /* initPlugin registers an exit handler that calls nbLogText */                  \
+    MODE(NULL_TEXT)                /* execute logs a null text */                                                   \
+    MODE(READ_HOST_POINTER)        /* execute reads through the pointer nbGetNRVMPsOfCurrentVMR answers */          \
+    MODE(CHANGES_DIRECTORY)        /* execute changes the process's working directory */                            \
+    MODE(UMASK)                    /* execute changes the umask (not on Windows) */                                 \
+    MODE(RESOURCE_LIMIT)           /* execute lowers the open-file limit (not on Windows) */                        \
+    MODE(SIGNAL_MASK)              /* execute blocks SIGINT and SIGTERM on the host's thread (not on Windows) */    \
+    MODE(SLOW_EXECUTE)             /* execute takes 1.5 s */                                                        \
+    MODE(SAME_OBJECT)              /* createPlugin hands out the same object every time */                          \
+    MODE(CRASH_THIRD_EXECUTE)      /* the third execute in a process dereferences null */                           \
+    MODE(UNDECLARED_PARAMETER)     /* execute reads "Treshold", which the dialog does not declare */                \
+    MODE(WRONG_GETTER)             /* execute reads the float "Threshold" with nbGetIntParameter */                 \
+    MODE(UNREAD_PARAMETER)         /* execute never reads "Threshold" */                                            \
+    MODE(LOAD_CHANGES_ROUNDING)    /* loading the module sets the rounding toward zero */                           \
+    MODE(MISSING_SCRIPT)           /* getGUIScript names a dialog script that is not there */                       \
+    MODE(CRASH_OLD_HOST)           /* initPlugin crashes where it should refuse an old host */                      \
+    MODE(CRASH_NOT_VMR)            /* initPlugin crashes where it should refuse a document that is no VMR */        \
+    MODE(CRASH_NO_MAPS)            /* initPlugin reads the maps header through a null answer */                     \
+    MODE(CRASH_NULL_RECORD)        /* execute reads a record through a null answer */                               \
+    MODE(MAP_COUNT_UNCHECKED)      /* execute sizes a table by the map count, -1 too */                             \
+    MODE(UNTERMINATED_TEXT)        /* execute measures "Label" with strlen in a 512-byte heap block */              \
+    MODE(DIVIDES_BY_THRESHOLD)     /* execute divides by the threshold as an integer, 0 too */                      \
+    MODE(NAN_THROWS)               /* execute lets out the exception a helper throws for a NaN threshold */         \
+    MODE(MEASURES_MAP_NAMES)       /* execute measures each map's name without testing the pointer */               \
+    MODE(USES_FAILED_MAP)          /* execute creates a map and sets it without testing that it was added */        \
+    MODE(DOCUMENT_COUNT_UNCHECKED) /* execute sizes a table by the document count, -1 too */                        \
+    MODE(LEAK_AFTER_50)            /* execute leaks 1 KiB on every call after the 50th in a process */              \
+    /* Sound, each in its own way: */                                                                               \
+    MODE(REFUSES_NO_MAPS)  /* initPlugin refuses, with a message, a maps header that counts no maps */              \
+    MODE(OPENMP)           /* execute works out the thresholds in an OpenMP loop (where built with it) */           \
+    MODE(JOINED_THREADS)   /* execute works out the thresholds in four threads it joins */                          \
+    MODE(CACHE_BUILT_ONCE) /* the first execute builds a table it keeps for the module's life */                    \
     MODE(LOCALE_PUT_BACK)  /* execute switches the locale and puts it back */
 
 enum class Mode {
@@ -101,6 +118,13 @@ Mode mode() {
 bool in(Mode wanted) {
     return mode() == wanted;
 }
+
+// What loading the module does: a module built with a fast-math flag sets the
+// floating-point control as it is loaded, this one the rounding.
+[[maybe_unused]] const bool loaded = [] {
+    if (in(Mode::LOAD_CHANGES_ROUNDING)) std::fesetround(FE_TOWARDZERO);
+    return true;
+}();
 
 constexpr std::size_t kLeakedBytes = 1024;
 void* volatile lastLeak = nullptr;
@@ -211,7 +235,10 @@ bool startUp() {
     if (!bindHostFunctions()) return false;
     int32_t major = 0, minor = 0, release = 0;
     nbGetVersionOfNimbrel(&major, &minor, &release);
-    if (major < 2 || (major == 2 && minor < 2)) return refuse("Small needs Nimbrel 2.2 or later.");
+    if (major < 2 || (major == 2 && minor < 2)) {
+        if (in(Mode::CRASH_OLD_HOST)) *nowhere = 1;
+        return refuse("Small needs Nimbrel 2.2 or later.");
+    }
     const int32_t document = nbGetIDOfCurrentDocument();
     if (in(Mode::CRASH_WITHOUT_DOCUMENT) && document < 0) *nowhere = 1;
     if (in(Mode::ACCEPT_WITHOUT_DOCUMENT) && document < 0) return true;
@@ -219,10 +246,16 @@ bool startUp() {
     const char* typeName =
         in(Mode::WRITE_HOST_TEXT) || in(Mode::STALE_HOST_TEXT) ? nbGetDocumentTypeName(document) : nullptr;
     if (in(Mode::WRITE_HOST_TEXT) && typeName != nullptr) const_cast<char*>(typeName)[0] = 'v';
-    if (nbGetDocumentType(document) != kDocumentVMR) return refuse("Small needs a VMR.");
+    if (nbGetDocumentType(document) != kDocumentVMR) {
+        if (in(Mode::CRASH_NOT_VMR)) *nowhere = 1;
+        return refuse("Small needs a VMR.");
+    }
     if (in(Mode::STALE_HOST_TEXT) && typeName != nullptr && typeName[0] == '\0') return refuse("Small needs a name.");
     NRVMPsHeader header{};
-    if (nbGetNRVMPsOfCurrentVMR(&header) == nullptr) return refuse("Small needs maps.");
+    if (nbGetNRVMPsOfCurrentVMR(&header) == nullptr) {
+        if (in(Mode::CRASH_NO_MAPS)) *nowhere = header.mapCount;
+        return refuse("Small needs maps.");
+    }
     if (in(Mode::REFUSES_NO_MAPS) && header.mapCount <= 0) return refuse("Small needs maps; the host counts none.");
     if (in(Mode::HOST_CALL_AT_EXIT)) {
         static const int registered = std::atexit(logAtExit);
@@ -232,6 +265,43 @@ bool startUp() {
         for (volatile bool waiting = true; waiting;) {
         }
     return true;
+}
+
+// The faults that come of trusting what the host hands over.
+void trustTheHost(const NRVMPsHeader& header, float threshold) {
+    volatile std::size_t sized = 0;
+    if (in(Mode::MAP_COUNT_UNCHECKED)) sized = std::vector<float>(static_cast<std::size_t>(header.mapCount)).size();
+    if (in(Mode::DOCUMENT_COUNT_UNCHECKED))
+        sized = std::vector<int32_t>(static_cast<std::size_t>(nbGetNumberOfDocsInWorkspace())).size();
+    (void)sized;
+    if (in(Mode::DIVIDES_BY_THRESHOLD)) {
+        volatile int divisor = static_cast<int>(threshold);
+        volatile int steps = 100 / divisor;
+        (void)steps;
+    }
+    if (in(Mode::NAN_THROWS) && std::isnan(threshold)) throw std::domain_error("Small: the threshold is not a number");
+    if (in(Mode::USES_FAILED_MAP)) {
+        NRVMPRecord fresh{};
+        NRVMPRecord* made = nbCreateNRVMPsForCurrentVMR(1, 0, 0, nullptr) != 0 ? &fresh : nullptr;
+        made->thresholdMin = threshold;
+    }
+    if (in(Mode::LEAK_AFTER_50)) {
+        static int executes = 0;
+        if (++executes > 50) lastLeak = std::malloc(kLeakedBytes);
+    }
+}
+
+// The dialog's "Label", read into a 512-byte heap block: measured within it,
+// or (UNTERMINATED_TEXT) with strlen, as if the host always ended it.
+void readLabel() {
+    char* label = static_cast<char*>(std::malloc(kelvane::kStringParameterSize));
+    if (label == nullptr) return;
+    nbGetStringParameter("Label", label);
+    volatile bool ended = in(Mode::UNTERMINATED_TEXT)
+                              ? std::strlen(label) < kelvane::kStringParameterSize
+                              : std::memchr(label, '\0', kelvane::kStringParameterSize) != nullptr;
+    (void)ended;
+    std::free(label);
 }
 
 // Sets every map's lower threshold to the dialog's "Threshold".
@@ -263,11 +333,20 @@ bool run() {
                             : in(Mode::WRONG_GETTER)       ? static_cast<float>(nbGetIntParameter("Threshold"))
                             : in(Mode::UNREAD_PARAMETER)   ? 2.5f
                                                            : nbGetFloatParameter("Threshold");
+    readLabel();
+    trustTheHost(header, threshold);
     std::vector<NRVMPRecord> records;
     std::vector<int32_t> indices;
     for (int32_t i = 0; i < header.mapCount; ++i) {
         NRVMPRecord record{};
-        if (nbGetNRVMPOfCurrentVMR(i, &record) == nullptr) continue;
+        if (nbGetNRVMPOfCurrentVMR(i, &record) == nullptr) {
+            if (in(Mode::CRASH_NULL_RECORD)) *nowhere = i;
+            continue;
+        }
+        if (in(Mode::MEASURES_MAP_NAMES)) {
+            volatile std::size_t length = std::strlen(record.name);
+            (void)length;
+        }
         if (in(Mode::WRITE_PAST_RECORD) && record.name != nullptr) std::memset(record.name, 'x', 300);
         if (in(Mode::WRITE_BEFORE_NAME) && record.name != nullptr) record.name[-1] = 'x';
         if (in(Mode::FOREIGN_RECORD)) nbGetNRVMPOfCurrentVMR(i + 1, &record);
@@ -344,5 +423,5 @@ KELVANE_C_EXPORT const char* getPluginVersion() {
     return "0.1";
 }
 KELVANE_C_EXPORT const char* getGUIScript() {
-    return "Small.js";
+    return in(Mode::MISSING_SCRIPT) ? "Missing.js" : "Small.js";
 }
