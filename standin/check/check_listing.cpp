@@ -1,6 +1,7 @@
 #include "standin/check/check_listing.h"
 
 #include "standin/check/checks.h"
+#include "standin/cli/terminal_text.h"
 
 namespace nimbrel::check {
 namespace {
@@ -13,24 +14,14 @@ std::string needsText(const CheckDefinition& check, const char* quote = "") {
     return text.empty() ? "nothing" : text;
 }
 
-// indent and text as lines of at most width characters, those after the first indented further.
-void printWrapped(std::ostream& out, const std::string& indent, const std::string& text, std::size_t width = 100) {
-    std::string line = indent;
-    std::size_t begin = 0;
-    while (begin < text.size()) {
-        std::size_t end = text.find(' ', begin);
-        if (end == std::string::npos) end = text.size();
-        const std::string word = text.substr(begin, end - begin);
-        if (line.size() > indent.size() && line.size() + 1 + word.size() > width) {
-            out << line << '\n';
-            line = std::string(6, ' ');
-        } else if (line.size() > indent.size()) {
-            line += ' ';
-        }
-        line += word;
-        begin = end + 1;
-    }
-    out << line << '\n';
+// The width --list folds its lines to: the terminal's (or COLUMNS), else 100.
+std::size_t listWidth() {
+    return terminalColumns(1).value_or(100);
+}
+
+// indent and text, folded to the width, the lines after the first indented further.
+void printWrapped(std::ostream& out, const std::string& indent, const std::string& text) {
+    out << fitLines(indent + text, listWidth(), std::string(6, ' ')) << '\n';
 }
 
 }  // namespace

@@ -217,6 +217,7 @@ class CheckCommand : public ::testing::TestWithParam<Command> {};
 TEST_P(CheckCommand, AnswersAsAnAuthorExpects) {
     const Command& c = GetParam();
     kelvane::testing::setEnvironment("SMALL_PLUGIN_MODE", "sound");
+    kelvane::testing::setEnvironment("COLUMNS", "");  // --list folds to 100 columns without it
     kelvane::testing::TemporaryFolder folder("check-command");
     std::string arguments = c.arguments;
     if (const std::size_t small = arguments.find("SMALL"); small != std::string::npos)
@@ -233,6 +234,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Command{"--list", 0,
                 "\ninit-no-maps (strictness 2)\n  needs: create, destroy\n  passes when: initPlugin on a VMR"},
+        Command{"--list", 0,  // folded at a blank, no blank lost: "names; the process ends"
+                "undecorated\n      names; the process ends"},
         Command{"--list --report-json -", 0,
                 "\"name\": \"init-no-maps\",\n    \"strictness\": 2,\n    \"needs\": [\n      \"create\",\n      "
                 "\"destroy\"\n    ],"},
