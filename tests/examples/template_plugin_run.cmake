@@ -10,10 +10,12 @@ require_variables(TEMPLATE FOLDER NIMBREL MODULE_SUFFIX)
 file(REMOVE_RECURSE "${FOLDER}")
 file(COPY "${TEMPLATE}/" DESTINATION "${FOLDER}/source")
 
-# run(<what> <command>...): the command must end with status 0.
+# run(<what> <command>...): the command must end with status 0. A step that
+# takes over 90 s is stopped, so that what it printed until then is shown
+# (the test's own limit would show nothing).
 function(run what)
   execute_process(COMMAND ${ARGN} WORKING_DIRECTORY "${FOLDER}" RESULT_VARIABLE status OUTPUT_VARIABLE output
-                  ERROR_VARIABLE output)
+                  ERROR_VARIABLE output TIMEOUT 90)
   if(NOT status EQUAL 0)
     message(FATAL_ERROR "${what} ended with ${status}:\n${output}")
   endif()
