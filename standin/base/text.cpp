@@ -40,9 +40,13 @@ std::optional<std::size_t> firstNonUtf8Byte(std::string_view text) {
 }
 
 std::string groupedDigits(std::size_t count) {
-    std::string digits = std::to_string(count);
-    for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
-    return digits;
+    const std::string digits = std::to_string(count);
+    std::string grouped;
+    for (std::size_t at = 0; at < digits.size(); ++at) {
+        if (at > 0 && (digits.size() - at) % 3 == 0) grouped += ',';
+        grouped += digits[at];
+    }
+    return grouped;
 }
 
 }  // namespace nimbrel
