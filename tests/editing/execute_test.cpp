@@ -510,7 +510,9 @@ TEST_F(Execute, ExactTThresholdsMatchTheHighPrecisionReferences) {
             const double stored = workspace.maps[m].record.thresholdMin;
             EXPECT_NEAR(stored, rows[m]->t, 1e-6 * rows[m]->t) << "nu = " << rows[m]->nu << ", p = " << p;
             const std::string& line = lines.at(4 + 2 * m + 1);  // after the report and the map's own line
-            EXPECT_EQ(line.rfind(formatText("Kelvane>  Map %zu: exact t %.4f for P ", m + 1, stored), 0), 0u) << line;
+            EXPECT_EQ(
+                line.rfind(formatText("Kelvane>  Map %d: exact t %.4f for P ", static_cast<int>(m + 1), stored), 0), 0u)
+                << line;
             EXPECT_EQ(line.substr(line.rfind(" with ")),
                       formatText(" with %d degrees of freedom", static_cast<int>(rows[m]->nu)));
         }
