@@ -24,6 +24,10 @@ struct Chosen {
     std::vector<std::string> only;
     std::string checks;  // the checks run, blank-separated, in order
 };
+// Named by what it expects; GoogleTest would print the object's bytes, padding and all.
+void PrintTo(const Chosen& chosen, std::ostream* out) {
+    *out << chosen.checks;
+}
 
 class OnlyChecks : public ::testing::TestWithParam<Chosen> {};
 
@@ -47,6 +51,9 @@ struct Fix {
     const char* reason;
     const char* fix;  // its beginning
 };
+void PrintTo(const Fix& fix, std::ostream* out) {
+    *out << fix.check << ": " << fix.reason;
+}
 
 class FailureFix : public ::testing::TestWithParam<Fix> {};
 

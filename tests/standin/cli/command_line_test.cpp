@@ -122,6 +122,10 @@ struct CheckArguments {
     bool inProcess;
     bool list;
 };
+// Named by its arguments; GoogleTest would print the object's bytes, padding and all.
+void PrintTo(const CheckArguments& arguments, std::ostream* out) {
+    for (const char* argument : arguments.args) *out << argument << ' ';
+}
 
 class CheckCommandLine : public ::testing::TestWithParam<CheckArguments> {};
 
